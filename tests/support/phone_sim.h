@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace testsupport {
+
+// How an emulated phone reaches the adb server.
+enum class Attach {
+    Cable, // announced with host:emulator:PORT, listed as emulator-(PORT-1)
+    Wifi,  // adb connect 127.0.0.1:PORT, listed as 127.0.0.1:PORT
+    None,  // only listening
+};
+
+struct PhoneSimOptions {
+    QString folder;                 // served as /sdcard; must exist
+    QString model = "Sim_Phone";
+    QString wifiAddress;            // loopback only (127.0.0.2, ...); empty: Wi-Fi off
+    QString df;                     // "TOTAL_KB,USED_KB,AVAILABLE_KB"; empty: the program's default
+    QStringList readOnlyFolders;    // folders under the served folder that refuse writes
+    Attach attach = Attach::Cable;
+};
+
+// Runs tools/phone-sim as a child process for the life of the value. The
+// constructor starts the real adb server (taking the machine-wide lock),
+// attaches the phone and returns once `adb devices` lists it as "device";
+// it throws std::runtime_error when that does not happen. The destructor
+// stops the program, disconnects its Wi-Fi serials and waits until the
+// server no longer lists them.
+class PhoneSim {
+public:
+    explicit PhoneSim(PhoneSimOptions options);
+    ~PhoneSim();
+    PhoneSim(const PhoneSim &) = delete;
+    PhoneSim &operator=(const PhoneSim &) = delete;
+
+    const QString &serial() const;   // as the adb server lists it
+    quint16 port() const;            // the loopback port it listens on
+    const QString &folder() const;
+    qint64 pid() const;
+
+    // Stops it early (idempotent); the destructor then does nothing more.
+    void stop();
+
+private:
+    struct State;
+    State *state_;
+};
+
+} // namespace testsupport
