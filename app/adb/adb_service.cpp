@@ -1,0 +1,98 @@
+#include "app/adb/adb_service.h"
+
+#include "app/adb/adb_error.h"
+#include "app/adb/adb_locator.h"
+#include "app/adb/child_process.h"
+#include "app/adb/device_list_reader.h"
+#include "app/adb/wifi_address_reader.h"
+
+#include <QProcess>
+#include <QCoro/QCoroTimer>
+
+#include <chrono>
+#include <utility>
+
+namespace {
+
+const QString wirelessPort = QStringLiteral("5555");
+
+} // namespace
+
+AdbService::AdbService(QString resourceDirectory, QStringList fixedCandidates)
+    : resourceDirectory_(std::move(resourceDirectory)), fixedCandidates_(std::move(fixedCandidates)) {}
+
+QString AdbService::defaultResourceDirectoryForService() { return defaultResourceDirectory(); }
+QStringList AdbService::defaultCandidatesForService() { return fixedAdbCandidates(); }
+
+const std::optional<QString> &AdbService::adbPath() {
+    if (!lookedUp_) {
+        adbPath_ = locateAdb();
+        lookedUp_ = true;
+    }
+    return adbPath_;
+}
+
+std::optional<QString> AdbService::locateAdb() const { return ::locateAdb(resourceDirectory_, fixedCandidates_); }
+
+QCoro::Task<QString> AdbService::run(QStringList arguments) {
+    const std::optional<QString> path = adbPath();
+    if (!path) throw AdbError::binaryNotFound();
+
+    const ChildOutput child = co_await runChildProcess(*path, arguments);
+    if (child.exitCode == 0) co_return QString::fromUtf8(child.standardOutput);
+
+    const QByteArray &message = child.standardError.isEmpty() ? child.standardOutput : child.standardError;
+    throw AdbError::commandFailed(arguments.join(QLatin1Char(' ')), QString::fromUtf8(message));
+}
+
+void AdbService::startServer() const {
+    const std::optional<QString> path = locateAdb();
+    if (!path) return;
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.setInputChannelMode(QProcess::ForwardedInputChannel);
+    process.start(*path, {QStringLiteral("start-server")});
+    if (process.waitForStarted(-1)) process.waitForFinished(-1);
+}
+
+// Argument lists are built before the co_await: GCC 12 miscompiles braced
+// temporaries inside co_await expressions.
+QCoro::Task<QList<AndroidDevice>> AdbService::devices() {
+    const QStringList arguments{QStringLiteral("devices"), QStringLiteral("-l")};
+    const QString listing = co_await run(arguments);
+    co_return parseDevices(listing);
+}
+
+QCoro::Task<QString> AdbService::enableWireless(QString serial) {
+    const QStringList addressQuery{QStringLiteral("-s"), serial, QStringLiteral("shell"), QStringLiteral("ip"),
+                                   QStringLiteral("-f"), QStringLiteral("inet"), QStringLiteral("addr"),
+                                   QStringLiteral("show"), QStringLiteral("wlan0")};
+    const QString addressReport = co_await run(addressQuery);
+    const std::optional<QString> address = parseWifiAddress(addressReport);
+    if (!address) {
+        throw AdbError::commandFailed(QStringLiteral("wifi"),
+                                      QStringLiteral("Couldn't find the phone's Wi-Fi IP. Make sure Wi-Fi is on "
+                                                     "and the phone is on the same network."));
+    }
+
+    const QStringList networkMode{QStringLiteral("-s"), serial, QStringLiteral("tcpip"), wirelessPort};
+    co_await run(networkMode);
+    // The phone's adb restarts in network mode before it accepts a connection.
+    co_await QCoro::sleepFor(std::chrono::seconds(2));
+    const QString wirelessSerial = *address + QLatin1Char(':') + wirelessPort;
+    const QStringList connect{QStringLiteral("connect"), wirelessSerial};
+    co_await run(connect);
+    co_return wirelessSerial;
+}
+
+QCoro::Task<> AdbService::disconnect(QString serial) {
+    const QStringList arguments{QStringLiteral("disconnect"), serial};
+    co_await run(arguments);
+}
+
+QCoro::Task<std::optional<StoragePair>> AdbService::storage(QString serial) {
+    const QStringList arguments{QStringLiteral("-s"), serial, QStringLiteral("shell"), QStringLiteral("df"),
+                                QStringLiteral("-k"), QStringLiteral("/sdcard")};
+    const QString report = co_await run(arguments);
+    co_return parseStorage(report);
+}

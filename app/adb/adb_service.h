@@ -1,0 +1,50 @@
+#pragma once
+
+#include "app/adb/android_device.h"
+#include "app/adb/storage_reader.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QCoro/QCoroTask>
+
+#include <optional>
+
+// The one place that starts the adb tool. Lives on the UI thread; every
+// command is a child process awaited without blocking the event loop, so
+// several may run at once.
+class AdbService {
+public:
+    // `resourceDirectory` holds the application's own copy of the tool;
+    // `fixedCandidates` are the install places tried after it.
+    explicit AdbService(QString resourceDirectory = defaultResourceDirectoryForService(),
+                        QStringList fixedCandidates = defaultCandidatesForService());
+
+    // Looked up on first use and kept for the service's life, found or not.
+    const std::optional<QString> &adbPath();
+    // A fresh lookup, ignoring the kept one.
+    std::optional<QString> locateAdb() const;
+
+    // Runs the tool with `arguments` and returns its standard output.
+    // Throws AdbError (tool missing, non-zero exit) or ProcessLaunchError.
+    QCoro::Task<QString> run(QStringList arguments);
+
+    // Waits synchronously for "adb start-server"; failures are ignored.
+    void startServer() const;
+
+    QCoro::Task<QList<AndroidDevice>> devices();
+    // Moves a cable phone onto adb over Wi-Fi and returns its new serial.
+    QCoro::Task<QString> enableWireless(QString serial);
+    QCoro::Task<> disconnect(QString serial);
+    // None when the phone's answer cannot be read.
+    QCoro::Task<std::optional<StoragePair>> storage(QString serial);
+
+private:
+    static QString defaultResourceDirectoryForService();
+    static QStringList defaultCandidatesForService();
+
+    QString resourceDirectory_;
+    QStringList fixedCandidates_;
+    bool lookedUp_ = false;
+    std::optional<QString> adbPath_;
+};

@@ -1,0 +1,23 @@
+#include "app/adb/android_device.h"
+
+AndroidDevice::State deviceStateFromText(const QString &word) {
+    using State = AndroidDevice::State;
+    if (word == QLatin1String("device")) return State::device;
+    if (word == QLatin1String("unauthorized")) return State::unauthorized;
+    if (word == QLatin1String("offline")) return State::offline;
+    return State::unknown;
+}
+
+QString deviceStateText(AndroidDevice::State state) {
+    switch (state) {
+    case AndroidDevice::State::device: return QStringLiteral("device");
+    case AndroidDevice::State::unauthorized: return QStringLiteral("unauthorized");
+    case AndroidDevice::State::offline: return QStringLiteral("offline");
+    case AndroidDevice::State::unknown: break;
+    }
+    return QStringLiteral("unknown");
+}
+
+size_t qHash(const AndroidDevice &device, size_t seed) noexcept {
+    return qHashMulti(seed, device.serial, device.model, int(device.state));
+}

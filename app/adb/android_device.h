@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QHashFunctions>
+#include <QMetaType>
+#include <QString>
+
+// One phone as the adb tool lists it.
+struct AndroidDevice {
+    enum class State { device, unauthorized, offline, unknown };
+
+    QString serial;
+    QString model; // as printed after "model:", underscores kept
+    State state = State::unknown;
+
+    // Serials of phones reached with "adb connect" are HOST:PORT.
+    bool isWireless() const { return serial.contains(QLatin1Char(':')); }
+    const QString &id() const { return serial; }
+
+    friend bool operator==(const AndroidDevice &, const AndroidDevice &) = default;
+};
+
+// The tool's state words; exact, case-sensitive, anything else is unknown.
+AndroidDevice::State deviceStateFromText(const QString &word);
+QString deviceStateText(AndroidDevice::State state);
+
+size_t qHash(const AndroidDevice &device, size_t seed = 0) noexcept;
+
+Q_DECLARE_METATYPE(AndroidDevice)

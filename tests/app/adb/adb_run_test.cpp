@@ -1,0 +1,205 @@
+#include "app/adb/adb_error.h"
+#include "app/adb/adb_locator.h"
+#include "app/adb/adb_service.h"
+#include "tests/app/adb/scripted_adb.h"
+#include "tests/support/run_task.h"
+#include "tests/support/temp_folder.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+namespace {
+
+using testsupport::runTask;
+using testsupport::TempFolder;
+using testsupport::writeScriptedAdb;
+
+// A service whose own resource folder holds the scripted tool; the fixed
+// install places are left out so the machine's real adb cannot interfere.
+class ScriptedRun : public ::testing::Test {
+protected:
+    ScriptedRun() : service(resources.path(), {}) { writeScriptedAdb(resources.file("adb")); }
+
+    QString run(const QStringList &arguments) { return runTask(service.run(arguments)); }
+
+    AdbError runExpectingFailure(const QStringList &arguments) {
+        try {
+            run(arguments);
+        } catch (const AdbError &error) {
+            return error;
+        }
+        ADD_FAILURE() << "no AdbError for " << arguments.join(' ').toStdString();
+        return AdbError::binaryNotFound();
+    }
+
+    QStringList calls() const {
+        QFile log(resources.file("calls.log"));
+        if (!log.open(QIODevice::ReadOnly)) return {};
+        return QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts);
+    }
+
+    TempFolder resources;
+    AdbService service;
+};
+
+TEST_F(ScriptedRun, SuccessReturnsStandardOutputWholeAndDropsStandardError) {
+    EXPECT_EQ(run({"ok-with-stderr"}), "result line\n");
+    EXPECT_EQ(run({"empty"}), "");
+    EXPECT_EQ(calls(), QStringList({"ok-with-stderr", "empty"}));
+}
+
+TEST_F(ScriptedRun, FailuresCarryTheJoinedCommandAndTheRightStream) {
+    const AdbError withStderr = runExpectingFailure({"fail-with-stderr", "-s", "emulator-5554"});
+    EXPECT_EQ(withStderr.kind(), AdbError::Kind::commandFailed);
+    EXPECT_EQ(withStderr.command(), "fail-with-stderr -s emulator-5554");
+    EXPECT_EQ(withStderr.output(), "error: device offline\n");
+    EXPECT_EQ(withStderr.description(), "adb fail-with-stderr -s emulator-5554 failed:\nerror: device offline\n");
+
+    const AdbError stdoutOnly = runExpectingFailure({"fail-stdout-only"});
+    EXPECT_EQ(stdoutOnly.output(), "only stdout\n  keeps blanks  \n");
+
+    const AdbError silent = runExpectingFailure({"fail-silent"});
+    EXPECT_EQ(silent.output(), "");
+    EXPECT_EQ(silent.description(), "adb fail-silent failed:\n");
+
+    const AdbError killed = runExpectingFailure({"killed"});
+    EXPECT_EQ(killed.command(), "killed");
+}
+
+TEST_F(ScriptedRun, InvalidUtf8BecomesReplacementCharacters) {
+    const QString text = run({"invalid-utf8"});
+    EXPECT_TRUE(text.startsWith(QString("a") + QChar(0xFFFD) + "b")) << text.toStdString();
+    EXPECT_TRUE(text.endsWith("(c\n"));
+    EXPECT_FALSE(text.contains(QChar(0x00FF)));
+}
+
+TEST_F(ScriptedRun, OutputLargerThanAPipeHoldsIsCollectedWhole) {
+    const QString text = run({"big"});
+    ASSERT_EQ(text.size(), 1048576 + 3);
+    EXPECT_EQ(text.count('x'), 1048576);
+    EXPECT_TRUE(text.endsWith("end"));
+
+    const AdbError error = runExpectingFailure({"big-fail"});
+    EXPECT_EQ(error.output().size(), 1048576);
+}
+
+TEST_F(ScriptedRun, ArgumentsArriveWholeWithoutAShell) {
+    const QStringList arguments{"args", "two words", "", "  padded  ", "it's", "$HOME", "*", "a;b|c", "naïve"};
+    EXPECT_EQ(run(arguments), "[two words]\n[]\n[  padded  ]\n[it's]\n[$HOME]\n[*]\n[a;b|c]\n[naïve]\n");
+    const AdbError error = runExpectingFailure({"fail-silent", "two words"});
+    EXPECT_EQ(error.command(), "fail-silent two words");
+}
+
+TEST_F(ScriptedRun, EnvironmentAndWorkingFolderAreInherited) {
+    qputenv("DORVANE_SCRIPTED_MARK", "inherited");
+    const QString expected = "inherited|" + QDir::currentPath();
+    EXPECT_EQ(run({"environment"}), expected);
+    qunsetenv("DORVANE_SCRIPTED_MARK");
+}
+
+TEST_F(ScriptedRun, CommandsRunAtOnceWithoutBlockingTheEventLoop) {
+    const QString flag = resources.file("flag");
+    // The first child only ends once the second has run: serialised runs would hang.
+    auto waiting = service.run({"wait-for", flag});
+    EXPECT_EQ(run({"create", flag}), "made " + flag);
+    EXPECT_EQ(runTask(std::move(waiting)), "saw " + flag);
+
+    // A timer fires while a child runs, and the child sees what it did.
+    const QString timerFlag = resources.file("timer-flag");
+    QTimer::singleShot(50, [&] { QFile(timerFlag).open(QIODevice::WriteOnly); });
+    EXPECT_EQ(run({"wait-for", timerFlag}), "saw " + timerFlag);
+}
+
+TEST_F(ScriptedRun, ABundledToolThatCannotBeLaunchedGivesThePlatformError) {
+    QFile::remove(resources.file("adb"));
+    QFile garbage(resources.file("adb"));
+    ASSERT_TRUE(garbage.open(QIODevice::WriteOnly));
+    garbage.write("\x7f" "ELF not really");
+    garbage.close();
+    try {
+        run({"empty"});
+        FAIL() << "launched";
+    } catch (const ProcessLaunchError &error) {
+        EXPECT_FALSE(error.description().isEmpty());
+    }
+}
+
+TEST(AdbLookup, TheBundledToolWinsAndIsMadeExecutable) {
+    TempFolder resources, elsewhere;
+    const QString bundled = writeScriptedAdb(resources.file("adb"), false);
+    const QString installed = writeScriptedAdb(elsewhere.file("adb"));
+    EXPECT_EQ(locateAdb(resources.path(), {installed}), QFileInfo(bundled).absoluteFilePath());
+    EXPECT_EQ(QFileInfo(bundled).permissions() & 0x7777,
+              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadUser | QFile::WriteUser |
+                  QFile::ExeUser | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
+    AdbService service(resources.path(), {installed});
+    EXPECT_EQ(runTask(service.run({"empty"})), "");
+}
+
+TEST(AdbLookup, FixedCandidatesAreTriedInOrderAndMustBeExecutableFiles) {
+    TempFolder resources, places;
+    QDir(places.path()).mkpath("folder/adb");
+    const QString notExecutable = writeScriptedAdb(places.file("plain/adb"), false);
+    const QString first = writeScriptedAdb(places.file("first/adb"));
+    const QString second = writeScriptedAdb(places.file("second/adb"));
+    const QStringList candidates{places.file("missing/adb"), places.file("folder/adb"), notExecutable, first, second};
+    EXPECT_EQ(locateAdb(resources.path(), candidates), first);
+    EXPECT_EQ(locateAdb(resources.path(), {second, first}), second);
+    // A folder named adb among the resources is not the tool.
+    QDir(resources.path()).mkpath("adb");
+    EXPECT_EQ(locateAdb(resources.path(), candidates), first);
+    EXPECT_EQ(locateAdb(resources.path(), {notExecutable}), std::nullopt);
+}
+
+TEST(AdbLookup, TheProductionPlacesAreExactlyTheUsualThree) {
+    EXPECT_EQ(fixedAdbCandidates(), QStringList({"/opt/homebrew/bin/adb", "/usr/local/bin/adb", "/usr/bin/adb"}));
+    EXPECT_EQ(defaultResourceDirectory(), QDir::cleanPath(QCoreApplication::applicationDirPath() + "/../share/dorvane"));
+}
+
+TEST(AdbLookup, AMissingToolFailsEveryRunWithoutStartingAnythingForTheServiceLife) {
+    TempFolder resources, places;
+    // Would leave a trace in calls.log if anything ran it.
+    const QString later = writeScriptedAdb(places.file("adb"), false);
+    AdbService service(resources.path(), {later});
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        try {
+            runTask(service.run({"empty"}));
+            FAIL() << "ran";
+        } catch (const AdbError &error) {
+            EXPECT_EQ(error.kind(), AdbError::Kind::binaryNotFound);
+            EXPECT_EQ(error.description(), "Couldn't find the `adb` tool. Install Android Platform Tools "
+                                           "(e.g. `brew install android-platform-tools`).");
+        }
+        // Installing the tool afterwards changes nothing for this service.
+        QFile::setPermissions(later, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    EXPECT_FALSE(service.adbPath().has_value());
+    EXPECT_FALSE(QFile::exists(places.file("calls.log")));
+
+    AdbService fresh(resources.path(), {later});
+    EXPECT_EQ(runTask(fresh.run({"empty"})), "");
+    EXPECT_TRUE(QFile::exists(places.file("calls.log")));
+}
+
+TEST(AdbLookup, AFoundToolIsKeptEvenAfterItDisappears) {
+    TempFolder resources, places;
+    const QString first = writeScriptedAdb(places.file("first/adb"));
+    const QString second = writeScriptedAdb(places.file("second/adb"));
+    AdbService service(resources.path(), {first, second});
+    EXPECT_EQ(runTask(service.run({"empty"})), "");
+    ASSERT_TRUE(QFile::remove(first));
+    EXPECT_EQ(service.adbPath(), first);
+    EXPECT_THROW(runTask(service.run({"empty"})), ProcessLaunchError);
+    // A fresh lookup would move on; the service does not.
+    EXPECT_EQ(service.locateAdb(), second);
+    EXPECT_EQ(service.adbPath(), first);
+}
+
+} // namespace

@@ -1,0 +1,136 @@
+#include "app/adb/device_list_reader.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using State = AndroidDevice::State;
+
+AndroidDevice device(const QString &serial, State state, const QString &model = {}) {
+    return AndroidDevice{serial, model, state};
+}
+
+TEST(DeviceList, HeaderAndEmptyLinesGiveNoDevices) {
+    EXPECT_TRUE(parseDevices("").isEmpty());
+    EXPECT_TRUE(parseDevices("\n\n\n").isEmpty());
+    EXPECT_TRUE(parseDevices("List of devices attached\n").isEmpty());
+    EXPECT_TRUE(parseDevices("List of devices attached\n\n").isEmpty());
+}
+
+TEST(DeviceList, FirstNonEmptyLineIsAlwaysDroppedEvenWhenItLooksLikeADevice) {
+    EXPECT_TRUE(parseDevices("emulator-5554 device model:A\n").isEmpty());
+    const auto devices = parseDevices("\n\nemulator-5554 device model:A\n\nR58M device model:B\n\n");
+    ASSERT_EQ(devices.size(), 1);
+    EXPECT_EQ(devices[0], device("R58M", State::device, "B"));
+}
+
+TEST(DeviceList, RealToolOutputKeepsOrderUnderscoresAndDuplicates) {
+    const QString text = "List of devices attached\n"
+                         "emulator-5554          device product:sdk_gphone model:Pixel_7_Pro device:panther transport_id:3\n"
+                         "127.0.0.1:5557         device product:sim model:Sim_Phone device:sim transport_id:4\n"
+                         "R58M123ABC             unauthorized usb:1-1 transport_id:5\n"
+                         "R58M123ABC             offline transport_id:6\n"
+                         "\n";
+    const auto devices = parseDevices(text);
+    ASSERT_EQ(devices.size(), 4);
+    EXPECT_EQ(devices[0], device("emulator-5554", State::device, "Pixel_7_Pro"));
+    EXPECT_EQ(devices[1], device("127.0.0.1:5557", State::device, "Sim_Phone"));
+    EXPECT_EQ(devices[2], device("R58M123ABC", State::unauthorized));
+    EXPECT_EQ(devices[3], device("R58M123ABC", State::offline));
+    EXPECT_FALSE(devices[0].isWireless());
+    EXPECT_TRUE(devices[1].isWireless());
+}
+
+TEST(DeviceList, UnreadableLinesAreSkippedAndLaterLinesStillRead) {
+    const auto devices = parseDevices("List of devices attached\nlonely\nA device\n   \nB offline\n");
+    ASSERT_EQ(devices.size(), 2);
+    EXPECT_EQ(devices[0].serial, "A");
+    EXPECT_EQ(devices[1].serial, "B");
+}
+
+TEST(DeviceList, CarriageReturnLineEndsAreTolerated) {
+    const auto devices = parseDevices("List of devices attached\r\nA device model:M\r\n\r\n");
+    ASSERT_EQ(devices.size(), 1);
+    EXPECT_EQ(devices[0], device("A", State::device, "M"));
+}
+
+TEST(DeviceLine, StateWordsAreExactAndCaseSensitive) {
+    EXPECT_EQ(parseDeviceLine("s device")->state, State::device);
+    EXPECT_EQ(parseDeviceLine("s unauthorized")->state, State::unauthorized);
+    EXPECT_EQ(parseDeviceLine("s offline")->state, State::offline);
+    EXPECT_EQ(parseDeviceLine("s unknown")->state, State::unknown);
+    EXPECT_EQ(parseDeviceLine("s Device")->state, State::unknown);
+    EXPECT_EQ(parseDeviceLine("s OFFLINE")->state, State::unknown);
+    EXPECT_EQ(parseDeviceLine("s recovery")->state, State::unknown);
+    EXPECT_EQ(parseDeviceLine("s devices")->state, State::unknown);
+    // "no permissions (...)" holds blanks: its first word is the state word.
+    const auto noPermissions = parseDeviceLine("0123 no permissions (user in plugdev group); see [http://x]");
+    ASSERT_TRUE(noPermissions);
+    EXPECT_EQ(noPermissions->serial, "0123");
+    EXPECT_EQ(noPermissions->state, State::unknown);
+}
+
+TEST(DeviceLine, StateTextsRoundTrip) {
+    for (State state : {State::device, State::unauthorized, State::offline, State::unknown}) {
+        EXPECT_EQ(deviceStateFromText(deviceStateText(state)), state);
+    }
+}
+
+TEST(DeviceLine, OnlyBlanksSeparateTokens) {
+    EXPECT_FALSE(parseDeviceLine(""));
+    EXPECT_FALSE(parseDeviceLine("     "));
+    EXPECT_FALSE(parseDeviceLine("serial"));
+    EXPECT_FALSE(parseDeviceLine("  serial  "));
+    // adb's short listing separates with a tab: one token, no device.
+    EXPECT_FALSE(parseDeviceLine("emulator-5554\tdevice"));
+
+    const auto tabbed = parseDeviceLine("emulator-5554\tdevice product:x model:M");
+    ASSERT_TRUE(tabbed);
+    EXPECT_EQ(tabbed->serial, "emulator-5554\tdevice");
+    EXPECT_EQ(tabbed->state, State::unknown);
+    EXPECT_EQ(tabbed->model, "M");
+
+    const auto padded = parseDeviceLine("   A      device    model:M   ");
+    ASSERT_TRUE(padded);
+    EXPECT_EQ(*padded, device("A", State::device, "M"));
+}
+
+TEST(DeviceLine, ModelComesFromTheFirstModelToken) {
+    EXPECT_EQ(parseDeviceLine("A device product:p device:d")->model, "");
+    EXPECT_EQ(parseDeviceLine("A device model:")->model, "");
+    EXPECT_EQ(parseDeviceLine("A device model:First model:Second")->model, "First");
+    EXPECT_EQ(parseDeviceLine("A device model: model:Second")->model, "");
+    EXPECT_EQ(parseDeviceLine("A device model:a:b:c")->model, "a:b:c");
+    // Only a token that begins with the key counts; letter case matters.
+    EXPECT_EQ(parseDeviceLine("A device xmodel:X Model:Y")->model, "");
+    EXPECT_EQ(parseDeviceLine("A device model\tM")->model, "");
+    // The serial is looked at as well.
+    const auto odd = parseDeviceLine("model:Serial device model:Later");
+    ASSERT_TRUE(odd);
+    EXPECT_EQ(odd->serial, "model:Serial");
+    EXPECT_EQ(odd->model, "Serial");
+    const auto stateToken = parseDeviceLine("A model:InState model:Later");
+    EXPECT_EQ(stateToken->model, "InState");
+    EXPECT_EQ(stateToken->state, State::unknown);
+}
+
+TEST(DeviceLine, WirelessMeansTheSerialHoldsAColon) {
+    EXPECT_TRUE(device("192.168.1.20:5555", State::device).isWireless());
+    EXPECT_TRUE(device("[::1]:5555", State::device).isWireless());
+    EXPECT_TRUE(device("adb-R58M-abc._adb-tls-connect._tcp.:", State::device).isWireless());
+    EXPECT_FALSE(device("emulator-5554", State::device).isWireless());
+    EXPECT_FALSE(device("R58M123ABC", State::device).isWireless());
+    EXPECT_FALSE(device("", State::device).isWireless());
+}
+
+TEST(DeviceValue, EqualityAndHashCoverAllThreeFields) {
+    const AndroidDevice a = device("A", State::device, "M");
+    EXPECT_EQ(a, device("A", State::device, "M"));
+    EXPECT_NE(a, device("B", State::device, "M"));
+    EXPECT_NE(a, device("A", State::offline, "M"));
+    EXPECT_NE(a, device("A", State::device, "N"));
+    EXPECT_EQ(qHash(a), qHash(device("A", State::device, "M")));
+    EXPECT_EQ(a.id(), "A");
+}
+
+} // namespace
