@@ -1,0 +1,22 @@
+#include "extension/adbclient/adb_client_error.h"
+
+AdbClientError::AdbClientError(Kind kind, QString payload)
+    : kind_(kind), payload_(std::move(payload)), what_(description().toStdString()) {}
+
+AdbClientError AdbClientError::requestFailed(const QString &reason) { return {Kind::requestFailed, reason}; }
+
+AdbClientError AdbClientError::protocolError(const QString &what) { return {Kind::protocolError, what}; }
+
+AdbClientError AdbClientError::connectionFailed() { return {Kind::connectionFailed, {}}; }
+
+QString AdbClientError::description() const {
+    switch (kind_) {
+    case Kind::requestFailed:
+        return QStringLiteral("adb request failed: ") + payload_;
+    case Kind::protocolError:
+        return QStringLiteral("adb protocol error: ") + payload_;
+    case Kind::connectionFailed:
+        break;
+    }
+    return QStringLiteral("Couldn't reach the adb server. Is the app running?");
+}

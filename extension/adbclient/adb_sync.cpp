@@ -1,0 +1,124 @@
+// The sync file service: list, stat, pull and push.
+#include "extension/adbclient/adb_client.h"
+
+#include "extension/adbclient/adb_client_error.h"
+#include "extension/adbclient/local_file.h"
+#include "extension/adbclient/wire_format.h"
+
+#include <chrono>
+
+namespace {
+
+QString packetId(const QByteArray &bytes) { return adbwire::decodeText(bytes); }
+
+QString readSyncFailMessage(BufferedSocket &connection) {
+    const quint32 length = connection.readUInt32();
+    return adbwire::decodeText(connection.readExactly(qsizetype(length)));
+}
+
+qint64 secondsSinceEpochNow() {
+    using namespace std::chrono;
+    return duration_cast<seconds>(system_clock::now().time_since_epoch()).count();
+}
+
+} // namespace
+
+BufferedSocket AdbClient::openSync() const {
+    BufferedSocket connection = openTransport();
+    sendRequest(connection, QStringLiteral("sync:"));
+    readStatus(connection);
+    return connection;
+}
+
+void AdbClient::sendSyncRequest(BufferedSocket &connection, QByteArrayView identifier, QByteArrayView payload) {
+    Q_ASSERT(identifier.size() == 4);
+    connection.write(identifier);
+    connection.write(adbwire::encodeUInt32LE(quint32(payload.size())));
+    connection.write(payload);
+}
+
+QList<AdbEntry> AdbClient::list(const QString &path) const {
+    BufferedSocket connection = openSync();
+    sendSyncRequest(connection, "LIST", path.toUtf8());
+    QList<AdbEntry> entries;
+    for (;;) {
+        const QByteArray id = connection.readExactly(4);
+        if (id == "DENT") {
+            const auto header = adbwire::readDentHeader(connection.readExactly(adbwire::dentHeaderSize));
+            const QString name = adbwire::decodeText(connection.readExactly(qsizetype(header.nameLength)));
+            if (!adbwire::isSelfOrParent(name))
+                entries.append(adbwire::makeEntry(name, header.mode, header.size, header.modified));
+        } else if (id == "DONE") {
+            connection.readExactly(16);
+            return entries;
+        } else {
+            throw AdbClientError::protocolError(QStringLiteral("LIST got ") + packetId(id));
+        }
+    }
+}
+
+std::optional<AdbEntry> AdbClient::stat(const QString &path) const {
+    BufferedSocket connection = openSync();
+    sendSyncRequest(connection, "STAT", path.toUtf8());
+    if (connection.readExactly(4) != "STAT") throw AdbClientError::protocolError(QStringLiteral("bad STAT"));
+    const auto record = adbwire::readStatRecord(connection.readExactly(adbwire::statRecordSize));
+    if (record.mode == 0) return std::nullopt;
+    return adbwire::makeEntry(adbwire::lastPathComponent(path), record.mode, record.size, record.modified);
+}
+
+void AdbClient::pull(const QString &path, const QString &destination) const {
+    BufferedSocket connection = openSync();
+    sendSyncRequest(connection, "RECV", path.toUtf8());
+    // Opened only once the request is out, so an unreachable phone leaves the file alone.
+    LocalFile file = LocalFile::createForWriting(destination);
+    for (;;) {
+        const QByteArray id = connection.readExactly(4);
+        if (id == "DATA") {
+            // Appended in slices, so even an oversized chunk is never held whole.
+            qsizetype left = connection.readUInt32();
+            while (left > 0) {
+                const qsizetype slice = std::min(left, adbwire::syncChunkSize);
+                file.append(connection.readExactly(slice));
+                left -= slice;
+            }
+        } else if (id == "DONE") {
+            connection.readExactly(4);
+            return;
+        } else if (id == "FAIL") {
+            throw AdbClientError::requestFailed(readSyncFailMessage(connection));
+        } else {
+            throw AdbClientError::protocolError(QStringLiteral("RECV got ") + packetId(id));
+        }
+    }
+}
+
+void AdbClient::push(const QString &source, const QString &path, quint32 mode) const {
+    // Opened before the phone is asked: SEND replaces the target on the
+    // phone, so a source that cannot be read must fail before it is sent.
+    LocalFile file = LocalFile::openForReading(source);
+    BufferedSocket connection = openSync();
+    sendSyncRequest(connection, "SEND", adbwire::sendTarget(path, mode));
+
+    QByteArray chunk(adbwire::syncChunkSize, Qt::Uninitialized);
+    for (;;) {
+        const qsizetype filled = file.read(chunk.data(), chunk.size());
+        if (filled == 0) break;
+        connection.write("DATA");
+        connection.write(adbwire::encodeUInt32LE(quint32(filled)));
+        connection.write(QByteArrayView(chunk.constData(), filled));
+    }
+    file.close();
+
+    connection.write("DONE");
+    connection.write(adbwire::encodeUInt32LE(adbwire::clampToUInt32Seconds(secondsSinceEpochNow())));
+
+    const QByteArray reply = connection.readExactly(4);
+    if (reply == "FAIL") throw AdbClientError::requestFailed(readSyncFailMessage(connection));
+    if (reply != "OKAY") throw AdbClientError::protocolError(QStringLiteral("SEND got ") + packetId(reply));
+    try {
+        connection.readExactly(4);
+    } catch (const AdbClientError &) {
+        // The phone has already said OKAY; a connection closed before the
+        // trailing bytes does not undo the upload.
+    }
+}

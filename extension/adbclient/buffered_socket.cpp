@@ -1,0 +1,94 @@
+#include "extension/adbclient/buffered_socket.h"
+
+#include "extension/adbclient/adb_client_error.h"
+#include "extension/adbclient/wire_format.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <utility>
+
+BufferedSocket BufferedSocket::connect(quint16 port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) throw AdbClientError::connectionFailed();
+    BufferedSocket socket(fd); // closes the descriptor if connecting fails
+
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = ::inet_addr("127.0.0.1");
+    if (::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0)
+        throw AdbClientError::connectionFailed();
+    return socket;
+}
+
+BufferedSocket::BufferedSocket(BufferedSocket &&other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), buffer_(std::move(other.buffer_)), offset_(std::exchange(other.offset_, 0)) {}
+
+BufferedSocket &BufferedSocket::operator=(BufferedSocket &&other) noexcept {
+    if (this != &other) {
+        close();
+        fd_ = std::exchange(other.fd_, -1);
+        buffer_ = std::move(other.buffer_);
+        offset_ = std::exchange(other.offset_, 0);
+    }
+    return *this;
+}
+
+BufferedSocket::~BufferedSocket() { close(); }
+
+void BufferedSocket::close() {
+    if (fd_ >= 0) ::close(std::exchange(fd_, -1));
+}
+
+void BufferedSocket::write(QByteArrayView bytes) {
+    const char *next = bytes.data();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        // MSG_NOSIGNAL: a peer that has gone away is an error, not a signal
+        // that ends the process.
+        const ssize_t sent = fd_ < 0 ? -1 : ::send(fd_, next, size_t(left), MSG_NOSIGNAL);
+        if (sent <= 0) throw AdbClientError::connectionFailed();
+        next += sent;
+        left -= sent;
+    }
+}
+
+bool BufferedSocket::receiveOnce() {
+    if (fd_ < 0) return false;
+    const qsizetype filled = buffer_.size();
+    buffer_.resize(filled + receiveBlockSize);
+    const ssize_t received = ::recv(fd_, buffer_.data() + filled, size_t(receiveBlockSize), 0);
+    buffer_.resize(filled + (received > 0 ? received : 0));
+    return received > 0;
+}
+
+QByteArray BufferedSocket::readExactly(qsizetype count) {
+    if (count <= 0) return {};
+    while (buffer_.size() - offset_ < count) {
+        if (!receiveOnce()) throw AdbClientError::protocolError(QStringLiteral("unexpected EOF"));
+    }
+    QByteArray result = buffer_.sliced(offset_, count);
+    offset_ += count;
+    if (offset_ > discardThreshold) {
+        buffer_.remove(0, offset_);
+        offset_ = 0;
+    }
+    return result;
+}
+
+quint32 BufferedSocket::readUInt32() { return adbwire::readUInt32LE(readExactly(4)); }
+
+QByteArray BufferedSocket::readToEnd() {
+    QByteArray result = buffer_.sliced(offset_);
+    buffer_.clear();
+    offset_ = 0;
+    // Receive straight into the result; the stream's end or an error ends it.
+    std::swap(buffer_, result);
+    while (receiveOnce()) {
+    }
+    std::swap(buffer_, result);
+    return result;
+}

@@ -1,0 +1,60 @@
+#include "extension/adbclient/local_file.h"
+
+#include "extension/adbclient/local_file_error.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <utility>
+
+LocalFile LocalFile::createForWriting(const QString &path) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) throw LocalFileError(errno, path);
+    return LocalFile(fd, path);
+}
+
+LocalFile LocalFile::openForReading(const QString &path) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) throw LocalFileError(errno, path);
+    LocalFile file(fd, path);
+    struct stat status {};
+    if (::fstat(fd, &status) != 0) throw LocalFileError(errno, path);
+    if (S_ISDIR(status.st_mode)) throw LocalFileError(EISDIR, path);
+    return file;
+}
+
+LocalFile::LocalFile(LocalFile &&other) noexcept : fd_(std::exchange(other.fd_, -1)), path_(std::move(other.path_)) {}
+
+LocalFile::~LocalFile() { close(); }
+
+void LocalFile::close() {
+    if (fd_ >= 0) ::close(std::exchange(fd_, -1));
+}
+
+void LocalFile::append(QByteArrayView bytes) {
+    const char *next = bytes.data();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd_, next, size_t(left));
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) throw LocalFileError(written < 0 ? errno : EIO, path_);
+        next += written;
+        left -= written;
+    }
+}
+
+qsizetype LocalFile::read(char *into, qsizetype capacity) {
+    qsizetype filled = 0;
+    while (filled < capacity) {
+        const ssize_t got = ::read(fd_, into + filled, size_t(capacity - filled));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) throw LocalFileError(errno, path_);
+        if (got == 0) break;
+        filled += got;
+    }
+    return filled;
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QString>
+
+// A local file of a download or an upload, closed when the value goes away.
+// Failures are LocalFileError with the platform's errno.
+class LocalFile {
+public:
+    // Creates the file or empties an existing one.
+    static LocalFile createForWriting(const QString &path);
+    // Refuses folders up front, so nothing is sent for them.
+    static LocalFile openForReading(const QString &path);
+
+    LocalFile(LocalFile &&other) noexcept;
+    LocalFile &operator=(LocalFile &&) = delete;
+    LocalFile(const LocalFile &) = delete;
+    LocalFile &operator=(const LocalFile &) = delete;
+    ~LocalFile();
+
+    void append(QByteArrayView bytes);
+    // Fills `into` with up to `capacity` bytes; fewer only at the end of the file.
+    qsizetype read(char *into, qsizetype capacity);
+    // Idempotent; a failure to close is of no use to anyone and is ignored.
+    void close();
+
+private:
+    LocalFile(int fd, QString path) : fd_(fd), path_(std::move(path)) {}
+
+    int fd_ = -1;
+    QString path_;
+};
