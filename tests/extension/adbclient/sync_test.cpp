@@ -1,0 +1,375 @@
+#include "extension/adbclient/adb_client.h"
+#include "extension/adbclient/local_file_error.h"
+#include "tests/extension/adbclient/client_failure.h"
+#include "tests/extension/adbclient/scripted_server.h"
+#include "tests/extension/adbclient/wire_bytes.h"
+#include "tests/support/temp_folder.h"
+
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+using namespace wirebytes;
+using Ending = ScriptedServer::Ending;
+
+namespace {
+
+const QByteArray kSerial = "emulator-5554";
+
+QByteArray readFile(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+void writeFile(const QString &path, const QByteArray &bytes) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+QByteArray pattern(qsizetype size) {
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (qsizetype i = 0; i < size; ++i) bytes[i] = char((i * 13 + i / 509) & 0xff);
+    return bytes;
+}
+
+// An upload as the server read it: the SEND target, then DATA packets until DONE.
+struct SentUpload {
+    QByteArray target;
+    QList<qsizetype> chunkSizes;
+    QByteArray data;
+    std::optional<quint32> doneTime;
+    QByteArray leftover; // anything after DONE, or a malformed packet
+};
+
+quint32 le32At(const QByteArray &bytes, qsizetype at) {
+    return quint32(quint8(bytes[at])) | quint32(quint8(bytes[at + 1])) << 8 | quint32(quint8(bytes[at + 2])) << 16 |
+           quint32(quint8(bytes[at + 3])) << 24;
+}
+
+SentUpload parseUpload(const QByteArray &sent) {
+    SentUpload upload;
+    const QByteArray prologue = syncPrologue(kSerial);
+    if (!sent.startsWith(prologue + "SEND")) {
+        upload.leftover = sent;
+        return upload;
+    }
+    qsizetype at = prologue.size() + 4;
+    const quint32 targetLength = le32At(sent, at);
+    upload.target = sent.mid(at + 4, targetLength);
+    at += 4 + targetLength;
+    while (at + 8 <= sent.size() && sent.mid(at, 4) == "DATA") {
+        const quint32 length = le32At(sent, at + 4);
+        upload.chunkSizes.append(length);
+        upload.data += sent.mid(at + 8, length);
+        at += 8 + length;
+    }
+    if (at + 8 <= sent.size() && sent.mid(at, 4) == "DONE") {
+        upload.doneTime = le32At(sent, at + 4);
+        at += 8;
+    }
+    upload.leftover = sent.mid(at);
+    return upload;
+}
+
+quint32 nowSeconds() {
+    return quint32(std::chrono::duration_cast<std::chrono::seconds>(
+                       std::chrono::system_clock::now().time_since_epoch())
+                       .count());
+}
+
+} // namespace
+
+// ---- LIST ----
+
+TEST(SyncList, SendsTheExactRequestAndReadsEntriesInOrder) {
+    const QByteArray reply = twoOkays() + dent(040771, 4096, 1000, ".") + dent(040771, 4096, 1000, "..") +
+                             dent(040770, 3452, 1700000000, "DCIM") +
+                             dent(0100660, 0xffffffffu, 0xffffffffu, "huge.bin") +
+                             dent(0120777, 21, 5, "link-to-dir") + dent(0100644, 1, 2, "bad \xff name") +
+                             "DONE" + QByteArray(16, '\0');
+    ScriptedServer server(reply);
+    const QList<AdbEntry> entries = AdbClient(kSerial, server.port()).list("/sdcard");
+
+    EXPECT_EQ(server.received(), syncPrologue(kSerial) + QByteArray("LIST\x07\0\0\0/sdcard", 15));
+    ASSERT_EQ(entries.size(), 4);
+    EXPECT_EQ(entries[0], (AdbEntry{"DCIM", true, 3452, 1700000000.0}));
+    EXPECT_EQ(entries[1], (AdbEntry{"huge.bin", false, 4294967295LL, 4294967295.0}));
+    EXPECT_EQ(entries[2], (AdbEntry{"link-to-dir", false, 21, 5.0}));
+    EXPECT_TRUE(entries[3].name.startsWith("bad "));
+    EXPECT_TRUE(entries[3].name.contains(QChar(0xFFFD)));
+}
+
+TEST(SyncList, DentOfANineByteNameIsTwentyNineBytes) {
+    EXPECT_EQ(dent(0100644, 1, 1, "123456789").size(), 29);
+    ScriptedServer server(twoOkays() + dent(0100644, 1, 1, "123456789") + "DONE" + QByteArray(16, '\0') + "XTRA",
+                          Ending::closeAfterReply);
+    const auto entries = AdbClient(kSerial, server.port()).list("/sdcard/Download");
+    ASSERT_EQ(entries.size(), 1);
+    EXPECT_EQ(entries[0].name, "123456789");
+}
+
+TEST(SyncList, EmptyListings) {
+    ScriptedServer doneAtOnce(twoOkays() + "DONE" + QByteArray(16, '\0'));
+    EXPECT_TRUE(AdbClient(kSerial, doneAtOnce.port()).list("/sdcard/missing").isEmpty());
+    ScriptedServer dotsOnly(twoOkays() + dent(040755, 0, 0, ".") + dent(040755, 0, 0, "..") + "DONE" +
+                            QByteArray(16, '\0'));
+    EXPECT_TRUE(AdbClient(kSerial, dotsOnly.port()).list("/sdcard/empty").isEmpty());
+}
+
+TEST(SyncList, AnyOtherPacketIsAProtocolErrorNamingIt) {
+    ScriptedServer failed(twoOkays() + "FAIL" + le32(4) + "oops");
+    const auto failure = clientFailure([&] { AdbClient(kSerial, failed.port()).list("/sdcard"); });
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->kind(), AdbClientError::Kind::protocolError);
+    EXPECT_EQ(failure->description(), "adb protocol error: LIST got FAIL");
+
+    ScriptedServer unknown(twoOkays() + dent(0100644, 1, 1, "a") + "DNT2" + QByteArray(40, '\0'));
+    EXPECT_CLIENT_ERROR(AdbClient(kSerial, unknown.port()).list("/sdcard"), protocolError, "LIST got DNT2");
+}
+
+TEST(SyncList, StreamEndingInsideARecordIsUnexpectedEof) {
+    for (const QByteArray &cut : {QByteArray("DEN"), dent(0100644, 5, 5, "name").chopped(2),
+                                  QByteArray("DONE") + QByteArray(15, '\0')}) {
+        ScriptedServer server(twoOkays() + cut, Ending::closeAfterReply);
+        EXPECT_CLIENT_ERROR(AdbClient(kSerial, server.port()).list("/sdcard"), protocolError, "unexpected EOF");
+    }
+}
+
+TEST(SyncList, RefusedSyncServiceIsRequestFailed) {
+    ScriptedServer server(QByteArray("OKAYFAIL0006closed"), Ending::closeAfterReply);
+    EXPECT_CLIENT_ERROR(AdbClient(kSerial, server.port()).list("/sdcard"), requestFailed, "closed");
+}
+
+// ---- STAT ----
+
+TEST(SyncStat, SendsTheExactRequestAndNamesTheEntryAfterThePath) {
+    struct Case {
+        QString path;
+        QString name;
+    };
+    for (const Case &c : {Case{"/sdcard", "sdcard"}, Case{"/sdcard/", "sdcard"}, Case{"/", "/"},
+                          Case{"/sdcard/Music/it's a song.mp3", "it's a song.mp3"}}) {
+        SCOPED_TRACE(c.path.toStdString());
+        ScriptedServer server(twoOkays() + "STAT" + le32(040771) + le32(3452) + le32(1700000001));
+        const auto entry = AdbClient(kSerial, server.port()).stat(c.path);
+        ASSERT_TRUE(entry);
+        EXPECT_EQ(*entry, (AdbEntry{c.name, true, 3452, 1700000001.0}));
+        EXPECT_EQ(server.received(), syncPrologue(kSerial) + syncPacket("STAT", c.path.toUtf8()));
+    }
+}
+
+TEST(SyncStat, ModeZeroIsNothingThere) {
+    ScriptedServer server(twoOkays() + "STAT" + QByteArray(12, '\0'));
+    EXPECT_EQ(AdbClient(kSerial, server.port()).stat("/sdcard/missing"), std::nullopt);
+}
+
+TEST(SyncStat, FieldsWithAllBitsSet) {
+    ScriptedServer server(twoOkays() + "STAT" + le32(0100644) + le32(0xffffffffu) + le32(0xffffffffu));
+    const auto entry = AdbClient(kSerial, server.port()).stat("/sdcard/big");
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(entry->size, 4294967295LL);
+    EXPECT_EQ(entry->modified, 4294967295.0);
+    EXPECT_FALSE(entry->isDirectory);
+}
+
+TEST(SyncStat, AnyOtherReplyIsBadStat) {
+    for (const QByteArray &reply : {QByteArray("FAIL") + le32(4) + "nope", QByteArray("STA2") + QByteArray(12, '\0')}) {
+        ScriptedServer server(twoOkays() + reply);
+        EXPECT_CLIENT_ERROR(AdbClient(kSerial, server.port()).stat("/sdcard"), protocolError, "bad STAT");
+    }
+    ScriptedServer cut(twoOkays() + "STAT" + QByteArray(8, '\0'), Ending::closeAfterReply);
+    EXPECT_CLIENT_ERROR(AdbClient(kSerial, cut.port()).stat("/sdcard"), protocolError, "unexpected EOF");
+}
+
+// ---- RECV ----
+
+TEST(SyncPull, WritesEveryChunkInOrder) {
+    testsupport::TempFolder folder;
+    const QByteArray first = pattern(65536), second = pattern(1) + "x";
+    ScriptedServer server(twoOkays() + "DATA" + le32(65536) + first + "DATA" + le32(2) + second + "DONE" +
+                          le32(0));
+    const QString destination = folder.file("photo.jpg");
+    AdbClient(kSerial, server.port()).pull("/sdcard/DCIM/photo.jpg", destination);
+    EXPECT_EQ(readFile(destination), first + second);
+    EXPECT_EQ(server.received(), syncPrologue(kSerial) + syncPacket("RECV", "/sdcard/DCIM/photo.jpg"));
+}
+
+TEST(SyncPull, ChunkLargerThanUsualIsStillWrittenWhole) {
+    testsupport::TempFolder folder;
+    const QByteArray big = pattern(300000);
+    ScriptedServer server(twoOkays() + "DATA" + le32(quint32(big.size())) + big + "DONE" + le32(0));
+    AdbClient(kSerial, server.port()).pull("/sdcard/a", folder.file("a"));
+    EXPECT_EQ(readFile(folder.file("a")), big);
+}
+
+TEST(SyncPull, EmptyFileReplacesExistingContents) {
+    testsupport::TempFolder folder;
+    writeFile(folder.file("old"), "previous contents");
+    ScriptedServer server(twoOkays() + "DONE" + le32(0));
+    AdbClient(kSerial, server.port()).pull("/sdcard/empty", folder.file("old"));
+    EXPECT_EQ(readFile(folder.file("old")), "");
+}
+
+TEST(SyncPull, FailCarriesThePhonesTextAndLeavesAnEmptyFile) {
+    testsupport::TempFolder folder;
+    writeFile(folder.file("x"), "stale");
+    const QByteArray message = "open failed: No such file or directory";
+    ScriptedServer server(twoOkays() + "FAIL" + le32(quint32(message.size())) + message);
+    EXPECT_CLIENT_ERROR(AdbClient(kSerial, server.port()).pull("/sdcard/nothing", folder.file("x")), requestFailed,
+                        QString(message));
+    EXPECT_EQ(readFile(folder.file("x")), "");
+}
+
+TEST(SyncPull, UnknownPacketIsAProtocolErrorAfterKeepingWhatArrived) {
+    testsupport::TempFolder folder;
+    ScriptedServer server(twoOkays() + "DATA" + le32(3) + "abc" + "DNT2");
+    EXPECT_CLIENT_ERROR(AdbClient(kSerial, server.port()).pull("/sdcard/a", folder.file("a")), protocolError,
+                        "RECV got DNT2");
+    EXPECT_EQ(readFile(folder.file("a")), "abc");
+}
+
+TEST(SyncPull, ConnectionCutMidChunkIsUnexpectedEof) {
+    testsupport::TempFolder folder;
+    ScriptedServer server(twoOkays() + "DATA" + le32(100) + "only a few", Ending::closeAfterReply);
+    EXPECT_CLIENT_ERROR(AdbClient(kSerial, server.port()).pull("/sdcard/a", folder.file("a")), protocolError,
+                        "unexpected EOF");
+}
+
+TEST(SyncPull, UnwritableDestinationIsAFileErrorAndClosesTheConnection) {
+    testsupport::TempFolder folder;
+    ScriptedServer server(twoOkays() + "DATA" + le32(3) + "abc" + "DONE" + le32(0));
+    try {
+        AdbClient(kSerial, server.port()).pull("/sdcard/a", folder.file("no/such/folder/a"));
+        FAIL() << "pull succeeded";
+    } catch (const LocalFileError &error) {
+        EXPECT_EQ(error.code(), std::errc::no_such_file_or_directory);
+        EXPECT_TRUE(error.description().contains("no/such/folder/a"));
+    }
+    // Returns only once the client has closed its end.
+    EXPECT_EQ(server.received(), syncPrologue(kSerial) + syncPacket("RECV", "/sdcard/a"));
+}
+
+TEST(SyncPull, FullDiskEndsTheDownloadWithAnError) {
+    if (!QFile::exists("/dev/full")) GTEST_SKIP() << "/dev/full is missing";
+    ScriptedServer server(twoOkays() + "DATA" + le32(3) + "abc" + "DONE" + le32(0));
+    try {
+        AdbClient(kSerial, server.port()).pull("/sdcard/a", "/dev/full");
+        FAIL() << "pull succeeded on a full disk";
+    } catch (const LocalFileError &error) {
+        EXPECT_EQ(error.code(), std::errc::no_space_on_device);
+    }
+    server.received();
+}
+
+TEST(SyncPull, UnreachablePhoneLeavesTheDestinationUntouched) {
+    testsupport::TempFolder folder;
+    writeFile(folder.file("keep"), "precious");
+    ScriptedServer server("FAIL" + request("device offline"), Ending::closeAfterReply);
+    EXPECT_CLIENT_ERROR(AdbClient(kSerial, server.port()).pull("/sdcard/a", folder.file("keep")), requestFailed,
+                        "device offline");
+    EXPECT_EQ(readFile(folder.file("keep")), "precious");
+}
+
+// ---- SEND ----
+
+TEST(SyncPush, SendsTargetDataAndTheCurrentTime) {
+    testsupport::TempFolder folder;
+    writeFile(folder.file("src"), "hello");
+    ScriptedServer server(twoOkays() + "OKAY" + le32(0));
+    const quint32 before = nowSeconds();
+    AdbClient(kSerial, server.port()).push(folder.file("src"), "/sdcard/abc.txt", 33188);
+    const quint32 after = nowSeconds();
+
+    const QByteArray sent = server.received();
+    EXPECT_EQ(sent.left(syncPrologue(kSerial).size() + 8 + 21),
+              syncPrologue(kSerial) + QByteArray("SEND\x15\0\0\0/sdcard/abc.txt,33188", 29));
+    const SentUpload upload = parseUpload(sent);
+    EXPECT_EQ(upload.target, "/sdcard/abc.txt,33188");
+    EXPECT_EQ(upload.chunkSizes, QList<qsizetype>{5});
+    EXPECT_EQ(upload.data, "hello");
+    ASSERT_TRUE(upload.doneTime);
+    EXPECT_GE(*upload.doneTime, before);
+    EXPECT_LE(*upload.doneTime, after);
+    EXPECT_TRUE(upload.leftover.isEmpty());
+}
+
+TEST(SyncPush, ChunksAreAtMost65536Bytes) {
+    struct Case {
+        qsizetype size;
+        QList<qsizetype> chunks;
+    };
+    for (const Case &c : {Case{0, {}}, Case{1, {1}}, Case{65535, {65535}}, Case{65536, {65536}},
+                          Case{65537, {65536, 1}}, Case{3 * 65536 + 7, {65536, 65536, 65536, 7}}}) {
+        SCOPED_TRACE(c.size);
+        testsupport::TempFolder folder;
+        const QByteArray contents = pattern(c.size);
+        writeFile(folder.file("src"), contents);
+        ScriptedServer server(twoOkays() + "OKAY" + le32(0));
+        AdbClient(kSerial, server.port()).push(folder.file("src"), "/sdcard/f");
+        const SentUpload upload = parseUpload(server.received());
+        EXPECT_EQ(upload.target, "/sdcard/f,33188");
+        EXPECT_EQ(upload.chunkSizes, c.chunks);
+        EXPECT_EQ(upload.data, contents);
+        EXPECT_TRUE(upload.doneTime);
+        EXPECT_TRUE(upload.leftover.isEmpty());
+    }
+}
+
+TEST(SyncPush, OkayWithoutTrailingBytesStillSucceeds) {
+    testsupport::TempFolder folder;
+    writeFile(folder.file("src"), "x");
+    ScriptedServer server(twoOkays() + "OKAY", Ending::closeAfterReply);
+    EXPECT_NO_THROW(AdbClient(kSerial, server.port()).push(folder.file("src"), "/sdcard/x"));
+}
+
+TEST(SyncPush, FailCarriesThePhonesText) {
+    testsupport::TempFolder folder;
+    writeFile(folder.file("src"), "x");
+    const QByteArray message = "couldn't create file: Is a directory";
+    ScriptedServer server(twoOkays() + "FAIL" + le32(quint32(message.size())) + message);
+    EXPECT_CLIENT_ERROR(AdbClient(kSerial, server.port()).push(folder.file("src"), "/sdcard/DCIM"), requestFailed,
+                        QString(message));
+}
+
+TEST(SyncPush, ReplyThatIsNeitherOkayNorFailIsNotASuccess) {
+    testsupport::TempFolder folder;
+    writeFile(folder.file("src"), "x");
+    ScriptedServer server(twoOkays() + "WHAT" + le32(0));
+    EXPECT_CLIENT_ERROR(AdbClient(kSerial, server.port()).push(folder.file("src"), "/sdcard/x"), protocolError,
+                        "SEND got WHAT");
+    ScriptedServer cut(twoOkays() + "OK", Ending::closeAfterReply);
+    EXPECT_CLIENT_ERROR(AdbClient(kSerial, cut.port()).push(folder.file("src"), "/sdcard/x"), protocolError,
+                        "unexpected EOF");
+}
+
+TEST(SyncPush, UnreadableSourceFailsBeforeThePhoneIsAsked) {
+    testsupport::TempFolder folder;
+    // Nothing listens: reaching the server at all would be connectionFailed.
+    RefusingPort refusing;
+    AdbClient client(kSerial, refusing.port());
+    try {
+        client.push(folder.file("missing"), "/sdcard/x");
+        FAIL() << "push succeeded";
+    } catch (const LocalFileError &error) {
+        EXPECT_EQ(error.code(), std::errc::no_such_file_or_directory);
+    }
+    try {
+        client.push(folder.path(), "/sdcard/x");
+        FAIL() << "push of a folder succeeded";
+    } catch (const LocalFileError &error) {
+        EXPECT_EQ(error.code(), std::errc::is_a_directory);
+    }
+}
+
+TEST(SyncPush, ServerGivingUpMidUploadIsConnectionFailedWithoutKillingTheProcess) {
+    testsupport::TempFolder folder;
+    testsupport::writePatternFile(folder.file("big"), 16 << 20);
+    // Takes the requests and a little data, then resets the connection.
+    const qsizetype prologue = syncPrologue(kSerial).size() + 8 + QByteArray("/sdcard/big,33188").size();
+    ScriptedServer server({{twoOkays(), Ending::resetAfterReading, prologue + 1000}});
+    EXPECT_CLIENT_ERROR(AdbClient(kSerial, server.port()).push(folder.file("big"), "/sdcard/big"), connectionFailed,
+                        "");
+}

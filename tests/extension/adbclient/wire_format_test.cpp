@@ -1,0 +1,142 @@
+#include "extension/adbclient/wire_format.h"
+
+#include <gtest/gtest.h>
+
+using namespace adbwire;
+
+TEST(FailLength, ParsesHexDigitsOfEitherCaseWithOptionalPlus) {
+    EXPECT_EQ(failMessageLength("000c"), 12);
+    EXPECT_EQ(failMessageLength("000C"), 12);
+    EXPECT_EQ(failMessageLength("+00c"), 12);
+    EXPECT_EQ(failMessageLength("0000"), 0);
+    EXPECT_EQ(failMessageLength("ffff"), 65535);
+    EXPECT_EQ(failMessageLength("1aF0"), 0x1af0);
+}
+
+TEST(FailLength, AnythingButHexDigitsCountsAsZero) {
+    EXPECT_EQ(failMessageLength("zzzz"), 0);
+    EXPECT_EQ(failMessageLength(" 00c"), 0);
+    EXPECT_EQ(failMessageLength("00c "), 0);
+    EXPECT_EQ(failMessageLength("0x0c"), 0);
+    EXPECT_EQ(failMessageLength("++0c"), 0);
+    EXPECT_EQ(failMessageLength("+-0c"), 0);
+    EXPECT_EQ(failMessageLength(QByteArrayView("\0\0\0\x0c", 4)), 0);
+    EXPECT_EQ(failMessageLength("\xff\xfe\xfd\xfc"), 0);
+    EXPECT_EQ(failMessageLength("++++"), 0);
+}
+
+TEST(FailLength, NegativeLengthCountsAsZero) {
+    EXPECT_EQ(failMessageLength("-001"), 0);
+    EXPECT_EQ(failMessageLength("-fff"), 0);
+}
+
+TEST(FailReason, MessageWinsOverStatusWordUnlessEmpty) {
+    EXPECT_EQ(failReason("FAIL", "device 'x' not found"), "device 'x' not found");
+    EXPECT_EQ(failReason("FAIL", ""), "FAIL");
+    EXPECT_EQ(failReason("WHAT", ""), "WHAT");
+    EXPECT_EQ(failReason("\xff\x01\x02\x03", ""), QString(QChar(0xFFFD)) + "\x01\x02\x03");
+}
+
+TEST(StatusWord, OnlyExactOkayIsSuccess) {
+    EXPECT_TRUE(isOkay("OKAY"));
+    EXPECT_FALSE(isOkay("okay"));
+    EXPECT_FALSE(isOkay("FAIL"));
+    EXPECT_FALSE(isOkay("OKA"));
+}
+
+TEST(RequestHeader, IsFourLowerCaseHexDigitsOfTheByteLength) {
+    EXPECT_EQ(requestHeader(0), "0000");
+    EXPECT_EQ(requestHeader(5), "0005");
+    EXPECT_EQ(requestHeader(0xab), "00ab");
+    EXPECT_EQ(requestHeader(0xffff), "ffff");
+    EXPECT_EQ(requestHeader(0x10000), std::nullopt);
+    EXPECT_EQ(requestHeader(-1), std::nullopt);
+}
+
+TEST(LittleEndian, ReadsFirstByteAsLowest) {
+    EXPECT_EQ(readUInt32LE("\x01\x02\x03\x04"), 0x04030201u);
+    EXPECT_EQ(readUInt32LE("\xff\xff\xff\xff"), 4294967295u);
+    EXPECT_EQ(readUInt32LE(QByteArrayView("\x80\0\0\0", 4)), 128u);
+    EXPECT_EQ(encodeUInt32LE(0x04030201u), "\x01\x02\x03\x04");
+    EXPECT_EQ(encodeUInt32LE(21), QByteArray("\x15\0\0\0", 4));
+}
+
+TEST(Records, FieldsComeInWireOrder) {
+    const QByteArray dent("\x01\0\0\0\x02\0\0\0\x03\0\0\0\x04\0\0\0", 16);
+    const DentHeader header = readDentHeader(dent);
+    EXPECT_EQ(header.mode, 1u);
+    EXPECT_EQ(header.size, 2u);
+    EXPECT_EQ(header.modified, 3u);
+    EXPECT_EQ(header.nameLength, 4u);
+
+    const StatRecord record = readStatRecord(QByteArray("\xa4\x81\0\0\xff\xff\xff\xff\x10\0\0\0", 12));
+    EXPECT_EQ(record.mode, 0100644u);
+    EXPECT_EQ(record.size, 4294967295u);
+    EXPECT_EQ(record.modified, 16u);
+}
+
+TEST(Entries, OnlyTheFolderTypeIsADirectory) {
+    EXPECT_TRUE(isDirectoryMode(040000));
+    EXPECT_TRUE(isDirectoryMode(040771));
+    EXPECT_TRUE(isDirectoryMode(047777));
+    EXPECT_FALSE(isDirectoryMode(0100644)); // regular file
+    EXPECT_FALSE(isDirectoryMode(0120777)); // symbolic link, even to a folder
+    EXPECT_FALSE(isDirectoryMode(0060660)); // block device shares the folder bit
+    EXPECT_FALSE(isDirectoryMode(0140755)); // socket
+    EXPECT_FALSE(isDirectoryMode(0010644)); // pipe
+    EXPECT_FALSE(isDirectoryMode(0000755)); // permission bits alone
+}
+
+TEST(Entries, FieldsWithAllBitsSetStayPositive) {
+    const AdbEntry entry = makeEntry("big.bin", 0100644, 0xffffffffu, 0xffffffffu);
+    EXPECT_EQ(entry.size, 4294967295LL);
+    EXPECT_EQ(entry.modified, 4294967295.0);
+    EXPECT_FALSE(entry.isDirectory);
+    EXPECT_EQ(makeEntry("d", 040755, 4096, 0).size, 4096);
+}
+
+TEST(Entries, SelfAndParentAreRecognisedExactly) {
+    EXPECT_TRUE(isSelfOrParent("."));
+    EXPECT_TRUE(isSelfOrParent(".."));
+    EXPECT_FALSE(isSelfOrParent("..."));
+    EXPECT_FALSE(isSelfOrParent(".hidden"));
+    EXPECT_FALSE(isSelfOrParent(""));
+}
+
+TEST(LookupName, IsTheLastComponentIgnoringTrailingSlashes) {
+    EXPECT_EQ(lastPathComponent("/sdcard"), "sdcard");
+    EXPECT_EQ(lastPathComponent("/sdcard/"), "sdcard");
+    EXPECT_EQ(lastPathComponent("/sdcard//"), "sdcard");
+    EXPECT_EQ(lastPathComponent("/"), "/");
+    EXPECT_EQ(lastPathComponent("///"), "/");
+    EXPECT_EQ(lastPathComponent("/sdcard/DCIM/a b.jpg"), "a b.jpg");
+    EXPECT_EQ(lastPathComponent("/sdcard/Ünïcødé"), "Ünïcødé");
+    EXPECT_EQ(lastPathComponent("relative"), "relative");
+    EXPECT_EQ(lastPathComponent(""), "");
+}
+
+TEST(SendTarget, IsPathCommaDecimalModeCountedInBytes) {
+    const QByteArray target = sendTarget("/sdcard/abc.txt", 33188);
+    EXPECT_EQ(target, "/sdcard/abc.txt,33188");
+    EXPECT_EQ(target.size(), 21);
+    // A comma in the name stays; the phone splits at the last one.
+    EXPECT_EQ(sendTarget("/sdcard/a,b", 420), "/sdcard/a,b,420");
+    EXPECT_EQ(sendTarget("/sdcard/é", 33188).size(), 8 + 2 + 6);
+}
+
+TEST(DoneTime, IsClampedToThirtyTwoBits) {
+    EXPECT_EQ(clampToUInt32Seconds(-5), 0u);
+    EXPECT_EQ(clampToUInt32Seconds(0), 0u);
+    EXPECT_EQ(clampToUInt32Seconds(1700000000), 1700000000u);
+    EXPECT_EQ(clampToUInt32Seconds(4294967295LL), 4294967295u);
+    EXPECT_EQ(clampToUInt32Seconds(4294967296LL), 4294967295u);
+    EXPECT_EQ(clampToUInt32Seconds(1LL << 40), 4294967295u);
+}
+
+TEST(Text, InvalidUtf8BecomesReplacementCharacters) {
+    const QString text = decodeText("ok\xff\xfe!");
+    EXPECT_TRUE(text.startsWith("ok"));
+    EXPECT_TRUE(text.endsWith("!"));
+    EXPECT_TRUE(text.contains(QChar(0xFFFD)));
+    EXPECT_EQ(decodeText("caf\xc3\xa9"), QString::fromUtf8("café"));
+}
