@@ -1,5 +1,9 @@
 #include "app/adb/android_device.h"
 
+bool isWirelessSerial(const QString &serial) { return serial.contains(QLatin1Char(':')); }
+
+bool AndroidDevice::isWireless() const { return isWirelessSerial(serial); }
+
 AndroidDevice::State deviceStateFromText(const QString &word) {
     using State = AndroidDevice::State;
     if (word == QLatin1String("device")) return State::device;

@@ -12,12 +12,15 @@ struct AndroidDevice {
     QString model; // as printed after "model:", underscores kept
     State state = State::unknown;
 
-    // Serials of phones reached with "adb connect" are HOST:PORT.
-    bool isWireless() const { return serial.contains(QLatin1Char(':')); }
+    bool isWireless() const;
     const QString &id() const { return serial; }
 
     friend bool operator==(const AndroidDevice &, const AndroidDevice &) = default;
 };
+
+// Serials of phones reached with "adb connect" are HOST:PORT; any other
+// serial is a cable phone.
+bool isWirelessSerial(const QString &serial);
 
 // The tool's state words; exact, case-sensitive, anything else is unknown.
 AndroidDevice::State deviceStateFromText(const QString &word);

@@ -1,5 +1,4 @@
-#include "app/adb/adb_error.h"
-#include "app/adb/adb_service.h"
+#include "app/state/app_view_model.h"
 #include "app/state/phone_report.h"
 
 #include <QCommandLineParser>
@@ -11,28 +10,15 @@
 
 namespace {
 
-// Lists the phones the adb tool sees, with the free space of those that are ready.
-QCoro::Task<int> printPhones() {
-    AdbService adb;
-    try {
-        const QList<AndroidDevice> devices = co_await adb.devices();
-        QHash<QString, StoragePair> storageBySerial;
-        for (const AndroidDevice &device : devices) {
-            if (device.state != AndroidDevice::State::device) continue;
-            try {
-                if (auto storage = co_await adb.storage(device.serial)) storageBySerial.insert(device.serial, *storage);
-            } catch (const std::exception &) {
-                // A phone that cannot report its space is still listed.
-            }
-        }
-        std::fputs(formatPhoneReport(devices, storageBySerial).toLocal8Bit().constData(), stdout);
-        co_return 0;
-    } catch (const AdbError &error) {
-        std::fprintf(stderr, "%s\n", error.description().toLocal8Bit().constData());
-    } catch (const ProcessLaunchError &error) {
-        std::fprintf(stderr, "%s\n", error.description().toLocal8Bit().constData());
+// One full scan, as the window's device screen starts with, printed.
+QCoro::Task<int> printPhones(AppViewModel &model) {
+    co_await model.refresh();
+    if (model.errorMessage()) {
+        std::fprintf(stderr, "%s\n", model.errorMessage()->toLocal8Bit().constData());
+        co_return 1;
     }
-    co_return 1;
+    std::fputs(formatPhoneReport(model.devices(), model.storageBySerial()).toLocal8Bit().constData(), stdout);
+    co_return 0;
 }
 
 } // namespace
@@ -51,6 +37,9 @@ int main(int argc, char **argv) {
     parser.addVersionOption();
     parser.process(app);
 
-    QTimer::singleShot(0, &app, [] { printPhones().then([](int status) { QCoreApplication::exit(status); }); });
+    AppViewModel model;
+    QTimer::singleShot(0, &app, [&model] {
+        printPhones(model).then([](int status) { QCoreApplication::exit(status); });
+    });
     return app.exec();
 }
