@@ -1,0 +1,28 @@
+#include "platform/fileprovider/host/errno_mapping.h"
+
+#include <cerrno>
+
+namespace fileprovider {
+
+int errnoFor(const ProviderError &error) {
+    if (error.domain == ProviderError::fileProviderDomain) {
+        switch (static_cast<FileProviderErrorCode>(error.code)) {
+        case FileProviderErrorCode::noSuchItem: return ENOENT;
+        case FileProviderErrorCode::serverUnreachable: return ENOTCONN;
+        case FileProviderErrorCode::notAuthenticated: return EACCES;
+        case FileProviderErrorCode::filenameCollision: return EEXIST;
+        case FileProviderErrorCode::insufficientQuota: return ENOSPC;
+        case FileProviderErrorCode::directoryNotEmpty: return ENOTEMPTY;
+        case FileProviderErrorCode::readOnly: return EROFS;
+        case FileProviderErrorCode::featureUnsupported: return ENOTSUP;
+        case FileProviderErrorCode::syncAnchorExpired:
+        case FileProviderErrorCode::cannotSynchronize: return EIO;
+        }
+        return EIO;
+    }
+    if (error.domain == ProviderError::posixDomain && error.code > 0) return error.code;
+    if (error.underlyingPosixCode && *error.underlyingPosixCode > 0) return *error.underlyingPosixCode;
+    return EIO;
+}
+
+} // namespace fileprovider

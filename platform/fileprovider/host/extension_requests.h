@@ -1,0 +1,50 @@
+#pragma once
+
+#include "platform/fileprovider/host/replicated_extension.h"
+
+#include <QList>
+#include <QString>
+
+#include <functional>
+#include <variant>
+
+namespace fileprovider {
+
+template <typename T>
+using Outcome = std::variant<T, ProviderError>;
+
+struct Download {
+    QString localPath;
+    ItemPointer item;
+};
+
+// The extension's requests as blocking calls: each makes one request and
+// waits for its completion on the calling thread. Waits end early, with an
+// error, once `abandoned` says the mount is going away.
+class ExtensionRequests {
+public:
+    ExtensionRequests(ReplicatedExtension &extension, std::function<bool()> abandoned)
+        : extension_(extension), abandoned_(std::move(abandoned)) {}
+
+    Outcome<ItemPointer> item(const ItemIdentifier &identifier) const;
+    // Every page of the container's listing.
+    Outcome<QList<ItemPointer>> contents(const ItemIdentifier &container) const;
+    Outcome<Download> download(const ItemIdentifier &identifier) const;
+    Outcome<StorageSpace> storageSpace() const;
+    Outcome<ItemPointer> create(ItemPointer itemTemplate, const std::optional<QString> &contentsPath) const;
+    Outcome<ItemPointer> modify(ItemPointer item, const ItemVersion &baseVersion, ItemFields changedFields,
+                                const std::optional<QString> &contentsPath) const;
+    std::optional<ProviderError> remove(const ItemIdentifier &identifier, const ItemVersion &baseVersion) const;
+    // The extension's own answer where it has one; otherwise found by name
+    // in the parent's listing.
+    Outcome<ItemIdentifier> childIdentifier(const ItemIdentifier &parent, const QString &filename) const;
+
+    // The error of a wait that was given up.
+    static ProviderError abandonedError();
+
+private:
+    ReplicatedExtension &extension_;
+    std::function<bool()> abandoned_;
+};
+
+} // namespace fileprovider

@@ -1,0 +1,139 @@
+#include "platform/fileprovider/host/file_provider_host.h"
+
+#include "platform/fileprovider/host/fuse_bridge.h"
+#include "platform/fileprovider/host/fuse_mount.h"
+#include "platform/fileprovider/host/private_temporary_folder.h"
+#include "platform/fileprovider/host/work_queue.h"
+
+#include <QDir>
+#include <QString>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <pthread.h>
+#include <thread>
+
+namespace fileprovider {
+
+namespace {
+
+struct HostArguments {
+    Domain domain;
+    QString mountpoint;
+};
+
+constexpr const char *usage = "usage: VaneFileProvider --domain IDENTIFIER --mountpoint DIR [--display-name NAME]\n";
+
+std::optional<HostArguments> readArguments(int argc, char **argv) {
+    HostArguments arguments;
+    for (int index = 1; index < argc; ++index) {
+        const QString flag = QString::fromLocal8Bit(argv[index]);
+        if (index + 1 >= argc) return std::nullopt;
+        const QString value = QString::fromLocal8Bit(argv[++index]);
+        if (flag == QLatin1String("--domain")) {
+            arguments.domain.identifier = value;
+        } else if (flag == QLatin1String("--mountpoint")) {
+            arguments.mountpoint = value;
+        } else if (flag == QLatin1String("--display-name")) {
+            arguments.domain.displayName = value;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (arguments.domain.identifier.isEmpty() || arguments.mountpoint.isEmpty()) return std::nullopt;
+    if (arguments.domain.displayName.isEmpty()) arguments.domain.displayName = arguments.domain.identifier;
+    arguments.mountpoint = QDir(arguments.mountpoint).absolutePath();
+    return arguments;
+}
+
+sigset_t stopSignals() {
+    sigset_t signalSet;
+    sigemptyset(&signalSet);
+    sigaddset(&signalSet, SIGTERM);
+    sigaddset(&signalSet, SIGINT);
+    sigaddset(&signalSet, SIGHUP);
+    return signalSet;
+}
+
+// Waits for a stop signal on a thread of its own (the signalSet are blocked
+// everywhere else) and then stops the mount. Ended by the destructor when
+// the mount went away first.
+class StopSignalWatcher {
+public:
+    explicit StopSignalWatcher(FuseMount &mount)
+        : thread_([this, &mount] {
+              const sigset_t signalSet = stopSignals();
+              int received = 0;
+              sigwait(&signalSet, &received);
+              if (!finished_) mount.stop();
+          }) {}
+
+    ~StopSignalWatcher() {
+        finished_ = true;
+        pthread_kill(thread_.native_handle(), SIGTERM);
+        thread_.join();
+    }
+
+private:
+    std::atomic<bool> finished_{false};
+    std::thread thread_;
+};
+
+struct ServedDomain {
+    int status = 0;
+    bool jobsStillRunning = false;
+};
+
+ServedDomain serveDomain(const HostArguments &arguments, const ExtensionFactory &makeExtension) {
+    PrivateTemporaryFolder temporaryFolder(QStringLiteral("VaneFileProvider"));
+    temporaryFolder.makeProcessTemporaryFolder();
+
+    ServedDomain result;
+    std::unique_ptr<ReplicatedExtension> extension = makeExtension(arguments.domain);
+    {
+        FuseBridge bridge(*extension);
+        try {
+            FuseMount mount(bridge, arguments.mountpoint, QStringLiteral("dorvane:") + arguments.domain.identifier);
+            StopSignalWatcher watcher(mount);
+            if (mount.serve() != 0) result.status = 1;
+        } catch (const MountFailure &failure) {
+            std::fprintf(stderr, "VaneFileProvider: %s\n", failure.what());
+            result.status = 1;
+        }
+        extension->invalidate();
+    }
+    // A job nobody waits for any more (a download cut short by the unmount)
+    // would go on writing into the folder about to be removed.
+    result.jobsStillRunning = !WorkQueue::global(QualityOfService::userInitiated).waitForIdle(std::chrono::seconds(2));
+    return result;
+}
+
+} // namespace
+
+int runFileProviderHost(int argc, char **argv, const ExtensionFactory &makeExtension) {
+    const auto arguments = readArguments(argc, argv);
+    if (!arguments) {
+        std::fputs(usage, stderr);
+        return 2;
+    }
+    // Blocked before any thread starts, so only the watcher receives them.
+    const sigset_t signalSet = stopSignals();
+    pthread_sigmask(SIG_BLOCK, &signalSet, nullptr);
+    try {
+        const ServedDomain served = serveDomain(*arguments, makeExtension);
+        // Such a job must not see the process's statics torn down under it.
+        if (served.jobsStillRunning) {
+            std::fflush(stderr);
+            std::_Exit(served.status);
+        }
+        return served.status;
+    } catch (const std::exception &error) {
+        std::fprintf(stderr, "VaneFileProvider: %s\n", error.what());
+        return 1;
+    }
+}
+
+} // namespace fileprovider

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "platform/fileprovider/host/item.h"
+
+#include <sys/stat.h>
+
+#include <optional>
+
+namespace fileprovider {
+
+// The attributes the kernel is given for an item. `sizeOverride` replaces
+// the item's own size (the size of a downloaded copy).
+struct stat attributesFor(const Item &item, uid_t owner, gid_t group, std::optional<qint64> sizeOverride = std::nullopt);
+
+// Seconds since 1970 as a timespec, rounded down to the nanosecond.
+struct timespec timespecFor(Timestamp seconds);
+
+} // namespace fileprovider
