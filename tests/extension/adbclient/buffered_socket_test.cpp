@@ -1,31 +1,17 @@
 #include "extension/adbclient/adb_client_error.h"
 #include "extension/adbclient/buffered_socket.h"
+#include "tests/extension/adbclient/client_failure.h"
 #include "tests/extension/adbclient/scripted_server.h"
+#include "tests/extension/adbclient/wire_bytes.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <csignal>
 
+using wirebytes::pattern;
+
 namespace {
-
-QByteArray pattern(qsizetype size) {
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (qsizetype i = 0; i < size; ++i) bytes[i] = char((i * 7 + i / 251) & 0xff);
-    return bytes;
-}
-
-template <typename Operation>
-AdbClientError::Kind failureKind(Operation operation, QString *description = nullptr) {
-    try {
-        operation();
-    } catch (const AdbClientError &error) {
-        if (description) *description = error.description();
-        return error.kind();
-    }
-    ADD_FAILURE() << "no AdbClientError";
-    return AdbClientError::Kind::requestFailed;
-}
 
 std::atomic<int> sigpipeCount{0};
 
@@ -46,10 +32,10 @@ struct SigpipeCounter {
 
 TEST(BufferedSocketConnect, NothingListeningIsConnectionFailedWithItsText) {
     RefusingPort refusing;
-    QString description;
-    EXPECT_EQ(failureKind([&] { BufferedSocket::connect(refusing.port()); }, &description),
-              AdbClientError::Kind::connectionFailed);
-    EXPECT_EQ(description, "Couldn't reach the adb server. Is the app running?");
+    const auto failure = clientFailure([&] { BufferedSocket::connect(refusing.port()); });
+    ASSERT_TRUE(failure);
+    EXPECT_EQ(failure->kind(), AdbClientError::Kind::connectionFailed);
+    EXPECT_EQ(failure->description(), "Couldn't reach the adb server. Is the app running?");
 }
 
 TEST(BufferedSocketRead, ReturnsExactCountsAcrossReceivesAndLeavesTheRest) {
@@ -58,25 +44,15 @@ TEST(BufferedSocketRead, ReturnsExactCountsAcrossReceivesAndLeavesTheRest) {
     BufferedSocket socket = BufferedSocket::connect(server.port());
 
     EXPECT_TRUE(socket.readExactly(0).isEmpty());
+    EXPECT_EQ(socket.bufferedSize(), 0); // a read of nothing receives nothing
     EXPECT_EQ(socket.readExactly(3), data.mid(0, 3));
     EXPECT_EQ(socket.readUInt32(), quint32(quint8(data[3])) | quint32(quint8(data[4])) << 8 |
                                        quint32(quint8(data[5])) << 16 | quint32(quint8(data[6])) << 24);
     EXPECT_EQ(socket.readExactly(50000), data.mid(7, 50000));
     EXPECT_EQ(socket.readToEnd(), data.mid(50007));
     // At the end every further read is a short stream.
-    QString description;
-    EXPECT_EQ(failureKind([&] { socket.readExactly(1); }, &description), AdbClientError::Kind::protocolError);
-    EXPECT_EQ(description, "adb protocol error: unexpected EOF");
+    EXPECT_CLIENT_ERROR(socket.readExactly(1), protocolError, "unexpected EOF");
     EXPECT_TRUE(socket.readToEnd().isEmpty());
-}
-
-TEST(BufferedSocketRead, ZeroBytesReceiveNothing) {
-    ScriptedServer server(QByteArray("late"));
-    BufferedSocket socket = BufferedSocket::connect(server.port());
-    // The server has sent nothing yet that the socket asked for; nothing may block or buffer.
-    EXPECT_TRUE(socket.readExactly(0).isEmpty());
-    EXPECT_EQ(socket.bufferedSize(), 0);
-    EXPECT_EQ(socket.readExactly(4), "late");
 }
 
 TEST(BufferedSocketRead, ConsumedBytesAreKeptUpToExactlyTheThresholdAndDroppedPastIt) {
@@ -108,18 +84,6 @@ TEST(BufferedSocketRead, OneReadPastTheThresholdDiscardsAtOnce) {
     EXPECT_EQ(socket.readExactly(10), data.mid(65537));
 }
 
-TEST(BufferedSocketRead, StreamEndingShortIsUnexpectedEof) {
-    ScriptedServer server(QByteArray("abc"), ScriptedServer::Ending::closeAfterReply);
-    BufferedSocket socket = BufferedSocket::connect(server.port());
-    EXPECT_EQ(failureKind([&] { socket.readUInt32(); }), AdbClientError::Kind::protocolError);
-}
-
-TEST(BufferedSocketRead, StreamThatEndsAtOnceReadsToEndAsEmpty) {
-    ScriptedServer server(QByteArray(), ScriptedServer::Ending::closeAfterReply);
-    BufferedSocket socket = BufferedSocket::connect(server.port());
-    EXPECT_TRUE(socket.readToEnd().isEmpty());
-}
-
 TEST(BufferedSocketWrite, PeerThatClosedOrResetIsConnectionFailedWithoutSigpipe) {
     for (const auto ending : {ScriptedServer::Ending::closeAfterReading, ScriptedServer::Ending::resetAfterReading}) {
         SigpipeCounter counter;
@@ -129,10 +93,7 @@ TEST(BufferedSocketWrite, PeerThatClosedOrResetIsConnectionFailedWithoutSigpipe)
         socket.write("y");
         server.received(); // the server has ended the connection
         const QByteArray block(1 << 20, 'z');
-        EXPECT_EQ(failureKind([&] {
-                      for (int i = 0; i < 64; ++i) socket.write(block);
-                  }),
-                  AdbClientError::Kind::connectionFailed);
+        EXPECT_CLIENT_ERROR(for (int i = 0; i < 64; ++i) socket.write(block), connectionFailed, "");
         EXPECT_EQ(sigpipeCount.load(), 0);
     }
 }
@@ -155,8 +116,8 @@ TEST(BufferedSocketClose, IsIdempotentAndLaterUseFails) {
     socket.close();
     socket.close();
     EXPECT_FALSE(socket.isOpen());
-    EXPECT_EQ(failureKind([&] { socket.write("x"); }), AdbClientError::Kind::connectionFailed);
-    EXPECT_EQ(failureKind([&] { socket.readExactly(1); }), AdbClientError::Kind::protocolError);
+    EXPECT_CLIENT_ERROR(socket.write("x"), connectionFailed, "");
+    EXPECT_CLIENT_ERROR(socket.readExactly(1), protocolError, "unexpected EOF");
     EXPECT_TRUE(server.received().isEmpty());
 }
 

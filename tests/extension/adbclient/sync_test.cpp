@@ -29,12 +29,6 @@ void writeFile(const QString &path, const QByteArray &bytes) {
     ASSERT_EQ(file.write(bytes), bytes.size());
 }
 
-QByteArray pattern(qsizetype size) {
-    QByteArray bytes(size, Qt::Uninitialized);
-    for (qsizetype i = 0; i < size; ++i) bytes[i] = char((i * 13 + i / 509) & 0xff);
-    return bytes;
-}
-
 // An upload as the server read it: the SEND target, then DATA packets until DONE.
 struct SentUpload {
     QByteArray target;
@@ -43,11 +37,6 @@ struct SentUpload {
     std::optional<quint32> doneTime;
     QByteArray leftover; // anything after DONE, or a malformed packet
 };
-
-quint32 le32At(const QByteArray &bytes, qsizetype at) {
-    return quint32(quint8(bytes[at])) | quint32(quint8(bytes[at + 1])) << 8 | quint32(quint8(bytes[at + 2])) << 16 |
-           quint32(quint8(bytes[at + 3])) << 24;
-}
 
 SentUpload parseUpload(const QByteArray &sent) {
     SentUpload upload;

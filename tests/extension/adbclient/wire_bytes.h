@@ -27,6 +27,18 @@ inline QByteArray dent(quint32 mode, quint32 size, quint32 time, const QByteArra
     return "DENT" + le32(mode) + le32(size) + le32(time) + le32(quint32(name.size())) + name;
 }
 
+// Deterministic filler whose bytes differ at every offset of a chunk.
+inline QByteArray pattern(qsizetype size) {
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (qsizetype i = 0; i < size; ++i) bytes[i] = char((i * 13 + i / 509) & 0xff);
+    return bytes;
+}
+
+inline quint32 le32At(const QByteArray &bytes, qsizetype at) {
+    return quint32(quint8(bytes[at])) | quint32(quint8(bytes[at + 1])) << 8 | quint32(quint8(bytes[at + 2])) << 16 |
+           quint32(quint8(bytes[at + 3])) << 24;
+}
+
 // What every sync operation of a client for `serial` sends first.
 inline QByteArray syncPrologue(const QByteArray &serial) {
     return request("host:transport:" + serial) + request("sync:");
