@@ -1,0 +1,286 @@
+#include "platform/fileprovider/domain/file_provider_error.h"
+#include "platform/fileprovider/domain/file_provider_manager.h"
+#include "platform/fileprovider/domain/mount_table.h"
+#include "tests/platform/fileprovider/domain/domain_test_support.h"
+#include "tests/support/run_task.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+
+#include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
+
+using domaintest::DomainSandbox;
+using Kind = FileProviderError::Kind;
+
+namespace {
+
+class FileProviderManagerTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { domaintest::adoptOrphans(); }
+
+    void SetUp() override {
+        const QString reason = domaintest::fuseUnusableReason();
+        if (!reason.isEmpty()) GTEST_SKIP() << reason.toStdString();
+    }
+
+    void TearDown() override {
+        if (sandbox_) {
+            EXPECT_EQ(sandbox_->leftovers(), QStringList());
+        }
+    }
+
+    FileProviderManager &manager(FileProviderManager::Settings settings) {
+        manager_ = std::make_unique<FileProviderManager>(std::move(settings));
+        return *manager_;
+    }
+    FileProviderManager &manager() { return manager(sandbox_->settings()); }
+
+    DomainRecord recordOf(const QString &identifier) const {
+        for (const DomainRecord &record : manager_->records()) {
+            if (record.identifier == identifier) return record;
+        }
+        ADD_FAILURE() << "no record for " << identifier.toStdString();
+        return {};
+    }
+
+    // The error an add fails with; fails the test when it succeeds.
+    FileProviderError addFailure(const FileProviderDomain &domain) {
+        try {
+            testsupport::runTask(manager_->addDomain(domain));
+        } catch (const FileProviderError &error) {
+            return error;
+        }
+        ADD_FAILURE() << "the add succeeded";
+        return FileProviderError(Kind::invalidIdentifier, {});
+    }
+
+    std::unique_ptr<DomainSandbox> sandbox_ = std::make_unique<DomainSandbox>();
+    std::unique_ptr<FileProviderManager> manager_;
+};
+
+bool isLiveFuseMount(const QString &path) { return isFuseMountedAt(currentMounts(), path); }
+
+TEST_F(FileProviderManagerTest, addsListsLocatesAndRemovesDomains) {
+    FileProviderManager &domains = manager();
+    const FileProviderDomain first("emulator-5554", "Pixel 7");
+    const FileProviderDomain second("127-DOT-0-DOT-0-DOT-2-COLON-5555", "Pixel 7");
+    testsupport::runTask(domains.addDomain(first));
+    testsupport::runTask(domains.addDomain(second));
+
+    const QString root = QFileInfo(sandbox_->mountRoot()).canonicalFilePath();
+    const std::optional<QString> firstPlace = testsupport::runTask(domains.userVisibleLocation(first));
+    const std::optional<QString> secondPlace = testsupport::runTask(domains.userVisibleLocation(second));
+    EXPECT_EQ(firstPlace, root + "/Pixel 7");
+    EXPECT_EQ(secondPlace, root + "/Pixel 7 (2)");
+    ASSERT_TRUE(firstPlace && secondPlace);
+    EXPECT_TRUE(isLiveFuseMount(*firstPlace));
+    EXPECT_TRUE(isLiveFuseMount(*secondPlace));
+    EXPECT_TRUE(QDir(*firstPlace).isReadable());
+    EXPECT_TRUE(QDir(*firstPlace).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
+
+    const QList<FileProviderDomain> listed = testsupport::runTask(domains.domains());
+    EXPECT_EQ(listed, (QList<FileProviderDomain>{second, first})) << "ordered by identifier";
+
+    const qint64 firstHost = recordOf(first.identifier()).pid;
+    const qint64 secondHost = recordOf(second.identifier()).pid;
+    EXPECT_FALSE(domaintest::processEnded(firstHost));
+
+    testsupport::runTask(domains.removeDomain(first));
+    EXPECT_FALSE(isLiveFuseMount(*firstPlace));
+    EXPECT_FALSE(QFileInfo::exists(*firstPlace));
+    EXPECT_TRUE(testsupport::waitUntil([&] { return domaintest::processEnded(firstHost); }));
+    EXPECT_TRUE(isLiveFuseMount(*secondPlace)) << "the other domain is untouched";
+    EXPECT_EQ(testsupport::runTask(domains.domains()), QList<FileProviderDomain>{second});
+
+    // The freed name is handed out again.
+    const FileProviderDomain third("R5CT", "Pixel 7");
+    testsupport::runTask(domains.addDomain(third));
+    EXPECT_EQ(testsupport::runTask(domains.userVisibleLocation(third)), root + "/Pixel 7");
+
+    testsupport::runTask(domains.removeDomain(second));
+    testsupport::runTask(domains.removeDomain(third));
+    EXPECT_TRUE(testsupport::waitUntil([&] { return domaintest::processEnded(secondHost); }));
+    EXPECT_TRUE(testsupport::runTask(domains.domains()).isEmpty());
+}
+
+TEST_F(FileProviderManagerTest, aRestartedAppFindsAndRemovesEarlierDomains) {
+    testsupport::runTask(manager().addDomain({"emulator-5556", "Galaxy"}));
+    const DomainRecord record = recordOf("emulator-5556");
+
+    FileProviderManager later(sandbox_->settings());
+    const QList<FileProviderDomain> found = testsupport::runTask(later.domains());
+    ASSERT_EQ(found, QList<FileProviderDomain>({{"emulator-5556", "Galaxy"}}));
+    testsupport::runTask(later.removeDomain(found[0]));
+    EXPECT_TRUE(testsupport::waitUntil([&] { return domaintest::processEnded(record.pid); }));
+}
+
+TEST_F(FileProviderManagerTest, removesADomainWhoseHostWasKilled) {
+    FileProviderManager &domains = manager();
+    const FileProviderDomain domain("emulator-5558", "Killed");
+    testsupport::runTask(domains.addDomain(domain));
+    const DomainRecord record = recordOf(domain.identifier());
+    ASSERT_EQ(::kill(pid_t(record.pid), SIGKILL), 0);
+    ASSERT_TRUE(testsupport::waitUntil([&] { return domaintest::processEnded(record.pid); }));
+    EXPECT_TRUE(isLiveFuseMount(record.mountPoint)) << "a killed server leaves its mount behind";
+    EXPECT_EQ(testsupport::runTask(domains.userVisibleLocation(domain)), record.mountPoint);
+
+    testsupport::runTask(domains.removeDomain(domain));
+    EXPECT_FALSE(isMountedAt(currentMounts(), record.mountPoint));
+}
+
+TEST_F(FileProviderManagerTest, removesADomainWhoseMountIsAlreadyGone) {
+    FileProviderManager &domains = manager();
+    const FileProviderDomain domain("emulator-5560", "Gone");
+    testsupport::runTask(domains.addDomain(domain));
+    const DomainRecord record = recordOf(domain.identifier());
+    ASSERT_EQ(QProcess::execute("fusermount3", {"-u", record.mountPoint}), 0);
+    EXPECT_TRUE(testsupport::waitUntil([&] { return domaintest::processEnded(record.pid); }))
+        << "the host ends with its mount";
+    EXPECT_EQ(testsupport::runTask(domains.userVisibleLocation(domain)), std::nullopt);
+
+    testsupport::runTask(domains.removeDomain(domain));
+}
+
+TEST_F(FileProviderManagerTest, removesABusyMountLazily) {
+    FileProviderManager &domains = manager();
+    const FileProviderDomain domain("emulator-5562", "Busy");
+    testsupport::runTask(domains.addDomain(domain));
+    const DomainRecord record = recordOf(domain.identifier());
+    // An open handle on the mount makes a plain unmount fail with EBUSY.
+    const int handle = ::open(QFile::encodeName(record.mountPoint).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(handle, 0);
+
+    testsupport::runTask(domains.removeDomain(domain));
+    EXPECT_FALSE(isMountedAt(currentMounts(), record.mountPoint));
+    EXPECT_TRUE(testsupport::waitUntil([&] { return domaintest::processEnded(record.pid); }));
+    ::close(handle);
+}
+
+TEST_F(FileProviderManagerTest, aMissingProgramFailsAndLeavesNothing) {
+    FileProviderManager &domains = manager(sandbox_->settings(sandbox_->runtimeFolder() + "/no-such/VaneFileProvider"));
+    const FileProviderError error = addFailure({"emulator-5554", "Pixel 7"});
+    EXPECT_EQ(error.kind(), Kind::programMissing);
+    EXPECT_TRUE(error.description().contains("VaneFileProvider is missing")) << error.description().toStdString();
+    EXPECT_TRUE(testsupport::runTask(domains.domains()).isEmpty());
+}
+
+TEST_F(FileProviderManagerTest, aHostThatExitsFailsWithItsComplaint) {
+    domaintest::ScopedVariable behaviour("STAND_IN_BEHAVIOUR", "fail");
+    manager();
+    const FileProviderError error = addFailure({"emulator-5554", "Pixel 7"});
+    EXPECT_EQ(error.kind(), Kind::programExited);
+    EXPECT_EQ(error.description(),
+              "stand_in_provider stopped before its folder was mounted: stand-in: no phone for emulator-5554");
+}
+
+TEST_F(FileProviderManagerTest, aHostThatNeverMountsIsEndedAfterTheLimit) {
+    domaintest::ScopedVariable behaviour("STAND_IN_BEHAVIOUR", "hang");
+    FileProviderManager::Settings settings = sandbox_->settings();
+    settings.liveLimit = std::chrono::milliseconds(700);
+    manager(settings);
+    const FileProviderError error = addFailure({"emulator-5554", "Pixel 7"});
+    EXPECT_EQ(error.kind(), Kind::mountNotLive);
+    EXPECT_TRUE(error.description().contains("didn't mount")) << error.description().toStdString();
+    EXPECT_TRUE(error.description().endsWith("within 0.7 seconds.")) << error.description().toStdString();
+    // leftovers() in TearDown shows that no record or folder stayed; the host
+    // was ended before the add returned.
+}
+
+TEST_F(FileProviderManagerTest, refusesBadRequestsWithoutTouchingWhatIsThere) {
+    FileProviderManager &domains = manager();
+    const FileProviderDomain domain("emulator-5564", "Kept");
+    testsupport::runTask(domains.addDomain(domain));
+    const DomainRecord record = recordOf(domain.identifier());
+
+    EXPECT_EQ(addFailure({"emulator-5564", "Other name"}).kind(), Kind::alreadyAdded);
+    EXPECT_EQ(addFailure({"", "No identifier"}).kind(), Kind::invalidIdentifier);
+    EXPECT_EQ(recordOf(domain.identifier()), record);
+    EXPECT_TRUE(isLiveFuseMount(record.mountPoint));
+
+    try {
+        testsupport::runTask(domains.removeDomain({"never-added", "x"}));
+        ADD_FAILURE() << "removing an unknown domain succeeded";
+    } catch (const FileProviderError &error) {
+        EXPECT_EQ(error.kind(), Kind::notRegistered);
+    }
+    EXPECT_THROW(testsupport::runTask(domains.userVisibleLocation({"never-added", "x"})), FileProviderError);
+
+    testsupport::runTask(domains.removeDomain(domain));
+}
+
+TEST_F(FileProviderManagerTest, namesFoldersSafelyAndLeavesTheUsersFoldersAlone) {
+    FileProviderManager &domains = manager();
+    const QString root = QFileInfo(sandbox_->mountRoot()).canonicalFilePath();
+    // The user keeps a folder of their own with the phone's name.
+    ASSERT_TRUE(QDir(root).mkpath("Pixel 7"));
+    QFile own(root + "/Pixel 7/notes.txt");
+    ASSERT_TRUE(own.open(QIODevice::WriteOnly));
+    own.write("mine");
+    own.close();
+    // An empty folder left from a crash may be used again.
+    ASSERT_TRUE(QDir(root).mkpath("Old"));
+
+    const FileProviderDomain named("a", "Pixel 7");
+    const FileProviderDomain slashed("b", "Work/Home");
+    const FileProviderDomain unnamed("emulator-5566", "");
+    const FileProviderDomain dots("c", "..");
+    const FileProviderDomain reused("d", "Old");
+    for (const FileProviderDomain &domain : {named, slashed, unnamed, dots, reused}) {
+        testsupport::runTask(domains.addDomain(domain));
+    }
+    EXPECT_EQ(recordOf("a").mountPoint, root + "/Pixel 7 (2)");
+    EXPECT_EQ(recordOf("b").mountPoint, root + "/Work-Home");
+    EXPECT_EQ(recordOf("emulator-5566").mountPoint, root + "/emulator-5566");
+    EXPECT_EQ(recordOf("c").mountPoint, root + "/c");
+    EXPECT_EQ(recordOf("d").mountPoint, root + "/Old");
+    EXPECT_EQ(testsupport::runTask(domains.domains()).first().displayName(), "Pixel 7") << "the name itself is kept";
+
+    for (const FileProviderDomain &domain : {named, slashed, unnamed, dots, reused}) {
+        testsupport::runTask(domains.removeDomain(domain));
+    }
+    EXPECT_TRUE(QFile::exists(root + "/Pixel 7/notes.txt"));
+    QFile::remove(root + "/Pixel 7/notes.txt");
+    QDir(root).rmdir("Pixel 7");
+}
+
+TEST_F(FileProviderManagerTest, ignoresRecordFilesItCannotRead) {
+    FileProviderManager &domains = manager();
+    testsupport::runTask(domains.addDomain({"emulator-5568", "Real"}));
+    const QString records = sandbox_->settings().recordsDirectory;
+    QFile broken(records + "/broken.json");
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write("{ not json");
+    broken.close();
+    // A valid record under a name that does not match its identifier.
+    QFile misplaced(records + "/elsewhere.json");
+    ASSERT_TRUE(misplaced.open(QIODevice::WriteOnly));
+    misplaced.write(R"({"identifier":"x","displayName":"y","mountPoint":"/m","pid":0,"processStart":0})");
+    misplaced.close();
+
+    EXPECT_EQ(testsupport::runTask(domains.domains()), QList<FileProviderDomain>({{"emulator-5568", "Real"}}));
+    testsupport::runTask(domains.removeDomain({"emulator-5568", "Real"}));
+    QFile::remove(broken.fileName());
+    QFile::remove(misplaced.fileName());
+}
+
+TEST_F(FileProviderManagerTest, defaultsFollowTheEnvironment) {
+    const FileProviderManager::Settings settings = FileProviderManager::defaultSettings();
+    EXPECT_EQ(settings.recordsDirectory, sandbox_->runtimeFolder() + "/dorvane/domains");
+    EXPECT_EQ(settings.mountRoot, sandbox_->mountRoot());
+    EXPECT_TRUE(settings.hostProgram.endsWith("/VaneFileProvider"));
+    EXPECT_EQ(settings.liveLimit, std::chrono::seconds(10));
+
+    domaintest::ScopedVariable noRuntime("XDG_RUNTIME_DIR", "");
+    domaintest::ScopedVariable noRoot("DORVANE_MOUNT_ROOT", "");
+    const FileProviderManager::Settings fallback = FileProviderManager::defaultSettings();
+    EXPECT_EQ(fallback.recordsDirectory, QString("/tmp/dorvane-%1/domains").arg(::getuid()));
+    EXPECT_EQ(fallback.mountRoot, QDir::homePath() + "/Phones");
+}
+
+} // namespace
