@@ -172,7 +172,12 @@ TEST_F(PhoneClient, StatNamesAndDescribesWhatIsThere) {
     EXPECT_EQ(folder->name, "stat");
     EXPECT_TRUE(folder->isDirectory);
 
-    const auto root = client().stat("/sdcard");
+    // As on a real phone /sdcard is a link to the storage; through a trailing slash it is the folder.
+    const auto link = client().stat("/sdcard");
+    ASSERT_TRUE(link);
+    EXPECT_EQ(link->name, "sdcard");
+    EXPECT_FALSE(link->isDirectory);
+    const auto root = client().stat("/sdcard/");
     ASSERT_TRUE(root);
     EXPECT_EQ(root->name, "sdcard");
     EXPECT_TRUE(root->isDirectory);
