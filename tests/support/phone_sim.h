@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 namespace testsupport {
 
 // How an emulated phone reaches the adb server.
@@ -44,7 +46,7 @@ public:
 
 private:
     struct State;
-    State *state_;
+    std::unique_ptr<State> state_;
 };
 
 } // namespace testsupport

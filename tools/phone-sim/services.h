@@ -1,0 +1,30 @@
+#pragma once
+
+#include "tools/phone-sim/options.h"
+#include "tools/phone-sim/sandbox.h"
+
+#include <string>
+
+namespace phonesim {
+
+class Stream;
+
+// The sync file service ("sync:") over the served folder.
+void runSyncService(Stream &stream, const Sandbox &sandbox);
+
+struct ShellEnvironment {
+    const Sandbox *sandbox = nullptr;
+    DfFigures df;
+    std::string wifiAddress;
+};
+
+// Runs a "shell:" command line the way the phone's shell would for the few
+// commands it knows, and returns what it prints (output and errors merged).
+std::string runShellCommand(const std::string &commandLine, const ShellEnvironment &environment);
+
+// What `df -k /sdcard` prints on a phone.
+std::string dfReport(const DfFigures &figures);
+// What `ip -f inet addr show wlan0` prints; without an address, the error.
+std::string wlanReport(const std::string &address);
+
+} // namespace phonesim

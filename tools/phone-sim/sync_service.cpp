@@ -1,0 +1,412 @@
+#include "tools/phone-sim/services.h"
+#include "tools/phone-sim/transport.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/uio.h>
+#include <unistd.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace phonesim {
+
+namespace {
+
+constexpr uint32_t id(const char (&name)[5]) {
+    return uint32_t(uint8_t(name[0])) | uint32_t(uint8_t(name[1])) << 8 | uint32_t(uint8_t(name[2])) << 16 |
+           uint32_t(uint8_t(name[3])) << 24;
+}
+
+constexpr uint32_t kList = id("LIST");
+constexpr uint32_t kRecv = id("RECV");
+constexpr uint32_t kSend = id("SEND");
+constexpr uint32_t kStat = id("STAT");
+constexpr uint32_t kQuit = id("QUIT");
+constexpr uint32_t kDent = id("DENT");
+constexpr uint32_t kDone = id("DONE");
+constexpr uint32_t kData = id("DATA");
+constexpr uint32_t kOkay = id("OKAY");
+constexpr uint32_t kFail = id("FAIL");
+
+constexpr size_t kDataMax = 64 * 1024;
+constexpr size_t kPathMax = 1024;
+// The time stamp of the links in a phone's root file system.
+constexpr uint32_t kRootFsTime = 1230768000;
+
+void put32(char *at, uint32_t value) { std::memcpy(at, &value, 4); }
+
+// Collects small replies into one WRTE; must be flushed before waiting for
+// the next request.
+class Output {
+public:
+    explicit Output(Stream &stream) : stream_(stream), capacity_(stream.maxPayload()) {
+        buffer_.reset(new char[capacity_]);
+    }
+    bool append(const void *data, size_t size) {
+        if (size_ + size > capacity_ && !flush()) return false;
+        if (size > capacity_) return stream_.write(data, size);
+        std::memcpy(buffer_.get() + size_, data, size);
+        size_ += size;
+        return true;
+    }
+    bool flush() {
+        if (size_ == 0) return true;
+        const bool ok = stream_.write(buffer_.get(), size_);
+        size_ = 0;
+        return ok;
+    }
+
+private:
+    Stream &stream_;
+    size_t capacity_;
+    std::unique_ptr<char[]> buffer_;
+    size_t size_ = 0;
+};
+
+// What the phone's sdcard shows for a mode: its file systems keep no
+// permission bits of their own.
+uint32_t phoneMode(mode_t mode) {
+    if (S_ISDIR(mode)) return S_IFDIR | 0771;
+    if (S_ISREG(mode)) return S_IFREG | 0660;
+    return uint32_t(mode);
+}
+
+bool sendFail(Output &out, const std::string &reason) {
+    char header[8];
+    put32(header, kFail);
+    put32(header + 4, uint32_t(reason.size()));
+    return out.append(header, 8) && out.append(reason.data(), reason.size()) && out.flush();
+}
+
+bool sendFailErrno(Output &out, const std::string &what, int error) {
+    return sendFail(out, what + ": " + std::strerror(error));
+}
+
+// The error a phone gives for writing somewhere outside its shared storage.
+int outsideError(const PhonePath &path) {
+    const std::string &n = path.normalized;
+    if (n.rfind("/data", 0) == 0 || n.rfind("/storage", 0) == 0 || n.rfind("/mnt", 0) == 0 || n == "/") return EACCES;
+    return EROFS;
+}
+
+bool sendStat(Output &out, uint32_t command, uint32_t mode, uint32_t size, uint32_t time) {
+    char reply[16];
+    put32(reply, command);
+    put32(reply + 4, mode);
+    put32(reply + 8, size);
+    put32(reply + 12, time);
+    return out.append(reply, sizeof reply);
+}
+
+bool doStat(Output &out, const Sandbox &sandbox, const std::string &path) {
+    const PhonePath where = classifyPhonePath(path);
+    if (where.kind == PhonePath::Kind::Ancestor) return sendStat(out, kStat, S_IFDIR | 0755, 4096, kRootFsTime);
+    if (where.kind == PhonePath::Kind::Outside) return sendStat(out, kStat, 0, 0, 0);
+    if (where.isLink) {
+        const uint32_t targetLength = where.normalized == "/sdcard" ? 21 : 19;
+        return sendStat(out, kStat, S_IFLNK | 0777, targetLength, kRootFsTime);
+    }
+    struct stat st {};
+    if (!sandbox.staysInside(where.relative, false) || ::lstat(sandbox.hostPath(where.relative).c_str(), &st) != 0)
+        return sendStat(out, kStat, 0, 0, 0);
+    return sendStat(out, kStat, phoneMode(st.st_mode), uint32_t(st.st_size), uint32_t(st.st_mtime));
+}
+
+bool doList(Output &out, const Sandbox &sandbox, const std::string &path) {
+    const PhonePath where = classifyPhonePath(path);
+    if (where.kind == PhonePath::Kind::Storage && sandbox.staysInside(where.relative, true)) {
+        const std::string host = sandbox.hostPath(where.relative);
+        if (DIR *dir = ::opendir(host.c_str())) {
+            const int dirFd = ::dirfd(dir);
+            while (dirent *entry = ::readdir(dir)) {
+                const char *name = entry->d_name;
+                struct stat st {};
+                int got;
+                if (where.relative.empty() && std::strcmp(name, "..") == 0) got = ::fstat(dirFd, &st);
+                else got = ::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW);
+                if (got != 0) continue;
+                const size_t nameLength = std::strlen(name);
+                char header[20];
+                put32(header, kDent);
+                put32(header + 4, phoneMode(st.st_mode));
+                put32(header + 8, uint32_t(st.st_size));
+                put32(header + 12, uint32_t(st.st_mtime));
+                put32(header + 16, uint32_t(nameLength));
+                if (!out.append(header, sizeof header) || !out.append(name, nameLength)) {
+                    ::closedir(dir);
+                    return false;
+                }
+            }
+            ::closedir(dir);
+        }
+    }
+    char done[20] = {};
+    put32(done, kDone);
+    return out.append(done, sizeof done);
+}
+
+// Returns false when the service ends (after a FAIL, as the phone does).
+bool doRecv(Output &out, Stream &stream, const Sandbox &sandbox, const std::string &path) {
+    const PhonePath where = classifyPhonePath(path);
+    int fd = -1;
+    int error = 0;
+    if (where.kind == PhonePath::Kind::Storage) {
+        if (!sandbox.staysInside(where.relative, true)) {
+            error = EACCES;
+        } else {
+            fd = ::open(sandbox.hostPath(where.relative).c_str(), O_RDONLY | O_CLOEXEC);
+            if (fd < 0) error = errno;
+        }
+    } else if (where.kind == PhonePath::Kind::Ancestor) {
+        sendFailErrno(out, "read failed", EISDIR);
+        return false;
+    } else {
+        error = EACCES;
+    }
+    if (fd < 0) {
+        sendFailErrno(out, "open failed", error);
+        return false;
+    }
+    if (!out.flush()) {
+        ::close(fd);
+        return false;
+    }
+    // Fill one payload with as many DATA chunks as it holds, with one read.
+    const size_t capacity = stream.maxPayload();
+    std::unique_ptr<char[]> buffer(new char[capacity]);
+    std::vector<iovec> parts;
+    parts.reserve(capacity / (8 + kDataMax) + 2);
+    bool ok = true;
+    bool atEnd = false;
+    while (ok && !atEnd) {
+        parts.clear();
+        size_t offset = 0;
+        while (offset + 8 < capacity) {
+            const size_t room = capacity - offset - 8;
+            const size_t n = room < kDataMax ? room : kDataMax;
+            parts.push_back(iovec{buffer.get() + offset + 8, n});
+            offset += 8 + n;
+        }
+        const ssize_t got = ::readv(fd, parts.data(), int(parts.size()));
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            const int readError = errno;
+            ::close(fd);
+            sendFailErrno(out, "read failed", readError);
+            return false;
+        }
+        size_t left = size_t(got);
+        size_t used = 0;
+        for (const iovec &part : parts) {
+            if (left == 0) break;
+            const size_t n = left < part.iov_len ? left : part.iov_len;
+            char *header = static_cast<char *>(part.iov_base) - 8;
+            put32(header, kData);
+            put32(header + 4, uint32_t(n));
+            used = size_t(header - buffer.get()) + 8 + n;
+            left -= n;
+        }
+        if (got == 0) {
+            atEnd = true;
+        } else {
+            ok = stream.write(buffer.get(), used);
+        }
+    }
+    ::close(fd);
+    if (!ok) return false;
+    char done[8];
+    put32(done, kDone);
+    put32(done + 4, 0);
+    return out.append(done, sizeof done);
+}
+
+// Reads and drops the rest of a SEND after a failure, until its DONE.
+void discardSend(Stream &stream) {
+    for (;;) {
+        char header[8];
+        if (!stream.read(header, sizeof header)) return;
+        uint32_t command, size;
+        std::memcpy(&command, header, 4);
+        std::memcpy(&size, header + 4, 4);
+        if (command != kData || size > kDataMax) return;
+        while (size > 0) {
+            const char *piece;
+            size_t n;
+            if (!stream.readSome(size, &piece, &n)) return;
+            size -= uint32_t(n);
+        }
+    }
+}
+
+bool makeParents(const Sandbox &sandbox, const std::string &relative, int *error) {
+    size_t slash = 0;
+    while ((slash = relative.find('/', slash)) != std::string::npos) {
+        const std::string folder = relative.substr(0, slash);
+        ++slash;
+        const std::string host = sandbox.hostPath(folder);
+        struct stat st;
+        if (::stat(host.c_str(), &st) == 0) {
+            if (!S_ISDIR(st.st_mode)) {
+                *error = ENOTDIR;
+                return false;
+            }
+            continue;
+        }
+        if (sandbox.isReadOnly(folder)) {
+            *error = EACCES;
+            return false;
+        }
+        if (::mkdir(host.c_str(), 0775) != 0 && errno != EEXIST) {
+            *error = errno;
+            return false;
+        }
+    }
+    return true;
+}
+
+bool doSend(Output &out, Stream &stream, const Sandbox &sandbox, const std::string &spec) {
+    const size_t comma = spec.rfind(',');
+    if (comma == std::string::npos) {
+        sendFail(out, "missing , in ID_SEND");
+        return false;
+    }
+    const std::string path = spec.substr(0, comma);
+    const unsigned long mode = std::strtoul(spec.c_str() + comma + 1, nullptr, 0);
+    const PhonePath where = classifyPhonePath(path);
+
+    auto refuse = [&](const std::string &what, int error) {
+        sendFailErrno(out, what, error);
+        discardSend(stream);
+        return false;
+    };
+    if (where.kind != PhonePath::Kind::Storage) return refuse("couldn't create file", outsideError(where));
+    if (where.relative.empty()) return refuse("couldn't create file", EISDIR);
+    if (!sandbox.staysInside(where.relative, false)) return refuse("couldn't create file", EACCES);
+    if (sandbox.isReadOnly(where.relative)) return refuse("couldn't create file", EACCES);
+    if (S_ISLNK(mode)) return refuse("symlink failed", EPERM); // shared storage holds no links
+
+    const std::string host = sandbox.hostPath(where.relative);
+    struct stat st;
+    const bool exists = ::lstat(host.c_str(), &st) == 0;
+    const bool replace = !exists || S_ISREG(st.st_mode) || S_ISLNK(st.st_mode);
+    if (exists && replace) ::unlink(host.c_str());
+
+    int fd = ::open(host.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0664);
+    if (fd < 0 && errno == ENOENT) {
+        int error = 0;
+        if (!makeParents(sandbox, where.relative, &error)) return refuse("secure_mkdirs failed", error);
+        fd = ::open(host.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0664);
+    }
+    if (fd < 0 && errno == EEXIST) fd = ::open(host.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) return refuse("couldn't create file", errno);
+
+    auto fail = [&](const std::string &what, int error, bool discard) {
+        ::close(fd);
+        if (!what.empty()) {
+            if (error) sendFailErrno(out, what, error);
+            else sendFail(out, what);
+        }
+        if (discard) discardSend(stream);
+        if (replace) ::unlink(host.c_str());
+        return false;
+    };
+
+    for (;;) {
+        char header[8];
+        if (!stream.read(header, sizeof header)) return fail("", 0, false);
+        uint32_t command, size;
+        std::memcpy(&command, header, 4);
+        std::memcpy(&size, header + 4, 4);
+        if (command == kData) {
+            if (size > kDataMax) return fail("oversize data message", 0, true);
+            while (size > 0) {
+                const char *piece;
+                size_t n;
+                if (!stream.readSome(size, &piece, &n)) return fail("", 0, false);
+                size -= uint32_t(n);
+                while (n > 0) {
+                    const ssize_t written = ::write(fd, piece, n);
+                    if (written < 0 && errno == EINTR) continue;
+                    if (written <= 0) {
+                        const int error = written < 0 ? errno : ENOSPC;
+                        // Drop what is left of this chunk, then the rest.
+                        while (size > 0) {
+                            if (!stream.readSome(size, &piece, &n)) break;
+                            size -= uint32_t(n);
+                        }
+                        return fail("write failed", error, true);
+                    }
+                    piece += written;
+                    n -= size_t(written);
+                }
+            }
+        } else if (command == kDone) {
+            ::close(fd);
+            timespec times[2];
+            times[0].tv_sec = time_t(size);
+            times[0].tv_nsec = 0;
+            times[1] = times[0];
+            ::utimensat(AT_FDCWD, host.c_str(), times, 0);
+            char reply[8];
+            put32(reply, kOkay);
+            put32(reply + 4, 0);
+            return out.append(reply, sizeof reply);
+        } else {
+            return fail("invalid data message", 0, false);
+        }
+    }
+}
+
+} // namespace
+
+void runSyncService(Stream &stream, const Sandbox &sandbox) {
+    Output out(stream);
+    for (;;) {
+        if (!out.flush()) return;
+        char header[8];
+        if (!stream.read(header, sizeof header)) return;
+        uint32_t command, length;
+        std::memcpy(&command, header, 4);
+        std::memcpy(&length, header + 4, 4);
+        if (length > kPathMax) {
+            sendFail(out, "path too long");
+            return;
+        }
+        std::string path(length, '\0');
+        if (length > 0 && !stream.read(path.data(), length)) return;
+        bool goOn = true;
+        switch (command) {
+        case kList:
+            goOn = doList(out, sandbox, path);
+            break;
+        case kStat:
+            goOn = doStat(out, sandbox, path);
+            break;
+        case kRecv:
+            goOn = doRecv(out, stream, sandbox, path);
+            break;
+        case kSend:
+            goOn = doSend(out, stream, sandbox, path);
+            break;
+        case kQuit:
+            goOn = false;
+            break;
+        default: {
+            char reason[40];
+            std::snprintf(reason, sizeof reason, "unknown command %08x", command);
+            sendFail(out, reason);
+            goOn = false;
+        }
+        }
+        if (!goOn) break;
+    }
+    out.flush();
+}
+
+} // namespace phonesim

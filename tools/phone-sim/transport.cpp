@@ -1,0 +1,345 @@
+#include "tools/phone-sim/transport.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <sys/uio.h>
+#include <unistd.h>
+
+namespace phonesim {
+
+namespace {
+
+// A misbehaving peer that ignores the flow control could otherwise make a
+// stream's queue grow without end.
+constexpr size_t kMaxQueuedWrites = 8;
+
+bool isKnownCommand(uint32_t command) {
+    switch (command) {
+    case kCommandSync:
+    case kCommandCnxn:
+    case kCommandAuth:
+    case kCommandOpen:
+    case kCommandOkay:
+    case kCommandClse:
+    case kCommandWrte:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+bool isWellFormed(const MessageHeader &header, uint32_t maxPayload) {
+    return header.magic == (header.command ^ 0xffffffffu) && isKnownCommand(header.command) && header.length <= maxPayload;
+}
+
+void tuneSocket(int fd) {
+    int one = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+}
+
+// ---------------------------------------------------------------- Stream
+
+Stream::Stream(Connection &connection, uint32_t localId, uint32_t remoteId, bool consumesInput)
+    : connection_(connection), localId_(localId), remoteId_(remoteId), consumesInput_(consumesInput) {}
+
+size_t Stream::maxPayload() const { return connection_.maxPayload(); }
+
+bool Stream::write(const void *data, size_t size) {
+    const char *bytes = static_cast<const char *>(data);
+    const size_t chunk = connection_.maxPayload();
+    while (size > 0) {
+        const size_t n = size < chunk ? size : chunk;
+        {
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [&] { return canSend_ || remoteClosed_ || localClosed_ || abandoned_; });
+            if (remoteClosed_ || localClosed_ || abandoned_) return false;
+            canSend_ = false;
+        }
+        if (!connection_.sendMessage(kCommandWrte, localId_, remoteId_, bytes, n)) return false;
+        bytes += n;
+        size -= n;
+    }
+    return true;
+}
+
+bool Stream::takeNext() {
+    {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return !inbound_.empty() || remoteClosed_ || abandoned_; });
+        if (inbound_.empty() || abandoned_) return false;
+        current_ = std::move(inbound_.front());
+        inbound_.pop_front();
+        position_ = 0;
+    }
+    // Answering as soon as a write is taken lets the next one travel while
+    // this one is handled; no more than two are ever held.
+    connection_.sendMessage(kCommandOkay, localId_, remoteId_);
+    return true;
+}
+
+bool Stream::readSome(size_t max, const char **data, size_t *size) {
+    while (position_ >= current_.size) {
+        if (!takeNext()) return false;
+    }
+    const size_t available = current_.size - position_;
+    *data = current_.data.get() + position_;
+    *size = available < max ? available : max;
+    position_ += *size;
+    return true;
+}
+
+bool Stream::read(void *data, size_t size) {
+    char *out = static_cast<char *>(data);
+    while (size > 0) {
+        const char *piece;
+        size_t n;
+        if (!readSome(size, &piece, &n)) return false;
+        std::memcpy(out, piece, n);
+        out += n;
+        size -= n;
+    }
+    return true;
+}
+
+void Stream::close() {
+    bool send;
+    {
+        std::lock_guard lock(mutex_);
+        if (localClosed_) return;
+        localClosed_ = true;
+        send = !abandoned_;
+    }
+    changed_.notify_all();
+    if (send) connection_.sendMessage(kCommandClse, localId_, remoteId_);
+}
+
+void Stream::deliver(Buffer buffer) {
+    {
+        std::lock_guard lock(mutex_);
+        inbound_.push_back(std::move(buffer));
+    }
+    changed_.notify_all();
+}
+
+void Stream::remoteReady() {
+    {
+        std::lock_guard lock(mutex_);
+        canSend_ = true;
+    }
+    changed_.notify_all();
+}
+
+void Stream::remoteClosed() {
+    {
+        std::lock_guard lock(mutex_);
+        remoteClosed_ = true;
+    }
+    changed_.notify_all();
+}
+
+void Stream::abandon() {
+    {
+        std::lock_guard lock(mutex_);
+        abandoned_ = true;
+    }
+    changed_.notify_all();
+}
+
+// ------------------------------------------------------------ Connection
+
+Connection::Connection(int fd, ServiceHost &host) : fd_(fd), host_(host) {}
+
+Connection::~Connection() { ::close(fd_); }
+
+void Connection::shutdown() { ::shutdown(fd_, SHUT_RDWR); }
+
+bool Connection::readExactly(void *data, size_t size) {
+    char *out = static_cast<char *>(data);
+    while (size > 0) {
+        const ssize_t n = ::recv(fd_, out, size, MSG_WAITALL);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        out += n;
+        size -= size_t(n);
+    }
+    return true;
+}
+
+bool Connection::sendMessage(uint32_t command, uint32_t arg0, uint32_t arg1, const void *data, size_t size) {
+    MessageHeader header;
+    header.command = command;
+    header.arg0 = arg0;
+    header.arg1 = arg1;
+    header.length = uint32_t(size);
+    header.magic = command ^ 0xffffffffu;
+    if (command == kCommandCnxn) {
+        // Until both sides know each other's version, the check is the byte sum.
+        uint32_t sum = 0;
+        for (size_t i = 0; i < size; ++i) sum += static_cast<const unsigned char *>(data)[i];
+        header.check = sum;
+    }
+    iovec parts[2];
+    parts[0].iov_base = &header;
+    parts[0].iov_len = sizeof header;
+    parts[1].iov_base = const_cast<void *>(data);
+    parts[1].iov_len = size;
+    msghdr message{};
+    message.msg_iov = parts;
+    message.msg_iovlen = size > 0 ? 2 : 1;
+    std::lock_guard lock(sendMutex_);
+    size_t left = sizeof header + size;
+    while (left > 0) {
+        const ssize_t n = ::sendmsg(fd_, &message, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        left -= size_t(n);
+        size_t skip = size_t(n);
+        while (skip > 0 && message.msg_iovlen > 0) {
+            if (skip >= message.msg_iov[0].iov_len) {
+                skip -= message.msg_iov[0].iov_len;
+                ++message.msg_iov;
+                --message.msg_iovlen;
+            } else {
+                message.msg_iov[0].iov_base = static_cast<char *>(message.msg_iov[0].iov_base) + skip;
+                message.msg_iov[0].iov_len -= skip;
+                skip = 0;
+            }
+        }
+    }
+    return true;
+}
+
+void Connection::run() {
+    for (;;) {
+        MessageHeader header;
+        if (!readExactly(&header, sizeof header)) break;
+        if (!isWellFormed(header, kMaxPayload)) {
+            if (host_.verbose()) std::fprintf(stderr, "dorvane-phone-sim: garbled message, dropping the connection\n");
+            break;
+        }
+        Buffer payload;
+        if (header.length > 0) {
+            payload.data.reset(new char[header.length]);
+            payload.size = header.length;
+            if (!readExactly(payload.data.get(), payload.size)) break;
+        }
+        if (!handle(header, std::move(payload))) break;
+    }
+    ::shutdown(fd_, SHUT_RDWR);
+    endAll(false);
+    for (auto &worker : workers_) worker.thread.join();
+    workers_.clear();
+}
+
+void Connection::endAll(bool abandon) {
+    std::map<uint32_t, std::shared_ptr<Stream>> streams;
+    {
+        std::lock_guard lock(streamsMutex_);
+        streams.swap(streams_);
+    }
+    for (auto &[id, stream] : streams) {
+        if (abandon) stream->abandon();
+        else stream->remoteClosed();
+    }
+}
+
+std::shared_ptr<Stream> Connection::find(uint32_t localId) {
+    std::lock_guard lock(streamsMutex_);
+    auto it = streams_.find(localId);
+    return it == streams_.end() ? nullptr : it->second;
+}
+
+bool Connection::handle(const MessageHeader &header, Buffer payload) {
+    if (header.command == kCommandCnxn) {
+        if (header.arg1 < 256) return false; // no usable payload size
+        if (online_) endAll(true);           // the server starts over on this connection
+        maxPayload_ = header.arg1 < kMaxPayload ? header.arg1 : kMaxPayload;
+        const std::string banner = host_.banner();
+        if (!sendMessage(kCommandCnxn, kVersionSkipChecksum, kMaxPayload, banner.data(), banner.size())) return false;
+        if (!online_) {
+            online_ = true;
+            host_.connectionOnline();
+        }
+        return true;
+    }
+    if (!online_) return true; // nothing else counts before the handshake
+    switch (header.command) {
+    case kCommandOpen: {
+        if (header.arg0 == 0 || header.arg1 != 0) return true;
+        const char *bytes = payload.data.get();
+        size_t length = 0;
+        while (length < payload.size && bytes[length] != '\0') ++length;
+        open(header.arg0, std::string(bytes ? bytes : "", length));
+        return true;
+    }
+    case kCommandOkay:
+        if (auto stream = find(header.arg1)) stream->remoteReady();
+        return true;
+    case kCommandWrte: {
+        auto stream = find(header.arg1);
+        if (!stream) return true;
+        if (!stream->consumesInput_) return sendMessage(kCommandOkay, stream->localId_, stream->remoteId_);
+        {
+            std::lock_guard lock(stream->mutex_);
+            if (stream->inbound_.size() >= kMaxQueuedWrites) return false;
+        }
+        stream->deliver(std::move(payload));
+        return true;
+    }
+    case kCommandClse:
+        if (auto stream = find(header.arg1)) stream->remoteClosed();
+        return true;
+    default:
+        return true;
+    }
+}
+
+void Connection::open(uint32_t remoteId, const std::string &name) {
+    bool consumesInput = false;
+    auto service = host_.service(name, &consumesInput);
+    if (!service) {
+        sendMessage(kCommandClse, 0, remoteId);
+        return;
+    }
+    const uint32_t id = nextId_++;
+    if (nextId_ == 0) nextId_ = 1;
+    auto stream = std::make_shared<Stream>(*this, id, remoteId, consumesInput);
+    {
+        std::lock_guard lock(streamsMutex_);
+        streams_[id] = stream;
+    }
+    sendMessage(kCommandOkay, id, remoteId);
+    reapFinished();
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    workers_.push_back(Worker{std::thread([this, stream, service = std::move(service), done] {
+                                  service(*stream);
+                                  stream->close();
+                                  forget(stream->localId());
+                                  done->store(true);
+                              }),
+                              done});
+}
+
+void Connection::forget(uint32_t localId) {
+    std::lock_guard lock(streamsMutex_);
+    streams_.erase(localId);
+}
+
+void Connection::reapFinished() {
+    for (auto it = workers_.begin(); it != workers_.end();) {
+        if (it->done->load()) {
+            it->thread.join();
+            it = workers_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+} // namespace phonesim

@@ -1,0 +1,146 @@
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace phonesim {
+
+constexpr uint32_t kCommandSync = 0x434e5953;
+constexpr uint32_t kCommandCnxn = 0x4e584e43;
+constexpr uint32_t kCommandAuth = 0x48545541;
+constexpr uint32_t kCommandOpen = 0x4e45504f;
+constexpr uint32_t kCommandOkay = 0x59414b4f;
+constexpr uint32_t kCommandClse = 0x45534c43;
+constexpr uint32_t kCommandWrte = 0x45545257;
+
+constexpr uint32_t kVersionSkipChecksum = 0x01000001;
+constexpr uint32_t kMaxPayload = 1024 * 1024;
+
+struct MessageHeader {
+    uint32_t command = 0;
+    uint32_t arg0 = 0;
+    uint32_t arg1 = 0;
+    uint32_t length = 0;
+    uint32_t check = 0;
+    uint32_t magic = 0;
+};
+static_assert(sizeof(MessageHeader) == 24);
+
+// A header is well formed when its magic matches, its command is known and
+// its payload fits.
+bool isWellFormed(const MessageHeader &header, uint32_t maxPayload);
+
+struct Buffer {
+    std::unique_ptr<char[]> data;
+    size_t size = 0;
+};
+
+class Connection;
+
+// One adb stream as the service on the phone side sees it. Reads and writes
+// block; both return false once the stream or its connection is gone.
+class Stream {
+public:
+    Stream(Connection &connection, uint32_t localId, uint32_t remoteId, bool consumesInput);
+
+    // Sends bytes as WRTE messages of at most the negotiated payload, one in
+    // flight until the other side answers OKAY.
+    bool write(const void *data, size_t size);
+    bool write(std::string_view text) { return write(text.data(), text.size()); }
+    // Reads exactly `size` bytes.
+    bool read(void *data, size_t size);
+    // Points at up to `max` bytes already received (waiting for some).
+    bool readSome(size_t max, const char **data, size_t *size);
+    // Ends the stream (CLSE), once.
+    void close();
+
+    size_t maxPayload() const;
+    uint32_t localId() const { return localId_; }
+
+private:
+    friend class Connection;
+    void deliver(Buffer buffer); // a WRTE arrived
+    void remoteReady();          // an OKAY arrived
+    void remoteClosed();         // a CLSE arrived, or the connection ended
+    void abandon();              // the connection was reset: never send again
+    bool takeNext();
+
+    Connection &connection_;
+    const uint32_t localId_;
+    const uint32_t remoteId_;
+    const bool consumesInput_;
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool canSend_ = true;
+    bool remoteClosed_ = false;
+    bool localClosed_ = false;
+    bool abandoned_ = false;
+    std::deque<Buffer> inbound_;
+    Buffer current_;
+    size_t position_ = 0;
+};
+
+// What a connection asks of the phone behind it.
+class ServiceHost {
+public:
+    virtual ~ServiceHost() = default;
+    virtual std::string banner() const = 0;
+    // Runs a service on its own thread; the stream is closed afterwards.
+    // Returns an empty function for an unknown service.
+    virtual std::function<void(Stream &)> service(const std::string &name, bool *consumesInput) = 0;
+    virtual void connectionOnline() = 0;
+    virtual bool verbose() const { return false; }
+};
+
+// One TCP connection from the adb server, the device side of it. run() reads
+// messages until the connection ends, then waits for its services.
+class Connection {
+public:
+    Connection(int fd, ServiceHost &host);
+    ~Connection();
+    void run();
+    // Wakes run() and makes it end (from another thread).
+    void shutdown();
+
+    bool sendMessage(uint32_t command, uint32_t arg0, uint32_t arg1, const void *data = nullptr, size_t size = 0);
+    size_t maxPayload() const { return maxPayload_.load(); }
+
+private:
+    bool readExactly(void *data, size_t size);
+    bool handle(const MessageHeader &header, Buffer payload);
+    std::shared_ptr<Stream> find(uint32_t localId);
+    void open(uint32_t remoteId, const std::string &name);
+    void forget(uint32_t localId);
+    void reapFinished();
+    void endAll(bool abandon);
+
+    const int fd_;
+    ServiceHost &host_;
+    std::mutex sendMutex_;
+    std::atomic<size_t> maxPayload_{4096};
+    bool online_ = false;
+    uint32_t nextId_ = 1;
+
+    std::mutex streamsMutex_;
+    std::map<uint32_t, std::shared_ptr<Stream>> streams_;
+    struct Worker {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> done;
+    };
+    std::vector<Worker> workers_;
+};
+
+void tuneSocket(int fd);
+
+} // namespace phonesim
