@@ -177,20 +177,22 @@ bool doRecv(Output &out, Stream &stream, const Sandbox &sandbox, const std::stri
         ::close(fd);
         return false;
     }
-    // Fill one payload with as many DATA chunks as it holds, with one read.
+    // Fill one payload with as many DATA chunks as it holds, with one read,
+    // while the payload before it is on its way.
     const size_t capacity = stream.maxPayload();
-    std::unique_ptr<char[]> buffer(new char[capacity]);
+    Buffer buffer;
+    buffer.data.reset(new char[capacity]);
+    buffer.size = capacity;
     std::vector<iovec> parts;
     parts.reserve(capacity / (8 + kDataMax) + 2);
     bool ok = true;
-    bool atEnd = false;
-    while (ok && !atEnd) {
+    for (;;) {
         parts.clear();
         size_t offset = 0;
         while (offset + 8 < capacity) {
             const size_t room = capacity - offset - 8;
             const size_t n = room < kDataMax ? room : kDataMax;
-            parts.push_back(iovec{buffer.get() + offset + 8, n});
+            parts.push_back(iovec{buffer.data.get() + offset + 8, n});
             offset += 8 + n;
         }
         const ssize_t got = ::readv(fd, parts.data(), int(parts.size()));
@@ -201,6 +203,7 @@ bool doRecv(Output &out, Stream &stream, const Sandbox &sandbox, const std::stri
             sendFailErrno(out, "read failed", readError);
             return false;
         }
+        if (got == 0) break;
         size_t left = size_t(got);
         size_t used = 0;
         for (const iovec &part : parts) {
@@ -209,13 +212,13 @@ bool doRecv(Output &out, Stream &stream, const Sandbox &sandbox, const std::stri
             char *header = static_cast<char *>(part.iov_base) - 8;
             put32(header, kData);
             put32(header + 4, uint32_t(n));
-            used = size_t(header - buffer.get()) + 8 + n;
+            used = size_t(header - buffer.data.get()) + 8 + n;
             left -= n;
         }
-        if (got == 0) {
-            atEnd = true;
-        } else {
-            ok = stream.write(buffer.get(), used);
+        buffer.size = used;
+        if (!stream.post(std::move(buffer), &buffer)) {
+            ok = false;
+            break;
         }
     }
     ::close(fd);

@@ -57,7 +57,7 @@ bool Stream::write(const void *data, size_t size) {
         const size_t n = size < chunk ? size : chunk;
         {
             std::unique_lock lock(mutex_);
-            changed_.wait(lock, [&] { return canSend_ || remoteClosed_ || localClosed_ || abandoned_; });
+            changed_.wait(lock, [&] { return (canSend_ && !outbox_.data) || remoteClosed_ || localClosed_ || abandoned_; });
             if (remoteClosed_ || localClosed_ || abandoned_) return false;
             canSend_ = false;
         }
@@ -68,18 +68,41 @@ bool Stream::write(const void *data, size_t size) {
     return true;
 }
 
+bool Stream::post(Buffer buffer, Buffer *next) {
+    bool sendNow = false;
+    {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return !outbox_.data || remoteClosed_ || localClosed_ || abandoned_; });
+        if (remoteClosed_ || localClosed_ || abandoned_) return false;
+        if (canSend_) {
+            canSend_ = false;
+            sendNow = true;
+        } else {
+            outbox_ = std::move(buffer);
+            if (spare_.data) *next = std::move(spare_);
+        }
+    }
+    if (sendNow) {
+        if (!connection_.sendMessage(kCommandWrte, localId_, remoteId_, buffer.data.get(), buffer.size)) return false;
+        *next = std::move(buffer);
+    }
+    if (!next->data) next->data.reset(new char[connection_.maxPayload()]);
+    next->size = connection_.maxPayload();
+    return true;
+}
+
 bool Stream::takeNext() {
+    bool answer;
     {
         std::unique_lock lock(mutex_);
         changed_.wait(lock, [&] { return !inbound_.empty() || remoteClosed_ || abandoned_; });
         if (inbound_.empty() || abandoned_) return false;
-        current_ = std::move(inbound_.front());
+        current_ = std::move(inbound_.front().buffer);
+        answer = !inbound_.front().answered;
         inbound_.pop_front();
         position_ = 0;
     }
-    // Answering as soon as a write is taken lets the next one travel while
-    // this one is handled; no more than two are ever held.
-    connection_.sendMessage(kCommandOkay, localId_, remoteId_);
+    if (answer) connection_.sendMessage(kCommandOkay, localId_, remoteId_);
     return true;
 }
 
@@ -110,8 +133,10 @@ bool Stream::read(void *data, size_t size) {
 void Stream::close() {
     bool send;
     {
-        std::lock_guard lock(mutex_);
+        std::unique_lock lock(mutex_);
         if (localClosed_) return;
+        // What was handed over goes out before the end.
+        changed_.wait(lock, [&] { return !outbox_.data || remoteClosed_ || abandoned_; });
         localClosed_ = true;
         send = !abandoned_;
     }
@@ -119,18 +144,34 @@ void Stream::close() {
     if (send) connection_.sendMessage(kCommandClse, localId_, remoteId_);
 }
 
-void Stream::deliver(Buffer buffer) {
+bool Stream::accept(Buffer buffer, bool *answerNow) {
     {
         std::lock_guard lock(mutex_);
-        inbound_.push_back(std::move(buffer));
+        if (inbound_.size() >= kMaxQueuedWrites) return false;
+        // While the service keeps up, answer at once so that the next write
+        // is already on its way; otherwise it is answered when taken. Either
+        // way no more than three writes are ever held.
+        *answerNow = inbound_.empty();
+        inbound_.push_back(Pending{std::move(buffer), *answerNow});
     }
     changed_.notify_all();
+    return true;
 }
 
 void Stream::remoteReady() {
+    Buffer sending;
     {
         std::lock_guard lock(mutex_);
-        canSend_ = true;
+        if (outbox_.data && !abandoned_) sending = std::move(outbox_);
+        else canSend_ = true;
+    }
+    if (sending.data) {
+        // Sent from here, the next write leaves without waiting for the
+        // service's thread to wake up.
+        const bool sent = connection_.sendMessage(kCommandWrte, localId_, remoteId_, sending.data.get(), sending.size);
+        std::lock_guard lock(mutex_);
+        if (!sent) abandoned_ = true;
+        spare_ = std::move(sending);
     }
     changed_.notify_all();
 }
@@ -285,11 +326,9 @@ bool Connection::handle(const MessageHeader &header, Buffer payload) {
         auto stream = find(header.arg1);
         if (!stream) return true;
         if (!stream->consumesInput_) return sendMessage(kCommandOkay, stream->localId_, stream->remoteId_);
-        {
-            std::lock_guard lock(stream->mutex_);
-            if (stream->inbound_.size() >= kMaxQueuedWrites) return false;
-        }
-        stream->deliver(std::move(payload));
+        bool answerNow = false;
+        if (!stream->accept(std::move(payload), &answerNow)) return false;
+        if (answerNow) return sendMessage(kCommandOkay, stream->localId_, stream->remoteId_);
         return true;
     }
     case kCommandClse:

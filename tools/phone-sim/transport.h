@@ -57,6 +57,11 @@ public:
     // flight until the other side answers OKAY.
     bool write(const void *data, size_t size);
     bool write(std::string_view text) { return write(text.data(), text.size()); }
+    // Hands over a filled buffer to go out as one WRTE (size <= maxPayload()).
+    // The connection sends it the moment the previous one is answered, so
+    // the caller can fill the next buffer meanwhile; `next` gets a buffer to
+    // fill (the one sent before, or a new one of maxPayload() bytes).
+    bool post(Buffer buffer, Buffer *next);
     // Reads exactly `size` bytes.
     bool read(void *data, size_t size);
     // Points at up to `max` bytes already received (waiting for some).
@@ -69,7 +74,7 @@ public:
 
 private:
     friend class Connection;
-    void deliver(Buffer buffer); // a WRTE arrived
+    bool accept(Buffer buffer, bool *answerNow); // a WRTE arrived
     void remoteReady();          // an OKAY arrived
     void remoteClosed();         // a CLSE arrived, or the connection ended
     void abandon();              // the connection was reset: never send again
@@ -86,7 +91,13 @@ private:
     bool remoteClosed_ = false;
     bool localClosed_ = false;
     bool abandoned_ = false;
-    std::deque<Buffer> inbound_;
+    struct Pending {
+        Buffer buffer;
+        bool answered = false; // its OKAY went out on arrival
+    };
+    std::deque<Pending> inbound_;
+    Buffer outbox_; // waiting for the remote's OKAY
+    Buffer spare_;  // sent, ready to be filled again
     Buffer current_;
     size_t position_ = 0;
 };
