@@ -15,7 +15,7 @@ void *initialize(fuse_conn_info *connection, fuse_config *config) {
     config->entry_timeout = 2.0;
     config->attr_timeout = 2.0;
     config->negative_timeout = 0;
-    config->nullpath_ok = 1;
+    config->nullpath_ok = 0;
     config->use_ino = 0;
     config->kernel_cache = 0;
     config->auto_cache = 0;

@@ -1,0 +1,87 @@
+#include "extension/provider/file_provider_extension.h"
+
+#include "extension/provider/device_paths.h"
+#include "extension/provider/domain_identifier.h"
+#include "extension/provider/file_provider_enumerator.h"
+#include "extension/provider/file_provider_item.h"
+#include "extension/provider/provider_job.h"
+#include "extension/provider/storage_report_reader.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+#include <QUuid>
+
+#include <cerrno>
+
+using namespace fileprovider;
+
+namespace {
+
+Timestamp now() { return static_cast<Timestamp>(QDateTime::currentMSecsSinceEpoch()) / 1000.0; }
+
+} // namespace
+
+FileProviderExtension::FileProviderExtension(const Domain &domain, quint16 serverPort)
+    : serial_(serialForDomainIdentifier(domain.identifier)), tempDir_(QDir::tempPath() + QStringLiteral("/vane-fetch")),
+      serverPort_(serverPort) {
+    // Downloads into a folder that could not be made fail on their own, with
+    // the file error that says why.
+    QDir().mkpath(tempDir_);
+}
+
+ProgressPointer FileProviderExtension::itemForIdentifier(const ItemIdentifier &identifier, ItemCompletion completion) {
+    if (identifier == ItemIdentifier::rootContainer()) {
+        completion(FileProviderItem::rootItem(), std::nullopt);
+        return makeProgress();
+    }
+    runProviderJob(
+        [client = AdbClient(serial_, serverPort_), path = devicePathFor(identifier), completion] {
+            const std::optional<AdbEntry> entry = client.stat(path);
+            if (!entry) return completion(nullptr, ProviderError::fileProvider(FileProviderErrorCode::noSuchItem));
+            completion(FileProviderItem::looked(path, *entry), std::nullopt);
+        },
+        [completion](const ProviderError &error) { completion(nullptr, error); });
+    return makeProgress();
+}
+
+ProgressPointer FileProviderExtension::fetchContentsForItemWithIdentifier(const ItemIdentifier &identifier,
+                                                                          const std::optional<ItemVersion> &,
+                                                                          FetchContentsCompletion completion) {
+    const QString localPath = tempDir_ + u'/' + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+    runProviderJob(
+        [client = AdbClient(serial_, serverPort_), path = devicePathFor(identifier), localPath, completion] {
+            client.pull(path, localPath);
+            const std::optional<AdbEntry> entry = client.stat(path);
+            // Gone again since its transfer: the copy itself tells the size.
+            const qint64 size = entry ? entry->size : QFileInfo(localPath).size();
+            const Timestamp modified = entry ? entry->modified : now();
+            completion(localPath, std::make_shared<FileProviderItem>(path, false, size, modified), std::nullopt);
+        },
+        [completion](const ProviderError &error) { completion(std::nullopt, nullptr, error); });
+    return makeProgress();
+}
+
+std::unique_ptr<Enumerator> FileProviderExtension::enumeratorForContainerItemIdentifier(const ItemIdentifier &container) {
+    return std::make_unique<FileProviderEnumerator>(serial_, container, serverPort_);
+}
+
+ProgressPointer FileProviderExtension::storageSpace(StorageSpaceCompletion completion) {
+    runProviderJob(
+        [client = AdbClient(serial_, serverPort_), completion] {
+            const QString output = client.shell(QStringLiteral("df -k ") + deviceRoot);
+            const auto space = readStorageReport(output);
+            if (!space) {
+                return completion(std::nullopt,
+                                  ProviderError::posix(EIO, QStringLiteral("The phone's storage figures could not be read: ") +
+                                                                output.trimmed().left(200)));
+            }
+            completion(*space, std::nullopt);
+        },
+        [completion](const ProviderError &error) { completion(std::nullopt, error); });
+    return makeProgress();
+}
+
+std::optional<ItemIdentifier> FileProviderExtension::identifierForChild(const ItemIdentifier &parent, const QString &filename) const {
+    return identifierForDevicePath(childPath(devicePathFor(parent), filename));
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "extension/adbclient/adb_client.h"
+#include "platform/fileprovider/host/replicated_extension.h"
+
+#include <QString>
+
+// Serves one phone's domain: looks items up, downloads files and hands out
+// enumerators, each request as one job against the adb server. It keeps no
+// copy of the phone's tree; every answer is read from the phone.
+class FileProviderExtension : public fileprovider::ReplicatedExtension {
+public:
+    explicit FileProviderExtension(const fileprovider::Domain &domain, quint16 serverPort = AdbClient::defaultPort);
+
+    const QString &serial() const { return serial_; }
+    // Downloads go here: "vane-fetch" in the process's temporary folder.
+    const QString &tempDir() const { return tempDir_; }
+
+    void invalidate() override {}
+
+    fileprovider::ProgressPointer itemForIdentifier(const fileprovider::ItemIdentifier &identifier,
+                                                    fileprovider::ItemCompletion completion) override;
+    fileprovider::ProgressPointer fetchContentsForItemWithIdentifier(const fileprovider::ItemIdentifier &identifier,
+                                                                     const std::optional<fileprovider::ItemVersion> &requestedVersion,
+                                                                     fileprovider::FetchContentsCompletion completion) override;
+    std::unique_ptr<fileprovider::Enumerator> enumeratorForContainerItemIdentifier(
+        const fileprovider::ItemIdentifier &container) override;
+
+    // The phone's shared storage, from `df -k /sdcard`.
+    fileprovider::ProgressPointer storageSpace(fileprovider::StorageSpaceCompletion completion) override;
+    // Identifiers are device paths, so a child's is known without the phone.
+    std::optional<fileprovider::ItemIdentifier> identifierForChild(const fileprovider::ItemIdentifier &parent,
+                                                                   const QString &filename) const override;
+
+private:
+    QString serial_;
+    QString tempDir_;
+    quint16 serverPort_;
+};
