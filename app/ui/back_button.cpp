@@ -40,7 +40,7 @@ void BackButton::paintEvent(QPaintEvent *) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const QColor color = isDown() ? Palette::textPrimary : (underMouse() ? Palette::textPrimary : Palette::textSecondary);
-    const qreal ratio = painter.device()->devicePixelRatioF();
+    const qreal ratio = devicePixelRatioOf(painter);
     const QPixmap caret = phosphorPixmap(QStringLiteral("caret-left"), caretSize, color, ratio);
     const qreal centreY = height() / 2.0;
     painter.drawPixmap(QRectF(padding_, centreY - caretSize / 2.0, caretSize, caretSize), caret, QRectF(caret.rect()));

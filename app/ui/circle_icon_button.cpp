@@ -35,7 +35,7 @@ void CircleIconButton::paintEvent(QPaintEvent *) {
     painter.drawEllipse(QRectF(rect()));
     if (showsFocusRing(this))
         paintFocusRing(painter, QRectF(rect()), width() / 2.0);
-    const QPixmap icon = phosphorPixmap(iconName_, iconSize, Palette::textSecondary, painter.device()->devicePixelRatioF());
+    const QPixmap icon = phosphorPixmap(iconName_, iconSize, Palette::textSecondary, devicePixelRatioOf(painter));
     const QRectF target((width() - iconSize) / 2.0, (height() - iconSize) / 2.0, iconSize, iconSize);
     painter.drawPixmap(target, icon, QRectF(icon.rect()));
 }

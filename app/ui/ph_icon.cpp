@@ -29,8 +29,7 @@ QSize PhIcon::sizeHint() const {
 
 void PhIcon::paintEvent(QPaintEvent *) {
     QPainter painter(this);
-    // The device, not the widget, knows the pixel ratio when rendered off screen.
-    const qreal ratio = painter.device()->devicePixelRatioF();
+    const qreal ratio = devicePixelRatioOf(painter);
     const QPixmap pixmap = phosphorPixmap(iconName_, size_, color_, ratio);
     if (pixmap.isNull())
         return;

@@ -49,7 +49,7 @@ public:
     PhosphorIconEngine(QString iconName, QColor color) : iconName_(std::move(iconName)), color_(color) {}
 
     void paint(QPainter *painter, const QRect &rect, QIcon::Mode, QIcon::State) override {
-        const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+        const qreal ratio = devicePixelRatioOf(*painter);
         const qreal side = std::min(rect.width(), rect.height());
         const QPixmap pixmap = phosphorPixmap(iconName_, side, color_, ratio);
         if (pixmap.isNull())
@@ -62,8 +62,10 @@ public:
         return scaledPixmap(size, mode, state, 1.0);
     }
 
+    // QIcon hands over the size in device pixels here.
     QPixmap scaledPixmap(const QSize &size, QIcon::Mode, QIcon::State, qreal scale) override {
-        return phosphorPixmap(iconName_, std::min(size.width(), size.height()), color_, scale);
+        const qreal ratio = scale > 0 ? scale : 1.0;
+        return phosphorPixmap(iconName_, std::min(size.width(), size.height()) / ratio, color_, ratio);
     }
 
     QIconEngine *clone() const override { return new PhosphorIconEngine(iconName_, color_); }
@@ -79,6 +81,15 @@ private:
 
 bool phosphorIconExists(const QString &iconName) {
     return rendererFor(iconName) != nullptr;
+}
+
+qreal devicePixelRatioOf(const QPainter &painter) {
+    // A widget rendered into a high-DPI image keeps the widget as the
+    // painter's device; the device transform carries the real scale.
+    const QTransform transform = painter.deviceTransform();
+    const qreal transformScale = std::sqrt(std::abs(transform.determinant()));
+    const qreal deviceRatio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    return std::max({deviceRatio, transformScale, 1.0});
 }
 
 QPixmap phosphorPixmap(const QString &iconName, qreal size, const QColor &color, qreal devicePixelRatio) {

@@ -15,6 +15,11 @@ bool phosphorIconExists(const QString &iconName);
 // crisp on high-DPI screens. A null pixmap for an unknown name.
 QPixmap phosphorPixmap(const QString &iconName, qreal size, const QColor &color, qreal devicePixelRatio);
 
+class QPainter;
+
+// The pixel ratio `painter` really draws at, for rasterising at full sharpness.
+qreal devicePixelRatioOf(const QPainter &painter);
+
 // A QIcon for buttons and menus that renders the tinted icon at whatever size
 // and pixel ratio it is asked for.
 QIcon phosphorIcon(const QString &iconName, const QColor &color);

@@ -3,11 +3,11 @@
 #include "app/ui/focus_ring.h"
 #include "app/ui/palette.h"
 #include "app/ui/phosphor_icon.h"
+#include "app/ui/soft_shadow_effect.h"
 
 #include <QEasingCurve>
 #include <QEnterEvent>
 #include <QFontMetricsF>
-#include <QGraphicsDropShadowEffect>
 #include <QPainter>
 #include <QPainterPath>
 #include <QVariantAnimation>
@@ -29,7 +29,7 @@ QEasingCurve easeOut() {
 
 StyledButton::StyledButton(const QString &text, std::shared_ptr<const ButtonStyle> style, QWidget *parent)
     : QAbstractButton(parent), style_(std::move(style)), hoverAnimation_(new QVariantAnimation(this)),
-      shadow_(new QGraphicsDropShadowEffect(this)) {
+      shadow_(new SoftShadowEffect(this)) {
     setText(text);
     setAttribute(Qt::WA_Hover);
     setFocusPolicy(Qt::TabFocus);
@@ -84,7 +84,6 @@ void StyledButton::paintEvent(QPaintEvent *) {
     const ButtonLook look = currentLook();
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setOpacity(look.opacity);
 
     const QRectF bounds = QRectF(rect());
     QPainterPath shape;
@@ -105,7 +104,7 @@ void StyledButton::paintEvent(QPaintEvent *) {
     const qreal contentWidth = textWidth + (hasIcon ? iconSize_ + (text().isEmpty() ? 0 : iconTextGap) : 0);
     qreal x = bounds.center().x() - contentWidth / 2.0;
     if (hasIcon) {
-        const QPixmap icon = phosphorPixmap(iconName_, iconSize_, look.content, painter.device()->devicePixelRatioF());
+        const QPixmap icon = phosphorPixmap(iconName_, iconSize_, look.content, devicePixelRatioOf(painter));
         const QRectF iconRect(x, bounds.center().y() - iconSize_ / 2.0, iconSize_, iconSize_);
         painter.drawPixmap(iconRect, icon, QRectF(icon.rect()));
         x += iconSize_ + iconTextGap;
@@ -146,10 +145,9 @@ void StyledButton::animateHoverTo(qreal target) {
 
 void StyledButton::applyLook() {
     const ButtonLook look = currentLook();
-    shadow_->setEnabled(look.shadowColor.alpha() > 0);
-    shadow_->setColor(look.shadowColor);
-    shadow_->setBlurRadius(look.shadowRadius * 2);
-    shadow_->setOffset(look.shadowOffset);
+    // The opacity fades label, fill and shadow as one.
+    shadow_->setShadow(look.shadowColor, look.shadowRadius, look.shadowOffset);
+    shadow_->setGroupOpacity(look.opacity);
     update();
 }
 

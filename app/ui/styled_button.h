@@ -7,7 +7,7 @@
 
 #include <memory>
 
-class QGraphicsDropShadowEffect;
+class SoftShadowEffect;
 class QVariantAnimation;
 
 // A push button drawn by a ButtonStyle: it tracks hover (animated) and
@@ -46,7 +46,7 @@ private:
     bool hovered_ = false;
     qreal hoverProgress_ = 0;
     QVariantAnimation *hoverAnimation_;
-    QGraphicsDropShadowEffect *shadow_;
+    SoftShadowEffect *shadow_;
 };
 
 // Convenience makers for the two styles.
