@@ -309,14 +309,16 @@ bool doSend(Output &out, Stream &stream, const Sandbox &sandbox, const std::stri
     if (fd < 0 && errno == EEXIST) fd = ::open(host.c_str(), O_WRONLY | O_CLOEXEC);
     if (fd < 0) return refuse("couldn't create file", errno);
 
+    // The partial file goes before the FAIL, so whoever reads the FAIL
+    // finds it gone.
     auto fail = [&](const std::string &what, int error, bool discard) {
         ::close(fd);
+        if (replace) ::unlink(host.c_str());
         if (!what.empty()) {
             if (error) sendFailErrno(out, what, error);
             else sendFail(out, what);
         }
         if (discard) discardSend(stream);
-        if (replace) ::unlink(host.c_str());
         return false;
     };
 
@@ -327,7 +329,7 @@ bool doSend(Output &out, Stream &stream, const Sandbox &sandbox, const std::stri
         std::memcpy(&command, header, 4);
         std::memcpy(&size, header + 4, 4);
         if (command == kData) {
-            if (size > kDataMax) return fail("oversize data message", 0, true);
+            if (size > kDataMax) return fail("oversize data message", 0, false); // no way to find the next header
             while (size > 0) {
                 const char *piece;
                 size_t n;
