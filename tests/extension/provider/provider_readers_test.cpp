@@ -1,0 +1,74 @@
+#include "extension/provider/client_error_bridge.h"
+#include "extension/provider/domain_identifier.h"
+#include "extension/provider/storage_report_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+using fileprovider::StorageSpace;
+
+namespace {
+
+TEST(DomainIdentifierTest, EncodedSerialsComeBackAsTheyWere) {
+    EXPECT_EQ(serialForDomainIdentifier("R58M12ABCDE"), "R58M12ABCDE");
+    EXPECT_EQ(serialForDomainIdentifier("emulator-5554"), "emulator-5554");
+    EXPECT_EQ(serialForDomainIdentifier("R5-DOT-8-COLON-9"), "R5.8:9");
+    EXPECT_EQ(serialForDomainIdentifier("192-DOT-168-DOT-1-DOT-20-COLON-5555"), "192.168.1.20:5555");
+    // Plain replacement: nothing tells an encoded "." from the text itself.
+    EXPECT_EQ(serialForDomainIdentifier("a-DOT-DOT-b"), "a.DOT-b");
+    EXPECT_EQ(serialForDomainIdentifier("-COLON--DOT-"), ":.");
+    EXPECT_EQ(serialForDomainIdentifier(""), "");
+}
+
+TEST(StorageReportReaderTest, ReadsTheFiguresOfOneRow) {
+    const QString toybox = "Filesystem     1K-blocks    Used Available Use% Mounted on\n"
+                           "/dev/fuse      115084088 8262860 106821228   8% /storage/emulated\n";
+    EXPECT_EQ(readStorageReport(toybox), (StorageSpace{106821228LL * 1024, 115084088LL * 1024}));
+    // Old phones end lines in CR LF; long names push the figures onto a line of their own.
+    const QString wrapped = "Filesystem 1K-blocks Used Available Use% Mounted on\r\n"
+                            "/dev/block/platform/soc/by-name/userdata\r\n"
+                            "   1000 400 600 40% /data\r\n";
+    EXPECT_EQ(readStorageReport(wrapped), (StorageSpace{600 * 1024, 1000 * 1024}));
+    EXPECT_EQ(readStorageReport("/dev/fuse 0 0 0 0% /sdcard"), (StorageSpace{0, 0}));
+}
+
+TEST(StorageReportReaderTest, RefusesOutputWithoutARowOfFigures) {
+    EXPECT_EQ(readStorageReport(""), std::nullopt);
+    EXPECT_EQ(readStorageReport("df: /sdcard: No such file or directory\n"), std::nullopt);
+    EXPECT_EQ(readStorageReport("Filesystem 1K-blocks Used Available Use% Mounted on\n"), std::nullopt);
+    EXPECT_EQ(readStorageReport("Filesystem Size Used Free Blksize\n/sdcard 12.0G 3.1G 8.9G 4096\n"), std::nullopt);
+    EXPECT_EQ(readStorageReport("/dev/fuse -5 1 -4 0% /sdcard\n"), std::nullopt);
+    // More kilobytes than a signed 64-bit byte count holds.
+    EXPECT_EQ(readStorageReport("/dev/fuse 9007199254740993 1 9007199254740992 1% /sdcard\n"), std::nullopt);
+}
+
+TEST(ClientErrorBridgeTest, KeepsTheClientsDescriptionAndNamesTheCause) {
+    const auto unreachable = bridgedError(AdbClientError::connectionFailed());
+    EXPECT_EQ(unreachable.domain, adbClientErrorDomain);
+    EXPECT_EQ(unreachable.description, "Couldn't reach the adb server. Is the app running?");
+    EXPECT_EQ(unreachable.underlyingPosixCode, ENOTCONN);
+
+    const auto refused = bridgedError(AdbClientError::requestFailed("open failed: Permission denied"));
+    EXPECT_EQ(refused.description, AdbClientError::requestFailed("open failed: Permission denied").description());
+    EXPECT_EQ(refused.underlyingPosixCode, EACCES);
+
+    EXPECT_EQ(bridgedError(AdbClientError::protocolError("unexpected EOF")).underlyingPosixCode, std::nullopt);
+    const auto local = bridgedError(LocalFileError(ENOSPC, "/tmp/x"));
+    EXPECT_EQ(local.domain, fileprovider::ProviderError::posixDomain);
+    EXPECT_EQ(local.code, ENOSPC);
+}
+
+TEST(ClientErrorBridgeTest, RefusalTextsOfThePhoneAndTheServer) {
+    EXPECT_EQ(posixCodeForRefusal("open failed: No such file or directory"), ENOENT);
+    EXPECT_EQ(posixCodeForRefusal("read failed: Is a directory"), EISDIR);
+    EXPECT_EQ(posixCodeForRefusal("couldn't create file: Read-only file system"), EROFS);
+    EXPECT_EQ(posixCodeForRefusal("path too long"), ENAMETOOLONG);
+    EXPECT_EQ(posixCodeForRefusal("device 'R58' not found"), ENOTCONN);
+    EXPECT_EQ(posixCodeForRefusal("device offline"), ENOTCONN);
+    EXPECT_EQ(posixCodeForRefusal("device unauthorized.\nThis adb server's $ADB_VENDOR_KEYS is not set"), EACCES);
+    EXPECT_EQ(posixCodeForRefusal("closed"), std::nullopt);
+    EXPECT_EQ(posixCodeForRefusal("the file 'device offline' was not found"), std::nullopt);
+}
+
+} // namespace
