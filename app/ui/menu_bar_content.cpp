@@ -2,10 +2,32 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QKeyEvent>
 #include <QMenu>
 
+namespace {
+
+// Qt matches an action's shortcut only through a window or menu bar that
+// owns it; a tray menu has neither, so it runs its items' shortcuts itself.
+class TrayMenu final : public QMenu {
+protected:
+    void keyPressEvent(QKeyEvent *event) override {
+        const QKeySequence pressed(event->keyCombination());
+        for (QAction *action : actions()) {
+            if (action->isEnabled() && !action->shortcut().isEmpty() && action->shortcut() == pressed) {
+                close();
+                action->trigger();
+                return;
+            }
+        }
+        QMenu::keyPressEvent(event);
+    }
+};
+
+} // namespace
+
 MenuBarContent::MenuBarContent(std::function<void()> openWindow, std::function<void()> quit, QObject *parent)
-    : QObject(parent), menu_(std::make_unique<QMenu>()) {
+    : QObject(parent), menu_(std::make_unique<TrayMenu>()) {
     open_ = menu_->addAction(QStringLiteral("Open Dorvane"));
     connect(open_, &QAction::triggered, this, [openWindow = std::move(openWindow)] {
         if (openWindow)
