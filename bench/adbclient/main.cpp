@@ -1,7 +1,7 @@
 // Pulls and pushes one large file through this client and through the real
 // adb tool, on one emulated phone, and prints both throughputs and their ratio.
 //
-//   adbclient_bench [size in MiB, default 100] [rounds, default 3]
+//   adbclient_bench [size in MiB, default 100] [rounds, default 5]
 #include "extension/adbclient/adb_client.h"
 #include "tests/support/adb_server.h"
 #include "tests/support/phone_sim.h"
@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 
 #include <algorithm>
 #include <cstdio>
@@ -59,7 +60,7 @@ void report(const char *direction, qint64 bytes, const Figures &client, const Fi
 int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
     const qint64 mib = argc > 1 ? QByteArray(argv[1]).toLongLong() : 100;
-    const int rounds = argc > 2 ? std::max(1, QByteArray(argv[2]).toInt()) : 3;
+    const int rounds = argc > 2 ? std::max(1, QByteArray(argv[2]).toInt()) : 5;
     const qint64 bytes = mib << 20;
     try {
         testsupport::TempFolder phoneFolder, local;
@@ -78,21 +79,28 @@ int main(int argc, char **argv) {
         for (int round = 0; round < rounds; ++round) {
             // Alternate who goes first, so neither always meets a warm or a cold cache.
             const bool clientFirst = round % 2 == 0;
+            // Every transfer starts without an old copy at its target, as the
+            // file provider's downloads do, so no run pays for freeing another's pages.
+            auto fresh = [](const QString &path) { QFile::remove(path); };
             auto pushClient = [&] {
+                fresh(phoneFolder.file("by-client.bin"));
                 clientPush.seconds.push_back(secondsOf([&] { client.push(source, "/sdcard/by-client.bin"); }));
                 expectSame(phoneFolder.file("by-client.bin"), expected);
             };
             auto pushTool = [&] {
+                fresh(phoneFolder.file("by-adb.bin"));
                 toolPush.seconds.push_back(
                     secondsOf([&] { runTool({"-s", serial, "push", source, "/sdcard/by-adb.bin"}); }));
                 expectSame(phoneFolder.file("by-adb.bin"), expected);
             };
             auto pullClient = [&] {
+                fresh(local.file("pulled-by-client.bin"));
                 clientPull.seconds.push_back(
                     secondsOf([&] { client.pull("/sdcard/phone.bin", local.file("pulled-by-client.bin")); }));
                 expectSame(local.file("pulled-by-client.bin"), expected);
             };
             auto pullTool = [&] {
+                fresh(local.file("pulled-by-adb.bin"));
                 toolPull.seconds.push_back(secondsOf(
                     [&] { runTool({"-s", serial, "pull", "/sdcard/phone.bin", local.file("pulled-by-adb.bin")}); }));
                 expectSame(local.file("pulled-by-adb.bin"), expected);
@@ -103,10 +111,18 @@ int main(int argc, char **argv) {
                 pushTool(), pushClient(), pullTool(), pullClient();
             }
         }
-        std::printf("%lld MiB file, %d rounds, one emulated phone (%s); best round shown, ratio = client/adb speed\n",
+        std::printf("%lld MiB file, %d rounds, one emulated phone (%s); best round first, median in brackets; ratio = client speed / adb speed\n",
                     static_cast<long long>(mib), rounds, qPrintable(serial));
         report("push", bytes, clientPush, toolPush);
         report("pull", bytes, clientPull, toolPull);
+
+        // One lookup is a connection, two requests and one packet each way:
+        // it shows any stall between the parts of a request.
+        constexpr int lookups = 200;
+        const double lookupSeconds = secondsOf([&] {
+            for (int i = 0; i < lookups; ++i) client.stat("/sdcard/phone.bin");
+        });
+        std::printf("stat  client %.2f ms per lookup (%d lookups)\n", lookupSeconds * 1e3 / lookups, lookups);
     } catch (const std::exception &error) {
         std::fprintf(stderr, "benchmark failed: %s\n", error.what());
         return 1;

@@ -8,7 +8,7 @@ void AdbClient::sendRequest(BufferedSocket &connection, const QString &request) 
     // Refused before anything is sent: a longer header would desynchronise the server.
     const auto header = adbwire::requestHeader(payload.size());
     if (!header) throw AdbClientError::protocolError(QStringLiteral("request too long"));
-    connection.write(*header);
+    connection.write(*header, !payload.isEmpty());
     connection.write(payload);
 }
 

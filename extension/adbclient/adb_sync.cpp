@@ -32,8 +32,8 @@ BufferedSocket AdbClient::openSync() const {
 
 void AdbClient::sendSyncRequest(BufferedSocket &connection, QByteArrayView identifier, QByteArrayView payload) {
     Q_ASSERT(identifier.size() == 4);
-    connection.write(identifier);
-    connection.write(adbwire::encodeUInt32LE(quint32(payload.size())));
+    connection.write(identifier, true);
+    connection.write(adbwire::encodeUInt32LE(quint32(payload.size())), !payload.isEmpty());
     connection.write(payload);
 }
 
@@ -78,7 +78,7 @@ void AdbClient::pull(const QString &path, const QString &destination) const {
             qsizetype left = connection.readUInt32();
             while (left > 0) {
                 const qsizetype slice = std::min(left, adbwire::syncChunkSize);
-                file.append(connection.readExactly(slice));
+                connection.readExactlyInto(slice, [&](QByteArrayView bytes) { file.append(bytes); });
                 left -= slice;
             }
         } else if (id == "DONE") {
@@ -103,13 +103,13 @@ void AdbClient::push(const QString &source, const QString &path, quint32 mode) c
     for (;;) {
         const qsizetype filled = file.read(chunk.data(), chunk.size());
         if (filled == 0) break;
-        connection.write("DATA");
-        connection.write(adbwire::encodeUInt32LE(quint32(filled)));
+        connection.write("DATA", true);
+        connection.write(adbwire::encodeUInt32LE(quint32(filled)), true);
         connection.write(QByteArrayView(chunk.constData(), filled));
     }
     file.close();
 
-    connection.write("DONE");
+    connection.write("DONE", true);
     connection.write(adbwire::encodeUInt32LE(adbwire::clampToUInt32Seconds(secondsSinceEpochNow())));
 
     const QByteArray reply = connection.readExactly(4);

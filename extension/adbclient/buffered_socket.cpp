@@ -43,13 +43,14 @@ void BufferedSocket::close() {
     if (fd_ >= 0) ::close(std::exchange(fd_, -1));
 }
 
-void BufferedSocket::write(QByteArrayView bytes) {
+void BufferedSocket::write(QByteArrayView bytes, bool moreFollows) {
     const char *next = bytes.data();
     qsizetype left = bytes.size();
+    // MSG_NOSIGNAL: a peer that has gone away is an error, not a signal that
+    // ends the process.
+    const int flags = MSG_NOSIGNAL | (moreFollows ? MSG_MORE : 0);
     while (left > 0) {
-        // MSG_NOSIGNAL: a peer that has gone away is an error, not a signal
-        // that ends the process.
-        const ssize_t sent = fd_ < 0 ? -1 : ::send(fd_, next, size_t(left), MSG_NOSIGNAL);
+        const ssize_t sent = fd_ < 0 ? -1 : ::send(fd_, next, size_t(left), flags);
         if (sent <= 0) throw AdbClientError::connectionFailed();
         next += sent;
         left -= sent;
@@ -65,17 +66,25 @@ bool BufferedSocket::receiveOnce() {
     return received > 0;
 }
 
-QByteArray BufferedSocket::readExactly(qsizetype count) {
-    if (count <= 0) return {};
+void BufferedSocket::fill(qsizetype count) {
     while (buffer_.size() - offset_ < count) {
         if (!receiveOnce()) throw AdbClientError::protocolError(QStringLiteral("unexpected EOF"));
     }
-    QByteArray result = buffer_.sliced(offset_, count);
+}
+
+void BufferedSocket::consume(qsizetype count) {
     offset_ += count;
     if (offset_ > discardThreshold) {
         buffer_.remove(0, offset_);
         offset_ = 0;
     }
+}
+
+QByteArray BufferedSocket::readExactly(qsizetype count) {
+    if (count <= 0) return {};
+    fill(count);
+    QByteArray result = buffer_.sliced(offset_, count);
+    consume(count);
     return result;
 }
 

@@ -24,11 +24,22 @@ public:
     ~BufferedSocket();
 
     // Sends every byte; connectionFailed when the peer is gone. Never raises
-    // SIGPIPE.
-    void write(QByteArrayView bytes);
+    // SIGPIPE. `moreFollows` marks the leading part of a packet: the kernel
+    // holds it back for the rest, so the peer's delayed acknowledgement of a
+    // lone header cannot stall every request by tens of milliseconds.
+    void write(QByteArrayView bytes, bool moreFollows = false);
     // Exactly `count` bytes; protocolError "unexpected EOF" when the stream
     // ends first.
     QByteArray readExactly(qsizetype count);
+    // As readExactly, but hands the bytes to `sink` where they lie in the
+    // buffer instead of copying them out: downloads go straight to the file.
+    template <typename Sink>
+    void readExactlyInto(qsizetype count, Sink &&sink) {
+        if (count <= 0) return;
+        fill(count);
+        sink(QByteArrayView(buffer_.constData() + offset_, count));
+        consume(count);
+    }
     // A little-endian 32-bit integer, read as readExactly(4).
     quint32 readUInt32();
     // Everything up to the end of the stream; a receive error ends it too.
@@ -45,6 +56,10 @@ private:
     explicit BufferedSocket(int fd) : fd_(fd) {}
     // Appends one receive to the buffer; false at the end of the stream or on error.
     bool receiveOnce();
+    // Receives until `count` unread bytes are buffered; unexpected EOF otherwise.
+    void fill(qsizetype count);
+    // Marks `count` bytes read and drops the consumed front once it is large.
+    void consume(qsizetype count);
 
     int fd_ = -1;
     QByteArray buffer_;
