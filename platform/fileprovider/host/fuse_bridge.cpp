@@ -11,6 +11,7 @@
 #include <fcntl.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
+#include <vector>
 
 namespace fileprovider {
 
@@ -100,25 +101,60 @@ int FuseBridge::getattr(const char *path, struct stat *attributes, fuse_file_inf
     return 0;
 }
 
-int FuseBridge::readdir(const char *path, void *buffer, fuse_fill_dir_t filler) {
+namespace {
+
+// An open folder: its listing as the kernel is given it.
+struct FolderListing {
+    struct Entry {
+        QByteArray name;
+        std::optional<struct stat> attributes;
+    };
+    std::vector<Entry> entries;
+};
+
+} // namespace
+
+int FuseBridge::opendir(const char *path, fuse_file_info *folder) {
     const QString mountPath = mountPathOf(path);
     auto container = identifierFor(mountPath);
     if (auto *error = std::get_if<ProviderError>(&container)) return fail("listing of", mountPath, *error);
     auto listing = requests_.contents(std::get<ItemIdentifier>(container));
     if (auto *error = std::get_if<ProviderError>(&listing)) return fail("listing of", mountPath, *error);
 
-    filler(buffer, ".", nullptr, 0, fuse_fill_dir_flags{});
-    filler(buffer, "..", nullptr, 0, fuse_fill_dir_flags{});
+    auto opened = std::make_unique<FolderListing>();
+    const QList<ItemPointer> &children = std::get<QList<ItemPointer>>(listing);
+    opened->entries.reserve(children.size() + 2);
+    opened->entries.push_back({".", std::nullopt});
+    opened->entries.push_back({"..", std::nullopt});
     const QString prefix = mountPath.endsWith(u'/') ? mountPath : mountPath + u'/';
-    for (const ItemPointer &child : std::get<QList<ItemPointer>>(listing)) {
+    for (const ItemPointer &child : children) {
         const QString name = child->filename();
         if (!isListableName(name)) continue;
         const std::optional<qint64> openSize = child->isFolder() ? std::nullopt : openCopies_.openSize(prefix + name);
-        const struct stat attributes = attributesFor(*child, owner_, group_, openSize);
-        // Offset 0: libfuse keeps the whole listing and pages it to the
-        // kernel itself, attributes included, so the folder is listed once.
-        if (filler(buffer, name.toUtf8().constData(), &attributes, 0, FUSE_FILL_DIR_PLUS) != 0) return -ENOMEM;
+        opened->entries.push_back({name.toUtf8(), attributesFor(*child, owner_, group_, openSize)});
     }
+    folder->fh = reinterpret_cast<uint64_t>(opened.release());
+    return 0;
+}
+
+int FuseBridge::readdir(void *buffer, fuse_fill_dir_t filler, off_t offset, fuse_file_info *folder) {
+    const auto *listing = reinterpret_cast<const FolderListing *>(folder->fh);
+    if (!listing) return -EBADF;
+    // Each entry's offset is the position after it. With offsets, libfuse
+    // hands the attributes on to the kernel; without, it drops them and
+    // the kernel looks every entry up again.
+    for (size_t index = std::max<off_t>(offset, 0); index < listing->entries.size(); ++index) {
+        const FolderListing::Entry &entry = listing->entries[index];
+        const struct stat *attributes = entry.attributes ? &*entry.attributes : nullptr;
+        const auto flags = attributes ? FUSE_FILL_DIR_PLUS : fuse_fill_dir_flags{};
+        if (filler(buffer, entry.name.constData(), attributes, static_cast<off_t>(index + 1), flags) != 0) break;
+    }
+    return 0;
+}
+
+int FuseBridge::releasedir(fuse_file_info *folder) {
+    delete reinterpret_cast<FolderListing *>(folder->fh);
+    folder->fh = 0;
     return 0;
 }
 

@@ -27,7 +27,11 @@ public:
     void abandonRequests() { abandoned_ = true; }
 
     int getattr(const char *path, struct stat *attributes, fuse_file_info *file);
-    int readdir(const char *path, void *buffer, fuse_fill_dir_t filler);
+    // The folder is listed once, when it is opened; reads of the open folder
+    // page through that listing, attributes included.
+    int opendir(const char *path, fuse_file_info *folder);
+    int readdir(void *buffer, fuse_fill_dir_t filler, off_t offset, fuse_file_info *folder);
+    int releasedir(fuse_file_info *folder);
     int open(const char *path, fuse_file_info *file);
     int read(char *into, size_t size, off_t offset, fuse_file_info *file);
     int release(fuse_file_info *file);

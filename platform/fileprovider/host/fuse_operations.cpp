@@ -28,9 +28,13 @@ void *initialize(fuse_conn_info *connection, fuse_config *config) {
 
 int getattr(const char *path, struct stat *attributes, fuse_file_info *file) { return bridge().getattr(path, attributes, file); }
 
-int readdir(const char *path, void *buffer, fuse_fill_dir_t filler, off_t, fuse_file_info *, fuse_readdir_flags) {
-    return bridge().readdir(path, buffer, filler);
+int opendir(const char *path, fuse_file_info *folder) { return bridge().opendir(path, folder); }
+
+int readdir(const char *, void *buffer, fuse_fill_dir_t filler, off_t offset, fuse_file_info *folder, fuse_readdir_flags) {
+    return bridge().readdir(buffer, filler, offset, folder);
 }
+
+int releasedir(const char *, fuse_file_info *folder) { return bridge().releasedir(folder); }
 
 int open(const char *path, fuse_file_info *file) { return bridge().open(path, file); }
 
@@ -80,7 +84,9 @@ const fuse_operations operations = {
     .write = write,
     .statfs = statfs,
     .release = release,
+    .opendir = opendir,
     .readdir = readdir,
+    .releasedir = releasedir,
     .init = initialize,
     .create = create,
     .utimens = utimens,
