@@ -7,6 +7,7 @@
 #include "app/ui/dm_sans.h"
 #include "app/ui/ph_icon.h"
 #include "app/ui/phosphor_icon.h"
+#include "app/ui/soft_shadow_effect.h"
 #include "app/ui/styled_button.h"
 
 #include <QEnterEvent>
@@ -219,6 +220,43 @@ TEST_F(StyleTest, ButtonSizeFitsItsLabelIconAndPadding) {
     EXPECT_GE(plain->sizeHint().height(), std::ceil(metrics.height()) + 16 - 1);
     delete plain;
     delete withIcon;
+}
+
+// ---- shadow ----
+
+TEST_F(StyleTest, ShadowBlurSpreadsWithoutLosingOrShiftingCoverage) {
+    QImage square(20, 20, QImage::Format_ARGB32_Premultiplied);
+    square.fill(Qt::transparent);
+    QPainter(&square).fillRect(QRect(5, 5, 10, 10), Qt::black);
+
+    int reach = 0;
+    const QImage shadow = blurredShadow(square, 3.0, QColor(0, 0, 0, 255), &reach);
+    EXPECT_GE(reach, 6);  // more than two sigmas
+    ASSERT_EQ(shadow.size(), QSize(20 + 2 * reach, 20 + 2 * reach));
+
+    double total = 0;
+    double weightedX = 0;
+    double weightedY = 0;
+    for (int y = 0; y < shadow.height(); ++y) {
+        for (int x = 0; x < shadow.width(); ++x) {
+            const int alpha = qAlpha(shadow.pixel(x, y));
+            total += alpha;
+            weightedX += alpha * x;
+            weightedY += alpha * y;
+        }
+    }
+    // The padding holds the whole spread: as much shadow as there was shape,
+    // centred where the shape was, and soft (no pixel keeps full coverage).
+    EXPECT_NEAR(total / 255.0, 100.0, 2.0);
+    EXPECT_NEAR(weightedX / total, reach + 9.5, 0.05);
+    EXPECT_NEAR(weightedY / total, reach + 9.5, 0.05);
+    EXPECT_LT(qAlpha(shadow.pixel(reach + 10, reach + 10)), 255);
+    EXPECT_GT(qAlpha(shadow.pixel(reach + 2, reach + 10)), 0);  // spread past the edge
+    EXPECT_EQ(qAlpha(shadow.pixel(0, 0)), 0);
+
+    // The colour's alpha scales the coverage.
+    const QImage faint = blurredShadow(square, 3.0, QColor(0, 0, 0, 64), &reach);
+    EXPECT_NEAR(qAlpha(faint.pixel(reach + 10, reach + 10)), qAlpha(shadow.pixel(reach + 10, reach + 10)) / 4.0, 2);
 }
 
 // ---- round icon button ----
