@@ -146,6 +146,7 @@ TEST_F(ViewModelWithPhones, RemovedCablePhoneIsHiddenUntilItWasGoneAndWirelessOn
 
     runTask(model->remove(wifi->serial()));
     EXPECT_EQ(countCalls("disconnect|" + wifi->serial()), 1);
+    EXPECT_FALSE(model->removedSerials().contains(wifi->serial()));
     EXPECT_FALSE(findShown(*model, wifi->serial()));
     EXPECT_TRUE(testsupport::waitForListedState(wifi->serial(), ""));
     runTask(model->poll());

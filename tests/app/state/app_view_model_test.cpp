@@ -214,22 +214,6 @@ TEST_F(ViewModel, ARemovedCablePhoneStaysHiddenWhileListedAndReturnsAfterAGap) {
     EXPECT_TRUE(model.storageBySerial().contains("A")); // read afresh
 }
 
-TEST_F(ViewModel, RemovingAWirelessPhoneDisconnectsItWithoutHidingIt) {
-    adb.setListing("A device model:Alpha\n10.0.0.5:5555 device model:Alpha\n");
-    runTask(model.refresh());
-    model.setCustomName("10.0.0.5:5555", "Over the air");
-
-    runTask(model.remove("10.0.0.5:5555"));
-    EXPECT_EQ(adb.countCalls("disconnect|10.0.0.5:5555"), 1);
-    EXPECT_TRUE(model.removedSerials().isEmpty());
-    ASSERT_EQ(model.devices().size(), 1);
-    EXPECT_FALSE(model.customNames().contains("10.0.0.5:5555"));
-    // Listed again (connected anew): shown again.
-    adb.setListing("A device model:Alpha\n10.0.0.5:5555 device model:Alpha\n");
-    runTask(model.poll());
-    EXPECT_EQ(model.devices().size(), 2);
-}
-
 TEST_F(ViewModel, ApplyRemovalsPrunesAndFiltersInListOrder) {
     adb.setListing("A device\nB device\nC device\n");
     runTask(model.refresh());
