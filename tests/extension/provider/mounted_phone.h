@@ -1,0 +1,53 @@
+#pragma once
+
+#include "tests/support/phone_sim.h"
+#include "tests/support/temp_folder.h"
+
+#include <QProcess>
+#include <QString>
+
+#include <memory>
+
+// An emulated phone mounted by the real VaneFileProvider program through
+// the real adb server. The destructor ends the program with SIGTERM and
+// checks that it left no mount, no process and no downloaded copy.
+class MountedPhone {
+public:
+    explicit MountedPhone(testsupport::PhoneSimOptions options = {});
+    ~MountedPhone();
+    MountedPhone(const MountedPhone &) = delete;
+    MountedPhone &operator=(const MountedPhone &) = delete;
+
+    // The phone's /sdcard, as a local folder.
+    QString phoneFile(const QString &relative) const { return phoneFolder_.file(relative); }
+    const QString &phoneFolder() const { return phoneFolder_.path(); }
+    QString mounted(const QString &relative = {}) const;
+    const QString &serial() const { return phone_->serial(); }
+    // The downloaded copies that exist right now.
+    QStringList downloadedCopies() const;
+    // Standard error of the program so far.
+    QString log() const;
+
+    // Ends the program as the app does; true when it left nothing behind.
+    bool unmount();
+
+private:
+    testsupport::TempFolder phoneFolder_;
+    testsupport::TempFolder mountFolder_;
+    testsupport::TempFolder temporaryFolder_;
+    testsupport::TempFolder logFolder_;
+    std::unique_ptr<testsupport::PhoneSim> phone_;
+    QProcess provider_;
+    QString logPath_;
+    bool unmounted_ = false;
+};
+
+// True when `path` is a mount point right now.
+bool isMountPoint(const QString &path);
+// Runs a program to its end: exit code and standard output (and error).
+struct ProgramRun {
+    int exitCode = -1;
+    QString output;
+    QString errors;
+};
+ProgramRun runProgram(const QString &program, const QStringList &arguments, int timeoutSeconds = 120);
