@@ -88,7 +88,10 @@ TEST_F(MountServiceTest, mountsOpensRevealsAndUnmounts) {
 
 TEST_F(MountServiceTest, ignoresRequestsThatDoNotFitTheState) {
     service_->unmount("emulator-5554");
+    service_->reveal("emulator-5554");
+    service_->open("emulator-5554");
     EXPECT_FALSE(service_->mounts().contains("emulator-5554")) << "unmount without an entry";
+    EXPECT_TRUE(workspace_->revealed.isEmpty() && workspace_->opened.isEmpty()) << "nothing to show";
 
     service_->mount(phone("emulator-5554"), QString("First"));
     service_->mount(phone("emulator-5554"), QString("Second"));
@@ -139,26 +142,6 @@ TEST_F(MountServiceTest, aMissingHostEndsUnmountedWithTheReasonAndAFreshMountCle
     ASSERT_TRUE(testsupport::waitUntil([&] { return service_->mountOf("emulator-5554").error.has_value(); }));
 }
 
-TEST_F(MountServiceTest, aHostThatFailsGivesItsOwnText) {
-    domaintest::ScopedVariable behaviour("STAND_IN_BEHAVIOUR", "fail");
-    service_->mount(phone("emulator-5554"));
-    ASSERT_TRUE(testsupport::waitUntil([&] { return service_->mountOf("emulator-5554").error.has_value(); }));
-    EXPECT_EQ(*service_->mountOf("emulator-5554").error,
-              "Couldn't add to Finder: stand_in_provider stopped before its folder was mounted: "
-              "stand-in: no phone for emulator-5554");
-}
-
-TEST_F(MountServiceTest, revealAndOpenNeedALocation) {
-    service_->reveal("never-seen");
-    service_->open("never-seen");
-    service_->mount(phone("emulator-5554"));
-    service_->reveal("emulator-5554");
-    service_->open("emulator-5554");
-    EXPECT_TRUE(workspace_->revealed.isEmpty());
-    EXPECT_TRUE(workspace_->opened.isEmpty()) << "nothing to show while mounting";
-    ASSERT_TRUE(waitForState("emulator-5554", State::mounted));
-}
-
 TEST_F(MountServiceTest, aStaleDomainWithTheSameIdentifierMakesWayForTheNewMount) {
     testsupport::runTask(domains_->addDomain({"emulator-5554", "Left over"}));
     service_->mount(phone("emulator-5554"), QString("Fresh"));
@@ -196,18 +179,6 @@ TEST_F(MountServiceTest, removeAllDomainsClearsEverythingAlsoFromAnEarlierRun) {
     testsupport::runTask(service_->removeAllDomains());
     EXPECT_TRUE(testsupport::runTask(domains_->domains()).isEmpty());
     EXPECT_EQ(sandbox_.leftovers(), QStringList());
-}
-
-TEST_F(MountServiceTest, aMountOutlivingItsServiceStillFinishes) {
-    service_->mount(phone("emulator-5554"));
-    ASSERT_TRUE(testsupport::waitUntil([&] { return !domains_->records().isEmpty(); }));
-    service_.reset();
-    ASSERT_TRUE(testsupport::waitUntil([&] {
-        const QList<DomainRecord> records = domains_->records();
-        return records.size() == 1 && isFuseMountedAt(currentMounts(), records.first().mountPoint);
-    }));
-    // A later service removes it like any domain left over (in TearDown).
-    service_ = makeService(sandbox_.settings());
 }
 
 } // namespace

@@ -50,11 +50,6 @@ TEST(MountInfoReader, skipsMalformedLinesAndKeepsTheRest) {
     EXPECT_EQ(mounts[2].mountPoint, "/end\\04") << "an escape cut by the end of the line stays as written";
 }
 
-TEST(MountInfoReader, seesTheRootOfThisMachine) {
-    const QList<MountEntry> mounts = currentMounts();
-    EXPECT_TRUE(isMountedAt(mounts, "/"));
-}
-
 TEST(ProcessStatReader, readsStateAndStartTimePastAnAwkwardName) {
     const QByteArray line = "4242 (a) b (c)) S 1 4242 4242 0 -1 4194560 120 0 0 0 1 2 0 0 20 0 1 0 987654 1000 10\n";
     const std::optional<ProcessStat> stat = parseProcessStat(line);

@@ -109,17 +109,6 @@ TEST_F(FileProviderManagerTest, addsListsLocatesAndRemovesDomains) {
     EXPECT_TRUE(testsupport::runTask(domains.domains()).isEmpty());
 }
 
-TEST_F(FileProviderManagerTest, aRestartedAppFindsAndRemovesEarlierDomains) {
-    testsupport::runTask(manager().addDomain({"emulator-5556", "Galaxy"}));
-    const DomainRecord record = recordOf("emulator-5556");
-
-    FileProviderManager later(sandbox_->settings());
-    const QList<FileProviderDomain> found = testsupport::runTask(later.domains());
-    ASSERT_EQ(found, QList<FileProviderDomain>({{"emulator-5556", "Galaxy"}}));
-    testsupport::runTask(later.removeDomain(found[0]));
-    EXPECT_TRUE(testsupport::waitUntil([&] { return domaintest::processEnded(record.pid); }));
-}
-
 TEST_F(FileProviderManagerTest, removesADomainWhoseHostWasKilled) {
     FileProviderManager &domains = manager();
     const FileProviderDomain domain("emulator-5558", "Killed");
@@ -247,40 +236,6 @@ TEST_F(FileProviderManagerTest, namesFoldersSafelyAndLeavesTheUsersFoldersAlone)
     EXPECT_TRUE(QFile::exists(root + "/Pixel 7/notes.txt"));
     QFile::remove(root + "/Pixel 7/notes.txt");
     QDir(root).rmdir("Pixel 7");
-}
-
-TEST_F(FileProviderManagerTest, ignoresRecordFilesItCannotRead) {
-    FileProviderManager &domains = manager();
-    testsupport::runTask(domains.addDomain({"emulator-5568", "Real"}));
-    const QString records = sandbox_->settings().recordsDirectory;
-    QFile broken(records + "/broken.json");
-    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
-    broken.write("{ not json");
-    broken.close();
-    // A valid record under a name that does not match its identifier.
-    QFile misplaced(records + "/elsewhere.json");
-    ASSERT_TRUE(misplaced.open(QIODevice::WriteOnly));
-    misplaced.write(R"({"identifier":"x","displayName":"y","mountPoint":"/m","pid":0,"processStart":0})");
-    misplaced.close();
-
-    EXPECT_EQ(testsupport::runTask(domains.domains()), QList<FileProviderDomain>({{"emulator-5568", "Real"}}));
-    testsupport::runTask(domains.removeDomain({"emulator-5568", "Real"}));
-    QFile::remove(broken.fileName());
-    QFile::remove(misplaced.fileName());
-}
-
-TEST_F(FileProviderManagerTest, defaultsFollowTheEnvironment) {
-    const FileProviderManager::Settings settings = FileProviderManager::defaultSettings();
-    EXPECT_EQ(settings.recordsDirectory, sandbox_->runtimeFolder() + "/dorvane/domains");
-    EXPECT_EQ(settings.mountRoot, sandbox_->mountRoot());
-    EXPECT_TRUE(settings.hostProgram.endsWith("/VaneFileProvider"));
-    EXPECT_EQ(settings.liveLimit, std::chrono::seconds(10));
-
-    domaintest::ScopedVariable noRuntime("XDG_RUNTIME_DIR", "");
-    domaintest::ScopedVariable noRoot("DORVANE_MOUNT_ROOT", "");
-    const FileProviderManager::Settings fallback = FileProviderManager::defaultSettings();
-    EXPECT_EQ(fallback.recordsDirectory, QString("/tmp/dorvane-%1/domains").arg(::getuid()));
-    EXPECT_EQ(fallback.mountRoot, QDir::homePath() + "/Phones");
 }
 
 } // namespace
