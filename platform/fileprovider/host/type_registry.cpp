@@ -1,6 +1,8 @@
 #include "platform/fileprovider/host/type_registry.h"
 
+#include <QHash>
 #include <QMimeDatabase>
+#include <QMutex>
 
 namespace fileprovider {
 
@@ -20,8 +22,9 @@ bool holdsBytes(const QMimeType &type) {
 
 } // namespace
 
-std::optional<ContentType> TypeRegistry::dataTypeForFilenameExtension(const QString &extension) {
-    if (extension.isEmpty()) return std::nullopt;
+namespace {
+
+std::optional<ContentType> lookUp(const QString &extension) {
     static const QMimeDatabase database;
     // Only the extension is asked about, not the whole name: "a.tar.gz" is a
     // gzip file here, as it is to any registry keyed by extension.
@@ -30,6 +33,21 @@ std::optional<ContentType> TypeRegistry::dataTypeForFilenameExtension(const QStr
         if (candidate.isValid() && holdsBytes(candidate) && !candidate.isDefault()) return ContentType(candidate.name());
     }
     return std::nullopt;
+}
+
+} // namespace
+
+std::optional<ContentType> TypeRegistry::dataTypeForFilenameExtension(const QString &extension) {
+    if (extension.isEmpty()) return std::nullopt;
+    // Folders of thousands of files ask about the same few extensions; the
+    // database's glob matching is far slower than a hash.
+    static QMutex mutex;
+    static QHash<QString, std::optional<ContentType>> known;
+    QMutexLocker lock(&mutex);
+    auto found = known.constFind(extension);
+    if (found != known.constEnd()) return *found;
+    if (known.size() > 4096) known.clear();
+    return *known.insert(extension, lookUp(extension));
 }
 
 } // namespace fileprovider
