@@ -1,0 +1,64 @@
+#include "app/ui/device_card_rules.h"
+
+#include "app/ui/byte_count_text.h"
+#include "app/ui/palette.h"
+
+using State = AndroidDevice::State;
+
+CardActions cardActions(const AndroidDevice &device, MountState mount) {
+    switch (mount) {
+    case MountState::mounting: return CardActions::mounting;
+    case MountState::unmounting: return CardActions::unmounting;
+    case MountState::mounted: return CardActions::mounted;
+    case MountState::unmounted: break;
+    }
+    if (device.state == State::device && !device.isWireless())
+        return CardActions::cableReady;
+    return CardActions::mountOnly;
+}
+
+bool offersRemove(CardActions actions) {
+    return actions == CardActions::cableReady || actions == CardActions::mountOnly;
+}
+
+bool mountUsable(const AndroidDevice &device) {
+    return device.state == State::device;
+}
+
+QString statusText(const AndroidDevice &device, MountState mount) {
+    if (mount == MountState::mounted)
+        return QStringLiteral("Mounted");
+    if (mount == MountState::mounting)
+        return QStringLiteral("Mounting\u2026");
+    switch (device.state) {
+    case State::device:
+        return device.isWireless() ? QStringLiteral("Connected over Wi-Fi") : QStringLiteral("Connected");
+    case State::unauthorized: return QStringLiteral("Tap \u201CAllow\u201D on phone");
+    case State::offline:
+        return device.isWireless() ? QStringLiteral("Offline \u2014 reconnect via USB") : QStringLiteral("Offline");
+    case State::unknown: break;
+    }
+    return QStringLiteral("Unavailable");
+}
+
+QColor statusDotColor(const AndroidDevice &device, MountState mount) {
+    if (mount == MountState::mounted || device.state == State::device)
+        return Palette::accent;
+    if (device.state == State::unauthorized)
+        return Palette::warning;
+    return Palette::textMuted;
+}
+
+QString connectionBadgeText(const AndroidDevice &device) {
+    return device.isWireless() ? QStringLiteral("Wi-Fi") : QStringLiteral("ADB");
+}
+
+QString deviceIconName(const AndroidDevice &device) {
+    return device.isWireless() ? QStringLiteral("wifi-high") : QStringLiteral("device-mobile-camera");
+}
+
+QString storageText(const std::optional<StoragePair> &storage) {
+    if (!storage)
+        return QStringLiteral("\u2014");
+    return formatFileSize(storage->free) + QStringLiteral(" of ") + formatFileSize(storage->total);
+}
