@@ -1,5 +1,6 @@
 // Renders the pages and controls to PNG files at one device pixel ratio.
 #include "app/ui/dm_sans.h"
+#include "app/ui/screenshots/device_scenes.h"
 #include "app/ui/screenshots/screenshot_scenes.h"
 
 #include <QApplication>
@@ -16,6 +17,7 @@ struct Options {
     QByteArray scale = "1";
     QString outputDir = QStringLiteral(DORVANE_SCREENSHOT_DIR);
     QString resourceDir = QStringLiteral(DORVANE_BUILD_RESOURCE_DIR);
+    bool devices = false; // the device screen scenes, which mount with FUSE
 };
 
 bool parse(int argc, char **argv, Options &options) {
@@ -27,6 +29,8 @@ bool parse(int argc, char **argv, Options &options) {
             options.outputDir = QString::fromLocal8Bit(argv[++index]);
         else if (std::strcmp(argv[index], "--resources") == 0 && hasValue)
             options.resourceDir = QString::fromLocal8Bit(argv[++index]);
+        else if (std::strcmp(argv[index], "--devices") == 0)
+            options.devices = true;
         else
             return false;
     }
@@ -40,7 +44,7 @@ bool parse(int argc, char **argv, Options &options) {
 int main(int argc, char **argv) {
     Options options;
     if (!parse(argc, argv, options)) {
-        std::fprintf(stderr, "usage: %s [--scale 1|2] [--out DIR] [--resources DIR]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s [--scale 1|2] [--out DIR] [--resources DIR] [--devices]\n", argv[0]);
         return 2;
     }
     // The pixel ratio comes from the screen, as on a high-DPI display.
@@ -62,7 +66,18 @@ int main(int argc, char **argv) {
     }
 
     int written = 0;
-    for (const Scene &scene : pageScenes() + controlScenes()) {
+    QList<Scene> scenes = pageScenes() + controlScenes();
+    if (options.devices)
+        scenes += deviceScenes();
+    // Whatever the scenes mounted goes again, also when a picture fails.
+    struct MountCleanup {
+        bool active;
+        ~MountCleanup() {
+            if (active)
+                finishDeviceScenes();
+        }
+    } cleanup{options.devices};
+    for (const Scene &scene : scenes) {
         std::unique_ptr<QWidget> widget = scene.make();
         widget->show();
         QApplication::processEvents();
