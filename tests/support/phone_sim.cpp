@@ -5,6 +5,7 @@
 #include <QFile>
 
 #include <cerrno>
+#include <cstdio>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -47,7 +48,7 @@ std::string attachWord(Attach attach) {
 QString readErrorLog(const QString &path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return {};
-    return QString::fromUtf8(file.read(16 * 1024)).trimmed();
+    return QString::fromUtf8(file.read(256 * 1024)).trimmed();
 }
 
 // Waits for the child for up to `limit`; true when it was reaped.
@@ -151,6 +152,8 @@ PhoneSim::PhoneSim(PhoneSimOptions options) : state_(std::make_unique<State>()) 
         const bool ended = reap(pid, std::chrono::milliseconds(gotLine ? 0 : 200), &status);
         if (ended) state_->pid = -1;
         const QString log = readErrorLog(state_->errorLog);
+        QFile::remove(state_->errorLog); // told in the exception
+        state_->errorLog.clear();
         stop();
         throw std::runtime_error("PhoneSim: dorvane-phone-sim " +
                                  std::string(ended ? "ended before it printed its serial" : "printed no serial in time") +
@@ -163,6 +166,8 @@ PhoneSim::PhoneSim(PhoneSimOptions options) : state_(std::make_unique<State>()) 
     if (o.attach != Attach::None && !waitForListedState(state_->serial, "device")) {
         const QString shown = listedState(state_->serial);
         const QString log = readErrorLog(state_->errorLog);
+        QFile::remove(state_->errorLog); // told in the exception
+        state_->errorLog.clear();
         stop();
         throw std::runtime_error("PhoneSim: the adb server does not list " + state_->serial.toStdString() + " as device (" +
                                  (shown.isEmpty() ? std::string("not listed") : "listed as " + shown.toStdString()) + ")" +
@@ -198,7 +203,15 @@ void PhoneSim::stop() {
         ::close(state_->stdinWrite);
         state_->stdinWrite = -1;
     }
-    if (!state_->errorLog.isEmpty()) QFile::remove(state_->errorLog);
+    if (!state_->errorLog.isEmpty()) {
+        // Whatever the program said (a sanitizer's report, say) must not be lost.
+        const QString log = readErrorLog(state_->errorLog);
+        if (!log.isEmpty())
+            std::fprintf(stderr, "dorvane-phone-sim %s said:\n%s\n", state_->serial.toLocal8Bit().constData(),
+                         log.toLocal8Bit().constData());
+        QFile::remove(state_->errorLog);
+        state_->errorLog.clear();
+    }
 
     // The program detaches itself; the server may still hold its serials for
     // a moment (a TCP one it would even try to reach again).

@@ -144,17 +144,25 @@ void Stream::close() {
     if (send) connection_.sendMessage(kCommandClse, localId_, remoteId_);
 }
 
-bool Stream::accept(Buffer buffer, bool *answerNow) {
+bool Stream::accept(Buffer buffer, bool *answered) {
+    bool answerNow;
     {
         std::lock_guard lock(mutex_);
         if (inbound_.size() >= kMaxQueuedWrites) return false;
         // While the service keeps up, answer at once so that the next write
         // is already on its way; otherwise it is answered when taken. Either
         // way no more than three writes are ever held.
-        *answerNow = inbound_.empty();
-        inbound_.push_back(Pending{std::move(buffer), *answerNow});
+        answerNow = inbound_.empty();
+    }
+    // Only this thread adds to the queue, so the choice holds; answering
+    // before the service can see the bytes keeps the OKAY ahead of its reply.
+    if (answerNow && !connection_.sendMessage(kCommandOkay, localId_, remoteId_)) return false;
+    {
+        std::lock_guard lock(mutex_);
+        inbound_.push_back(Pending{std::move(buffer), answerNow});
     }
     changed_.notify_all();
+    *answered = answerNow;
     return true;
 }
 
@@ -326,10 +334,8 @@ bool Connection::handle(const MessageHeader &header, Buffer payload) {
         auto stream = find(header.arg1);
         if (!stream) return true;
         if (!stream->consumesInput_) return sendMessage(kCommandOkay, stream->localId_, stream->remoteId_);
-        bool answerNow = false;
-        if (!stream->accept(std::move(payload), &answerNow)) return false;
-        if (answerNow) return sendMessage(kCommandOkay, stream->localId_, stream->remoteId_);
-        return true;
+        bool answered = false;
+        return stream->accept(std::move(payload), &answered);
     }
     case kCommandClse:
         if (auto stream = find(header.arg1)) stream->remoteClosed();

@@ -74,7 +74,7 @@ public:
 
 private:
     friend class Connection;
-    bool accept(Buffer buffer, bool *answerNow); // a WRTE arrived
+    bool accept(Buffer buffer, bool *answered); // a WRTE arrived
     void remoteReady();          // an OKAY arrived
     void remoteClosed();         // a CLSE arrived, or the connection ended
     void abandon();              // the connection was reset: never send again

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
+#include <iostream>
 
 using namespace testsupport;
 
@@ -97,4 +99,17 @@ TEST(PhoneSimHelper, SeveralCablePhonesGetTheirOwnPorts) {
     EXPECT_EQ(listedState(one.serial()), "device");
     EXPECT_EQ(listedState(two.serial()), "device");
     EXPECT_EQ(listedState(three.serial()), "device");
+}
+
+TEST(PhoneSimHelper, StartsAndStopsQuickly) {
+    TempFolder folder;
+    const auto start = std::chrono::steady_clock::now();
+    constexpr int rounds = 4;
+    for (int i = 0; i < rounds; ++i) {
+        PhoneSim cable(simOptions(folder.path(), i % 2 ? Attach::Wifi : Attach::Cable));
+        EXPECT_EQ(listedState(cable.serial()), "device");
+    }
+    const auto each = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start) / rounds;
+    std::cout << "a phone takes " << each.count() << " ms to start, attach, stop and detach\n";
+    EXPECT_LT(each, std::chrono::seconds(3));
 }

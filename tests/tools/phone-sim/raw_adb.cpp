@@ -61,21 +61,25 @@ std::string syncDone(uint32_t value) { return "DONE" + bytes32(value); }
 
 SimProcess::SimProcess(std::vector<std::string> arguments) {
     const std::string program = DORVANE_BIN_DIR "/dorvane-phone-sim";
-    std::vector<std::string> all = {program, "--port", "0", "--attach", "none"};
+    std::vector<std::string> all = {program, "--port", "0", "--attach", "none", "--watch-stdin"};
     all.insert(all.end(), arguments.begin(), arguments.end());
-    int output[2];
-    if (::pipe2(output, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
+    int output[2], input[2];
+    if (::pipe2(output, O_CLOEXEC) != 0 || ::pipe2(input, O_CLOEXEC) != 0) throw std::runtime_error("pipe");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, input[0], STDIN_FILENO);
     std::vector<char *> argv;
     for (auto &a : all) argv.push_back(a.data());
     argv.push_back(nullptr);
     const int spawned = ::posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     ::close(output[1]);
+    ::close(input[0]);
+    stdinWrite_ = input[1];
     if (spawned != 0) {
         ::close(output[0]);
+        ::close(stdinWrite_);
         throw std::runtime_error("cannot start " + program);
     }
     std::string line;
@@ -100,6 +104,10 @@ bool SimProcess::alive() const {
 }
 
 int SimProcess::stop() {
+    if (stdinWrite_ >= 0) {
+        ::close(stdinWrite_);
+        stdinWrite_ = -1;
+    }
     if (pid_ <= 0) return -1;
     ::kill(pid_, SIGTERM);
     int status = 0;

@@ -40,6 +40,7 @@ public:
 
 private:
     pid_t pid_ = -1;
+    int stdinWrite_ = -1; // the phone ends when this closes, even if the test dies
     uint16_t port_ = 0;
 };
 
