@@ -180,9 +180,7 @@ bool doRecv(Output &out, Stream &stream, const Sandbox &sandbox, const std::stri
     // Fill one payload with as many DATA chunks as it holds, with one read,
     // while the payload before it is on its way.
     const size_t capacity = stream.maxPayload();
-    Buffer buffer;
-    buffer.data.reset(new char[capacity]);
-    buffer.size = capacity;
+    Buffer buffer = stream.takeBuffer(capacity);
     std::vector<iovec> parts;
     parts.reserve(capacity / (8 + kDataMax) + 2);
     bool ok = true;
@@ -222,6 +220,7 @@ bool doRecv(Output &out, Stream &stream, const Sandbox &sandbox, const std::stri
         }
     }
     ::close(fd);
+    stream.recycle(std::move(buffer));
     if (!ok) return false;
     char done[8];
     put32(done, kDone);

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -16,6 +17,9 @@ namespace {
 // A misbehaving peer that ignores the flow control could otherwise make a
 // stream's queue grow without end.
 constexpr size_t kMaxQueuedWrites = 8;
+// Payloads at least this big come from the pool; a few are kept there.
+constexpr size_t kPooledSize = 64 * 1024;
+constexpr size_t kPoolDepth = 6;
 
 bool isKnownCommand(uint32_t command) {
     switch (command) {
@@ -49,6 +53,8 @@ Stream::Stream(Connection &connection, uint32_t localId, uint32_t remoteId, bool
     : connection_(connection), localId_(localId), remoteId_(remoteId), consumesInput_(consumesInput) {}
 
 size_t Stream::maxPayload() const { return connection_.maxPayload(); }
+Buffer Stream::takeBuffer(size_t size) { return connection_.takeBuffer(size); }
+void Stream::recycle(Buffer buffer) { connection_.recycle(std::move(buffer)); }
 
 bool Stream::write(const void *data, size_t size) {
     const char *bytes = static_cast<const char *>(data);
@@ -86,7 +92,7 @@ bool Stream::post(Buffer buffer, Buffer *next) {
         if (!connection_.sendMessage(kCommandWrte, localId_, remoteId_, buffer.data.get(), buffer.size)) return false;
         *next = std::move(buffer);
     }
-    if (!next->data) next->data.reset(new char[connection_.maxPayload()]);
+    if (!next->data) *next = connection_.takeBuffer(connection_.maxPayload());
     next->size = connection_.maxPayload();
     return true;
 }
@@ -97,6 +103,7 @@ bool Stream::takeNext() {
         std::unique_lock lock(mutex_);
         changed_.wait(lock, [&] { return !inbound_.empty() || remoteClosed_ || abandoned_; });
         if (inbound_.empty() || abandoned_) return false;
+        connection_.recycle(std::move(current_));
         current_ = std::move(inbound_.front().buffer);
         answer = !inbound_.front().answered;
         inbound_.pop_front();
@@ -274,8 +281,7 @@ void Connection::run() {
         }
         Buffer payload;
         if (header.length > 0) {
-            payload.data.reset(new char[header.length]);
-            payload.size = header.length;
+            payload = takeBuffer(header.length);
             if (!readExactly(payload.data.get(), payload.size)) break;
         }
         if (!handle(header, std::move(payload))) break;
@@ -284,6 +290,31 @@ void Connection::run() {
     endAll(false);
     for (auto &worker : workers_) worker.thread.join();
     workers_.clear();
+}
+
+Buffer Connection::takeBuffer(size_t size) {
+    if (size >= kPooledSize) {
+        std::lock_guard lock(poolMutex_);
+        for (auto it = pool_.begin(); it != pool_.end(); ++it) {
+            if (it->capacity >= size) {
+                Buffer buffer = std::move(*it);
+                pool_.erase(it);
+                buffer.size = size;
+                return buffer;
+            }
+        }
+    }
+    Buffer buffer;
+    buffer.capacity = size >= kPooledSize ? std::max<size_t>(size, maxPayload_.load()) : size;
+    buffer.data.reset(new char[buffer.capacity]);
+    buffer.size = size;
+    return buffer;
+}
+
+void Connection::recycle(Buffer buffer) {
+    if (!buffer.data || buffer.capacity < kPooledSize) return;
+    std::lock_guard lock(poolMutex_);
+    if (pool_.size() < kPoolDepth) pool_.push_back(std::move(buffer));
 }
 
 void Connection::endAll(bool abandon) {

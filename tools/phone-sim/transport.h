@@ -42,7 +42,8 @@ bool isWellFormed(const MessageHeader &header, uint32_t maxPayload);
 
 struct Buffer {
     std::unique_ptr<char[]> data;
-    size_t size = 0;
+    size_t size = 0;     // bytes in use
+    size_t capacity = 0; // bytes allocated
 };
 
 class Connection;
@@ -71,6 +72,9 @@ public:
 
     size_t maxPayload() const;
     uint32_t localId() const { return localId_; }
+    // Buffers for post(), shared with the connection's pool.
+    Buffer takeBuffer(size_t size);
+    void recycle(Buffer buffer);
 
 private:
     friend class Connection;
@@ -125,6 +129,9 @@ public:
     void shutdown();
 
     bool sendMessage(uint32_t command, uint32_t arg0, uint32_t arg1, const void *data = nullptr, size_t size = 0);
+    // Large payload buffers go round instead of being allocated per message.
+    Buffer takeBuffer(size_t size);
+    void recycle(Buffer buffer);
     size_t maxPayload() const { return maxPayload_.load(); }
 
 private:
@@ -142,6 +149,9 @@ private:
     std::atomic<size_t> maxPayload_{4096};
     bool online_ = false;
     uint32_t nextId_ = 1;
+
+    std::mutex poolMutex_;
+    std::vector<Buffer> pool_;
 
     std::mutex streamsMutex_;
     std::map<uint32_t, std::shared_ptr<Stream>> streams_;
