@@ -11,14 +11,25 @@ endforeach()
 set(DORVANE_PACKAGE_CONTACT "Dorvane developers <dev@dorvane.invalid>")
 
 # Debian wants a copyright file and a compressed changelog in the package's
-# doc folder; gzip -n keeps the package the same bytes from build to build.
+# doc folder, and a manual page for each program; gzip -n keeps the package
+# the same bytes from build to build.
 set(package_doc_dir ${CMAKE_BINARY_DIR}/packaging)
 configure_file(${CMAKE_CURRENT_LIST_DIR}/packaging/changelog.in ${package_doc_dir}/changelog @ONLY)
 add_custom_command(OUTPUT ${package_doc_dir}/changelog.gz
   COMMAND gzip -9 -n -c ${package_doc_dir}/changelog > ${package_doc_dir}/changelog.gz
   DEPENDS ${package_doc_dir}/changelog
   COMMENT "Compressing the package changelog")
-add_custom_target(dorvane_package_docs ALL DEPENDS ${package_doc_dir}/changelog.gz)
+set(package_docs ${package_doc_dir}/changelog.gz)
+foreach(page dorvane VaneFileProvider)
+  configure_file(${CMAKE_CURRENT_LIST_DIR}/packaging/${page}.1 ${package_doc_dir}/${page}.1 @ONLY)
+  add_custom_command(OUTPUT ${package_doc_dir}/${page}.1.gz
+    COMMAND gzip -9 -n -c ${package_doc_dir}/${page}.1 > ${package_doc_dir}/${page}.1.gz
+    DEPENDS ${package_doc_dir}/${page}.1
+    COMMENT "Compressing the manual page of ${page}")
+  list(APPEND package_docs ${package_doc_dir}/${page}.1.gz)
+  install(FILES ${package_doc_dir}/${page}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endforeach()
+add_custom_target(dorvane_package_docs ALL DEPENDS ${package_docs})
 install(FILES ${CMAKE_CURRENT_LIST_DIR}/packaging/copyright ${package_doc_dir}/changelog.gz
   DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/dorvane)
 
