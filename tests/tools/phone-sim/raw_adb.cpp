@@ -170,16 +170,32 @@ void Connection::send(uint32_t command, uint32_t arg0, uint32_t arg1, const std:
 
 bool Connection::receive(Message *message, std::chrono::milliseconds limit) {
     const auto deadline = std::chrono::steady_clock::now() + limit;
-    char header[24];
-    if (!readExact(fd_, header, sizeof header, deadline)) return false;
-    std::memcpy(&message->command, header, 4);
-    std::memcpy(&message->arg0, header + 4, 4);
-    std::memcpy(&message->arg1, header + 8, 4);
-    std::memcpy(&message->length, header + 12, 4);
-    std::memcpy(&message->check, header + 16, 4);
-    std::memcpy(&message->magic, header + 20, 4);
-    message->payload.assign(message->length, '\0');
-    return message->length == 0 || readExact(fd_, message->payload.data(), message->length, deadline);
+    for (;;) {
+        if (received_.size() >= 24) {
+            const uint32_t length = le32(received_, 12);
+            if (received_.size() >= 24 + size_t(length)) {
+                message->command = le32(received_, 0);
+                message->arg0 = le32(received_, 4);
+                message->arg1 = le32(received_, 8);
+                message->length = length;
+                message->check = le32(received_, 16);
+                message->magic = le32(received_, 20);
+                message->payload = received_.substr(24, length);
+                received_.erase(0, 24 + size_t(length));
+                return true;
+            }
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return false;
+        pollfd p{fd_, POLLIN, 0};
+        const int ready = ::poll(&p, 1, int(left.count()));
+        if (ready <= 0) continue;
+        char buffer[256 * 1024];
+        const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        received_.append(buffer, size_t(n));
+    }
 }
 
 bool Connection::closedByPeer(std::chrono::milliseconds limit) {

@@ -69,6 +69,7 @@ private:
     // Reads one message and hands it to the stream it is for.
     bool pump(std::chrono::milliseconds limit);
     int fd_ = -1;
+    std::string received_; // bytes read but not yet a whole message, kept across time-outs
     std::map<uint32_t, class Stream *> streams_;
 };
 
