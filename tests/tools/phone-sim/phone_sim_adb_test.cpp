@@ -196,6 +196,10 @@ TEST_F(PhoneSimAdb, ACableAndAWifiPhoneServeAtTheSameTime) {
     PhoneSim wifi(options);
     EXPECT_EQ(listedState(serial()), "device");
     EXPECT_EQ(listedState(wifi.serial()), "device");
+    // Connecting once more changes nothing.
+    const auto again = runAdb({"connect", wifi.serial()});
+    EXPECT_TRUE(again.output.startsWith("already connected to " + wifi.serial())) << out(again);
+    EXPECT_EQ(listedState(wifi.serial()), "device");
     writeText(local_.file("both.txt"), "both");
     ASSERT_EQ(runAdb({"-s", wifi.serial(), "push", local_.file("both.txt"), "/sdcard/w.txt"}).exitCode, 0);
     ASSERT_EQ(adb({"push", local_.file("both.txt"), "/sdcard/c.txt"}).exitCode, 0);
