@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/ui/main_window.h"
+#include "resources/resource_paths.h"
 
 #include <QObject>
 #include <QPointer>
@@ -19,7 +20,9 @@ class QSystemTrayIcon;
 class DorvaneApp : public QObject {
     Q_OBJECT
 public:
-    // Registers the fonts from `resourceDir`; shows nothing yet.
+    // Registers the fonts from `resourceDir` and notes the desktop panel's
+    // shade for the tray icon, before the app's own look changes the palette.
+    // Shows nothing yet.
     explicit DorvaneApp(const QString &resourceDir, QObject *parent = nullptr);
     ~DorvaneApp() override;
 
@@ -37,6 +40,7 @@ public:
 
 private:
     QStringList fonts_;
+    resources::PanelShade panel_;
     std::unique_ptr<MenuBarContent> menu_;
     std::unique_ptr<QSystemTrayIcon> tray_;
     QPointer<MainWindow> window_;

@@ -73,9 +73,9 @@ int main(int argc, char **argv) {
         return 1;
     }
 
+    DorvaneApp dorvane(applicationResourceDirectory());
     // One style on every desktop, so the dark palette reads the same everywhere.
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
-    DorvaneApp dorvane(applicationResourceDirectory());
     dorvane.start();
     return app->exec();
 }
