@@ -4,6 +4,7 @@
 #include "extension/provider/domain_identifier.h"
 #include "extension/provider/file_provider_enumerator.h"
 #include "extension/provider/file_provider_item.h"
+#include "extension/provider/item_changes.h"
 #include "extension/provider/provider_job.h"
 #include "extension/provider/storage_report_reader.h"
 
@@ -64,6 +65,43 @@ ProgressPointer FileProviderExtension::fetchContentsForItemWithIdentifier(const 
 
 std::unique_ptr<Enumerator> FileProviderExtension::enumeratorForContainerItemIdentifier(const ItemIdentifier &container) {
     return std::make_unique<FileProviderEnumerator>(serial_, container, serverPort_);
+}
+
+ProgressPointer FileProviderExtension::createItemBasedOnTemplate(ItemPointer itemTemplate, ItemFields,
+                                                                 const std::optional<QString> &contentsPath, CreateItemOptions,
+                                                                 ChangeItemCompletion completion) {
+    const QString path = childPath(devicePathFor(itemTemplate->parentItemIdentifier()), itemTemplate->filename());
+    // Only the folder type itself: a package or other folder-like type is a file.
+    const bool wantFolder = itemTemplate->contentType() == ContentType::folder();
+    runProviderJob(
+        [phone = AdbPhoneAccess(AdbClient(serial_, serverPort_)), path, wantFolder, contentsPath, completion] {
+            completion(createOnPhone(phone, path, wantFolder, wantFolder ? std::nullopt : contentsPath), {}, false, std::nullopt);
+        },
+        [completion](const ProviderError &error) { completion(nullptr, {}, false, error); });
+    return makeProgress();
+}
+
+ProgressPointer FileProviderExtension::modifyItem(ItemPointer item, const ItemVersion &, ItemFields changedFields,
+                                                  const std::optional<QString> &contentsPath, ModifyItemOptions,
+                                                  ChangeItemCompletion completion) {
+    const PlannedChange plan = planChange(devicePathFor(item->itemIdentifier()), changedFields, *item, contentsPath);
+    runProviderJob(
+        [phone = AdbPhoneAccess(AdbClient(serial_, serverPort_)), plan, completion] {
+            completion(changeOnPhone(phone, plan), {}, false, std::nullopt);
+        },
+        [completion](const ProviderError &error) { completion(nullptr, {}, false, error); });
+    return makeProgress();
+}
+
+ProgressPointer FileProviderExtension::deleteItemWithIdentifier(const ItemIdentifier &identifier, const ItemVersion &,
+                                                                DeleteItemOptions, DeleteItemCompletion completion) {
+    runProviderJob(
+        [phone = AdbPhoneAccess(AdbClient(serial_, serverPort_)), path = devicePathFor(identifier), completion] {
+            deleteOnPhone(phone, path);
+            completion(std::nullopt);
+        },
+        [completion](const ProviderError &error) { completion(error); });
+    return makeProgress();
 }
 
 ProgressPointer FileProviderExtension::storageSpace(StorageSpaceCompletion completion) {

@@ -5,8 +5,9 @@
 
 #include <QString>
 
-// Serves one phone's domain: looks items up, downloads files and hands out
-// enumerators, each request as one job against the adb server. It keeps no
+// Serves one phone's domain: looks items up, downloads files, hands out
+// enumerators and creates, changes and deletes items, each request as one
+// job against the adb server. It keeps no
 // copy of the phone's tree; every answer is read from the phone.
 class FileProviderExtension : public fileprovider::ReplicatedExtension {
 public:
@@ -25,6 +26,20 @@ public:
                                                                      fileprovider::FetchContentsCompletion completion) override;
     std::unique_ptr<fileprovider::Enumerator> enumeratorForContainerItemIdentifier(
         const fileprovider::ItemIdentifier &container) override;
+
+    // Every change is done on the phone before its completion is called.
+    fileprovider::ProgressPointer createItemBasedOnTemplate(fileprovider::ItemPointer itemTemplate, fileprovider::ItemFields fields,
+                                                            const std::optional<QString> &contentsPath,
+                                                            fileprovider::CreateItemOptions options,
+                                                            fileprovider::ChangeItemCompletion completion) override;
+    fileprovider::ProgressPointer modifyItem(fileprovider::ItemPointer item, const fileprovider::ItemVersion &baseVersion,
+                                             fileprovider::ItemFields changedFields, const std::optional<QString> &contentsPath,
+                                             fileprovider::ModifyItemOptions options,
+                                             fileprovider::ChangeItemCompletion completion) override;
+    fileprovider::ProgressPointer deleteItemWithIdentifier(const fileprovider::ItemIdentifier &identifier,
+                                                           const fileprovider::ItemVersion &baseVersion,
+                                                           fileprovider::DeleteItemOptions options,
+                                                           fileprovider::DeleteItemCompletion completion) override;
 
     // The phone's shared storage, from `df -k /sdcard`.
     fileprovider::ProgressPointer storageSpace(fileprovider::StorageSpaceCompletion completion) override;

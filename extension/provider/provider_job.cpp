@@ -1,5 +1,6 @@
 #include "extension/provider/provider_job.h"
 
+#include "extension/provider/change_failure.h"
 #include "extension/provider/client_error_bridge.h"
 #include "platform/fileprovider/host/work_queue.h"
 
@@ -15,6 +16,8 @@ void runProviderJob(std::function<void()> work, std::function<void(const Provide
                 work();
             } catch (const AdbClientError &error) {
                 failed(bridgedError(error));
+            } catch (const ChangeFailure &failure) {
+                failed(failure.error());
             } catch (const LocalFileError &error) {
                 failed(bridgedError(error));
             } catch (const std::exception &error) {

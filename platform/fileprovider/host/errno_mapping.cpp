@@ -8,6 +8,7 @@ int errnoFor(const ProviderError &error) {
     if (error.domain == ProviderError::fileProviderDomain) {
         switch (static_cast<FileProviderErrorCode>(error.code)) {
         case FileProviderErrorCode::noSuchItem: return ENOENT;
+        case FileProviderErrorCode::deletionRejected: return EPERM;
         case FileProviderErrorCode::serverUnreachable: return ENOTCONN;
         case FileProviderErrorCode::notAuthenticated: return EACCES;
         case FileProviderErrorCode::filenameCollision: return EEXIST;

@@ -15,8 +15,14 @@
 namespace fileprovider {
 
 // Turns the kernel's requests on a mount into the extension's requests and
-// their completions into replies. Every method answers 0 or a negated
-// errno, as libfuse expects, and may run on many threads at once.
+// their completions into replies. Every method answers 0 (or a count) or a
+// negated errno, as libfuse expects, and may run on many threads at once.
+//
+// Writes land in a local copy of the file and reach the extension as one
+// upload when a handle is flushed, so that close() reports a failed upload.
+// Where the extension's storage lacks a POSIX rule (a folder must be empty
+// to be removed, a rename never moves into an existing folder), the bridge
+// keeps it.
 class FuseBridge {
 public:
     explicit FuseBridge(ReplicatedExtension &extension);
@@ -32,12 +38,21 @@ public:
     int opendir(const char *path, fuse_file_info *folder);
     int readdir(void *buffer, fuse_fill_dir_t filler, off_t offset, fuse_file_info *folder);
     int releasedir(fuse_file_info *folder);
+    int statfs(struct statvfs *figures);
+
+    int create(const char *path, fuse_file_info *file);
     int open(const char *path, fuse_file_info *file);
     int read(char *into, size_t size, off_t offset, fuse_file_info *file);
+    int write(const char *from, size_t size, off_t offset, fuse_file_info *file);
+    // Both upload a copy that holds new bytes.
+    int flush(fuse_file_info *file);
+    int fsync(fuse_file_info *file);
+    int truncate(const char *path, off_t size, fuse_file_info *file);
     int release(fuse_file_info *file);
-    int statfs(struct statvfs *figures);
+
     int mkdir(const char *path);
-    int remove(const char *path);
+    int unlink(const char *path);
+    int rmdir(const char *path);
     int rename(const char *from, const char *to, unsigned int flags);
 
     int openCopyCount() const { return openCopies_.count(); }
@@ -49,12 +64,30 @@ private:
     // Logs the failure and gives the negated errno to answer with.
     static int fail(const char *operation, const QString &mountPath, const ProviderError &error);
 
+    int openForReading(const QString &mountPath, fuse_file_info *file);
+    int openForWriting(const QString &mountPath, bool truncating, fuse_file_info *file);
+    // With the copy's mutex held: makes sure the local file exists, holding
+    // the phone's bytes when `keepContents`, else empty.
+    int stage(OpenCopy &copy, bool keepContents);
+    // With the copy's mutex held: sends new bytes to the extension.
+    int upload(OpenCopy &copy);
+    int uploadHeldCopy(OpenCopy &copy);
+    // Uploads what a writer holds for the path, before the path changes.
+    int settle(const QString &mountPath);
+    int truncateCopy(OpenCopy &copy, off_t size);
+    // A name for a fresh, empty local file.
+    Outcome<int> makeStagingFile(QString &localPath) const;
+    // The POSIX checks of a rename onto an existing item; clears the way
+    // by removing an empty target folder.
+    int clearRenameTarget(const QString &fromPath, const ItemPointer &source, const QString &toPath, unsigned int flags);
+
     ExtensionRequests requests_;
     OpenCopies openCopies_;
     StorageSpaceCache storageSpace_;
     std::atomic<bool> abandoned_{false};
     const uid_t owner_;
     const gid_t group_;
+    const QString stagingFolder_;
 };
 
 } // namespace fileprovider

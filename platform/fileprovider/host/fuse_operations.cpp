@@ -20,9 +20,16 @@ void *initialize(fuse_conn_info *connection, fuse_config *config) {
     config->kernel_cache = 0;
     config->auto_cache = 0;
     config->direct_io = 0;
+    // An open file that is deleted is deleted at once: its handles keep
+    // their local copy, so there is no need to hide it under a new name
+    // (which would upload the hidden name to the phone).
+    config->hard_remove = 1;
     // Listings carry every entry's attributes, always.
     if (connection->capable & FUSE_CAP_READDIRPLUS) connection->want |= FUSE_CAP_READDIRPLUS;
     connection->want &= ~FUSE_CAP_READDIRPLUS_AUTO;
+    // open() with O_TRUNC arrives as one request, so the bridge need not
+    // fetch bytes it is about to throw away.
+    if (connection->capable & FUSE_CAP_ATOMIC_O_TRUNC) connection->want |= FUSE_CAP_ATOMIC_O_TRUNC;
     return fuse_get_context()->private_data;
 }
 
@@ -48,21 +55,36 @@ int statfs(const char *, struct statvfs *figures) { return bridge().statfs(figur
 
 int mkdir(const char *path, mode_t) { return bridge().mkdir(path); }
 
-int remove(const char *path) { return bridge().remove(path); }
+int unlink(const char *path) { return bridge().unlink(path); }
+
+int rmdir(const char *path) { return bridge().rmdir(path); }
 
 int rename(const char *from, const char *to, unsigned int flags) { return bridge().rename(from, to, flags); }
 
-// New contents need an upload when the handle is flushed; until handles for
-// writing exist, contents cannot change.
-int create(const char *, mode_t, fuse_file_info *) { return -EROFS; }
-int write(const char *, const char *, size_t, off_t, fuse_file_info *) { return -EROFS; }
-int truncate(const char *, off_t, fuse_file_info *) { return -EROFS; }
-int chmod(const char *, mode_t, fuse_file_info *) { return -EROFS; }
-int chown(const char *, uid_t, gid_t, fuse_file_info *) { return -EROFS; }
-int utimens(const char *, const struct timespec[2], fuse_file_info *) { return -EROFS; }
-int symlink(const char *, const char *) { return -EROFS; }
-int link(const char *, const char *) { return -EROFS; }
-int mknod(const char *, mode_t, dev_t) { return -EROFS; }
+// The mode is the phone's to choose: every upload gets rw-r--r--.
+int create(const char *path, mode_t, fuse_file_info *file) { return bridge().create(path, file); }
+
+int write(const char *, const char *from, size_t size, off_t offset, fuse_file_info *file) {
+    return bridge().write(from, size, offset, file);
+}
+
+int flush(const char *, fuse_file_info *file) { return bridge().flush(file); }
+
+int fsync(const char *, int, fuse_file_info *file) { return bridge().fsync(file); }
+
+int truncate(const char *path, off_t size, fuse_file_info *file) { return bridge().truncate(path, size, file); }
+
+// The phone keeps no owners or permission bits of ours and stamps every
+// upload with its own time; accepting these lets cp -p, touch and editors
+// go on rather than fail.
+int chmod(const char *, mode_t, fuse_file_info *) { return 0; }
+int chown(const char *, uid_t, gid_t, fuse_file_info *) { return 0; }
+int utimens(const char *, const struct timespec[2], fuse_file_info *) { return 0; }
+
+// The phone's shared storage holds no links or special files.
+int symlink(const char *, const char *) { return -EPERM; }
+int link(const char *, const char *) { return -EPERM; }
+int mknod(const char *, mode_t, dev_t) { return -EPERM; }
 
 // Operations left out are the ones the kernel handles itself when absent.
 #pragma GCC diagnostic push
@@ -71,8 +93,8 @@ const fuse_operations operations = {
     .getattr = getattr,
     .mknod = mknod,
     .mkdir = mkdir,
-    .unlink = remove,
-    .rmdir = remove,
+    .unlink = unlink,
+    .rmdir = rmdir,
     .symlink = symlink,
     .rename = rename,
     .link = link,
@@ -83,7 +105,9 @@ const fuse_operations operations = {
     .read = read,
     .write = write,
     .statfs = statfs,
+    .flush = flush,
     .release = release,
+    .fsync = fsync,
     .opendir = opendir,
     .readdir = readdir,
     .releasedir = releasedir,

@@ -6,52 +6,108 @@
 
 namespace fileprovider {
 
+namespace {
+
+bool isAtOrBelow(const QString &path, const QString &folder) {
+    return path == folder || (path.startsWith(folder) && path.size() > folder.size() && path[folder.size()] == u'/');
+}
+
+QString parentOf(const QString &mountPath) {
+    const qsizetype slash = mountPath.lastIndexOf(u'/');
+    return slash <= 0 ? QStringLiteral("/") : mountPath.left(slash);
+}
+
+} // namespace
+
 OpenCopies::~OpenCopies() {
-    for (auto &[pointer, copy] : copies_) discard(*copy);
+    for (auto &[pointer, entry] : copies_) discard(*entry.copy);
 }
 
 void OpenCopies::discard(OpenCopy &copy) {
     if (copy.fd >= 0) ::close(copy.fd);
     copy.fd = -1;
-    QFile::remove(copy.localPath);
+    if (!copy.localPath.isEmpty()) QFile::remove(copy.localPath);
 }
 
-OpenCopy *OpenCopies::adopt(OpenCopy copy) {
-    auto owned = std::make_unique<OpenCopy>(std::move(copy));
-    OpenCopy *pointer = owned.get();
+OpenCopy *OpenCopies::adopt(std::unique_ptr<OpenCopy> copy, const QString &mountPath) {
+    OpenCopy *pointer = copy.get();
     std::lock_guard lock(mutex_);
-    byPath_.emplace(pointer->mountPath, pointer);
-    copies_.emplace(pointer, std::move(owned));
+    copies_.emplace(pointer, Entry{std::move(copy), mountPath, 1, true});
     return pointer;
 }
 
-void OpenCopies::release(OpenCopy *copy) {
+OpenCopy *OpenCopies::joinShared(const QString &mountPath) {
+    std::lock_guard lock(mutex_);
+    for (auto &[pointer, entry] : copies_) {
+        if (entry.findable && entry.copy->shared && entry.mountPath == mountPath) {
+            ++entry.handles;
+            return entry.copy.get();
+        }
+    }
+    return nullptr;
+}
+
+bool OpenCopies::release(OpenCopy *copy) {
     std::unique_ptr<OpenCopy> owned;
     {
         std::lock_guard lock(mutex_);
         auto found = copies_.find(copy);
-        if (found == copies_.end()) return;
-        owned = std::move(found->second);
+        if (found == copies_.end() || --found->second.handles > 0) return false;
+        owned = std::move(found->second.copy);
         copies_.erase(found);
-        auto [first, last] = byPath_.equal_range(owned->mountPath);
-        for (auto entry = first; entry != last; ++entry) {
-            if (entry->second == copy) {
-                byPath_.erase(entry);
-                break;
-            }
-        }
     }
     discard(*owned);
+    return true;
+}
+
+QString OpenCopies::mountPathOf(const OpenCopy *copy) const {
+    std::lock_guard lock(mutex_);
+    auto found = copies_.find(copy);
+    return found == copies_.end() ? QString() : found->second.mountPath;
 }
 
 std::optional<qint64> OpenCopies::openSize(const QString &mountPath) const {
     std::lock_guard lock(mutex_);
     std::optional<qint64> largest;
-    auto [first, last] = byPath_.equal_range(mountPath);
-    for (auto entry = first; entry != last; ++entry) {
-        largest = std::max<qint64>(largest.value_or(0), entry->second->attributes.st_size);
+    for (const auto &[pointer, entry] : copies_) {
+        if (entry.findable && entry.mountPath == mountPath) largest = std::max<qint64>(largest.value_or(0), entry.copy->size);
     }
     return largest;
+}
+
+std::optional<struct stat> OpenCopies::pendingAt(const QString &mountPath) const {
+    std::lock_guard lock(mutex_);
+    for (const auto &[pointer, entry] : copies_) {
+        if (entry.findable && !entry.copy->onPhone && entry.mountPath == mountPath) return entry.copy->currentAttributes();
+    }
+    return std::nullopt;
+}
+
+QList<std::pair<QString, struct stat>> OpenCopies::pendingIn(const QString &folderMountPath) const {
+    std::lock_guard lock(mutex_);
+    QList<std::pair<QString, struct stat>> pending;
+    for (const auto &[pointer, entry] : copies_) {
+        if (!entry.findable || entry.copy->onPhone || parentOf(entry.mountPath) != folderMountPath) continue;
+        pending.append({entry.mountPath.mid(entry.mountPath.lastIndexOf(u'/') + 1), entry.copy->currentAttributes()});
+    }
+    return pending;
+}
+
+void OpenCopies::detach(const QString &mountPath) {
+    std::lock_guard lock(mutex_);
+    for (auto &[pointer, entry] : copies_) {
+        if (entry.findable && isAtOrBelow(entry.mountPath, mountPath)) {
+            entry.findable = false;
+            entry.copy->detached = true;
+        }
+    }
+}
+
+void OpenCopies::move(const QString &from, const QString &to) {
+    std::lock_guard lock(mutex_);
+    for (auto &[pointer, entry] : copies_) {
+        if (entry.findable && isAtOrBelow(entry.mountPath, from)) entry.mountPath = to + entry.mountPath.mid(from.size());
+    }
 }
 
 int OpenCopies::count() const {

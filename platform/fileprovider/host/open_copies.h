@@ -1,49 +1,108 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 #include <sys/stat.h>
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <utility>
 
 namespace fileprovider {
 
-// A downloaded copy held open for one handle of the mount. Reads come from
-// it; it is removed when the handle is released.
+// The local copy behind open handles of one file of the mount. Reads come
+// from it and writes land in it; it reaches the phone as one upload when a
+// handle is flushed, and is removed when the last handle is released.
+//
+// A copy for reading only belongs to its one handle. A copy that is written
+// to, or whose file does not exist on the phone yet, is shared by every
+// handle of its path, so they all see the same bytes.
 struct OpenCopy {
+    // Held while the copy is staged, written, truncated or uploaded.
+    std::mutex mutex;
     int fd = -1;
     QString localPath;
-    QString mountPath;
-    struct stat attributes{};   // the item's, with the copy's size
+    struct stat attributes{};   // the item's; the size is `size`
+    std::atomic<qint64> size{0};
+    bool shared = false;
+    // The contents are in the local file; a writer's copy is fetched only
+    // once a read or write needs the old bytes.
+    std::atomic<bool> staged{false};
+    // Holds bytes the phone does not have yet.
+    bool dirty = false;
+    // False for a file made through the mount and not uploaded yet.
+    std::atomic<bool> onPhone{true};
+    // Deleted or replaced through the mount: never uploaded again.
+    std::atomic<bool> detached{false};
+
+    struct stat currentAttributes() const {
+        struct stat now = attributes;
+        now.st_size = size;
+        now.st_blocks = (now.st_size + 511) / 512;
+        return now;
+    }
 };
 
-// Every open copy of the mount. The path-keyed side lets a lookup of an
-// open file report the size the reader will really get, rather than the
-// phone's 32-bit size field, so no reader stops short of the end.
+// One open of a file: what the kernel's file handle names. Only a handle
+// opened for writing uploads its copy.
+struct FileHandle {
+    OpenCopy *copy = nullptr;
+    bool writable = false;
+};
+
+// Every open copy of the mount, by pointer and by mount path.
 class OpenCopies {
 public:
     OpenCopies() = default;
     OpenCopies(const OpenCopies &) = delete;
     OpenCopies &operator=(const OpenCopies &) = delete;
-    // Removes every copy still open (the mount went away under its readers).
+    // Removes every copy still open (the mount went away under its handles).
     ~OpenCopies();
 
-    // Takes over the descriptor and the file; the pointer stays valid until release().
-    OpenCopy *adopt(OpenCopy copy);
-    // Closes the descriptor and removes the file.
-    void release(OpenCopy *copy);
+    // Takes over the copy for one handle at `mountPath`; the pointer stays
+    // valid until its last handle is released.
+    OpenCopy *adopt(std::unique_ptr<OpenCopy> copy, const QString &mountPath);
+    // The shared copy at `mountPath`, with one more handle on it; none when
+    // there is no such copy.
+    OpenCopy *joinShared(const QString &mountPath);
+    // Drops one handle; the last one closes the descriptor and removes the
+    // file, and then the answer is true.
+    bool release(OpenCopy *copy);
+
+    // Where the copy is in the mount now (renames move it).
+    QString mountPathOf(const OpenCopy *copy) const;
+    // The largest open copy at the path, so that a lookup of an open file
+    // reports the size a reader will really get.
     std::optional<qint64> openSize(const QString &mountPath) const;
+    // A file made through the mount that the phone does not have yet.
+    std::optional<struct stat> pendingAt(const QString &mountPath) const;
+    // Such files directly inside a folder: name and attributes.
+    QList<std::pair<QString, struct stat>> pendingIn(const QString &folderMountPath) const;
+
+    // The file at the path was deleted or replaced: its copies stay readable
+    // for their handles but are no longer found and never uploaded.
+    void detach(const QString &mountPath);
+    // A rename moved the path, and everything below it, to `to`.
+    void move(const QString &from, const QString &to);
+
     int count() const;
 
 private:
     static void discard(OpenCopy &copy);
 
+    struct Entry {
+        std::unique_ptr<OpenCopy> copy;
+        QString mountPath;
+        int handles = 0;
+        bool findable = true;
+    };
+
     mutable std::mutex mutex_;
-    std::map<OpenCopy *, std::unique_ptr<OpenCopy>> copies_;
-    std::multimap<QString, OpenCopy *> byPath_;
+    std::map<const OpenCopy *, Entry> copies_;
 };
 
 } // namespace fileprovider

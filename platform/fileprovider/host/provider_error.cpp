@@ -17,6 +17,7 @@ QString describe(FileProviderErrorCode code) {
     case FileProviderErrorCode::insufficientQuota: return QStringLiteral("There is not enough space.");
     case FileProviderErrorCode::serverUnreachable: return QStringLiteral("The server cannot be reached.");
     case FileProviderErrorCode::noSuchItem: return QStringLiteral("The item doesn't exist.");
+    case FileProviderErrorCode::deletionRejected: return QStringLiteral("The item cannot be deleted.");
     case FileProviderErrorCode::directoryNotEmpty: return QStringLiteral("The folder is not empty.");
     case FileProviderErrorCode::cannotSynchronize: return QStringLiteral("The item cannot be synchronized.");
     case FileProviderErrorCode::featureUnsupported: return QStringLiteral("This operation is not supported.");

@@ -14,6 +14,8 @@ enum class FileProviderErrorCode : int {
     insufficientQuota = -1003,
     serverUnreachable = -1004,
     noSuchItem = -1005,
+    // The item may not be deleted at all.
+    deletionRejected = -1006,
     directoryNotEmpty = -1101,
     cannotSynchronize = -2005,
     // The extension does not offer the request.

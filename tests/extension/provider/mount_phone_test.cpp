@@ -195,13 +195,6 @@ TEST_F(MountPhoneTest, TheMountReportsThePhonesFreeAndTotalSpace) {
     EXPECT_LE(figures[1].toLongLong(), figures[0].toLongLong());
 }
 
-TEST_F(MountPhoneTest, NothingCanBeWrittenYet) {
-    EXPECT_NE(runProgram("touch", {phone->mounted("new.txt")}).exitCode, 0);
-    EXPECT_EQ(::mkdir(phone->mounted("New folder").toLocal8Bit().constData(), 0755), -1);
-    EXPECT_EQ(errno, EROFS);
-    EXPECT_FALSE(QFile::exists(phone->phoneFile("New folder")));
-}
-
 // Each of the tests below mounts a phone of its own.
 class OwnMountTest : public testing::Test {
 protected:

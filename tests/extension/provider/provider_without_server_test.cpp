@@ -117,23 +117,31 @@ TEST_F(ExtensionWithoutServerTest, LookupsDownloadsAndStorageReportTheConnection
     }
 }
 
-TEST_F(ExtensionWithoutServerTest, ChangeRequestsAreRefusedAsReadOnly) {
+TEST_F(ExtensionWithoutServerTest, ChangesFailWithTheConnectionErrorButTheStorageFolderIsRefusedFirst) {
     FileProviderExtension extension(Domain{"emulator-5554", ""}, unusedLoopbackPort());
-    std::optional<ProviderError> deleted;
-    extension.deleteItemWithIdentifier(ItemIdentifier("/sdcard/a"), {}, {}, [&](const std::optional<ProviderError> &error) {
-        deleted = error;
-    });
-    ASSERT_TRUE(deleted);
-    EXPECT_TRUE(deleted->is(FileProviderErrorCode::readOnly));
+    std::promise<std::optional<ProviderError>> deleted, created, rootDeleted;
+    extension.deleteItemWithIdentifier(ItemIdentifier("/sdcard/a"), {}, {},
+                                       [&](const std::optional<ProviderError> &error) { deleted.set_value(error); });
     auto itemTemplate = std::make_shared<FileProviderItem>("/sdcard/New", true, 0, 0);
-    std::optional<ProviderError> created;
     extension.createItemBasedOnTemplate(itemTemplate, {}, std::nullopt, {},
                                         [&](ItemPointer item, ItemFields, bool, const std::optional<ProviderError> &error) {
                                             EXPECT_FALSE(item);
-                                            created = error;
+                                            created.set_value(error);
                                         });
-    ASSERT_TRUE(created);
-    EXPECT_TRUE(created->is(FileProviderErrorCode::readOnly));
+    extension.deleteItemWithIdentifier(ItemIdentifier::rootContainer(), {}, {},
+                                       [&](const std::optional<ProviderError> &error) { rootDeleted.set_value(error); });
+    for (auto *answer : {&deleted, &created}) {
+        auto future = answer->get_future();
+        ASSERT_EQ(future.wait_for(std::chrono::seconds(20)), std::future_status::ready);
+        const auto error = future.get();
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->description, unreachableText);
+    }
+    auto future = rootDeleted.get_future();
+    ASSERT_EQ(future.wait_for(std::chrono::seconds(20)), std::future_status::ready);
+    const auto error = future.get();
+    ASSERT_TRUE(error);
+    EXPECT_TRUE(error->is(FileProviderErrorCode::deletionRejected));
 }
 
 } // namespace

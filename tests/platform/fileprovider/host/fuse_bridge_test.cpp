@@ -157,21 +157,40 @@ TEST_F(FuseBridgeTest, FailuresBecomeErrnoValuesAndTheirDescriptionsAreLogged) {
     EXPECT_FALSE(log.contains("/missing")) << qPrintable(log);
 }
 
-TEST_F(FuseBridgeTest, NothingCanBeWritten) {
-    EXPECT_EQ(errnoOf(::open(mount->nativePath("DCIM/a.jpg"), O_WRONLY)), EROFS);
-    EXPECT_EQ(errnoOf(::open(mount->nativePath("DCIM/a.jpg"), O_RDWR)), EROFS);
-    EXPECT_EQ(errnoOf(::open(mount->nativePath("new.txt"), O_WRONLY | O_CREAT, 0644)), EROFS);
+TEST_F(FuseBridgeTest, AnExtensionThatOffersNoChangesRefusesThemAllAndLosesNothing) {
+    // Opening for writing fetches nothing; the refusal comes with the upload, on close.
+    const int writer = ::open(mount->nativePath("DCIM/a.jpg"), O_WRONLY);
+    ASSERT_GE(writer, 0);
+    EXPECT_EQ(tree.downloads, 0);
+    EXPECT_EQ(::pwrite(writer, "b", 1, 0), 1);
+    EXPECT_EQ(tree.downloads, 1);
+    EXPECT_EQ(errnoOf(::close(writer)), EROFS);
+    const int made = ::open(mount->nativePath("new.txt"), O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(made, 0);
+    EXPECT_EQ(errnoOf(::close(made)), EROFS);
+    struct stat attributes{};
+    // Gone once the handle is released, which follows close() shortly.
+    int lookup = 0;
+    for (int attempt = 0; attempt < 100 && (lookup = errnoOf(::stat(mount->nativePath("new.txt"), &attributes))) == 0; ++attempt) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_EQ(lookup, ENOENT);
+
     EXPECT_EQ(errnoOf(::mkdir(mount->nativePath("New folder"), 0755)), EROFS);
     EXPECT_EQ(errnoOf(::unlink(mount->nativePath("empty.txt"))), EROFS);
     EXPECT_EQ(tree.deletions, 1);
-    EXPECT_EQ(errnoOf(::rmdir(mount->nativePath("DCIM"))), EROFS);
+    // Never a recursive delete: a folder with something in it is refused first.
+    EXPECT_EQ(errnoOf(::rmdir(mount->nativePath("DCIM"))), ENOTEMPTY);
+    EXPECT_EQ(tree.deletions, 1);
     EXPECT_EQ(errnoOf(::rename(mount->nativePath("empty.txt"), mount->nativePath("renamed.txt"))), EROFS);
     EXPECT_EQ(errnoOf(::truncate(mount->nativePath("DCIM/a.jpg"), 0)), EROFS);
-    EXPECT_EQ(errnoOf(::chmod(mount->nativePath("DCIM/a.jpg"), 0600)), EROFS);
-    EXPECT_EQ(tree.downloads, 0);
-    struct stat attributes{};
+    // Accepted without work, so that cp -p and touch go on.
+    EXPECT_EQ(errnoOf(::chmod(mount->nativePath("DCIM/a.jpg"), 0600)), 0);
     ASSERT_EQ(::stat(mount->nativePath("DCIM/a.jpg"), &attributes), 0);
     EXPECT_EQ(attributes.st_size, 70000);
+    EXPECT_EQ(readAll(mount->nativePath("DCIM/a.jpg")), QByteArray(70000, 'a'));
+    EXPECT_TRUE(waitForNoDownloads());
+    EXPECT_EQ(mount->bridge().openCopyCount(), 0);
 }
 
 TEST_F(FuseBridgeTest, StorageFiguresAreTheExtensionsAndBrieflyKept) {

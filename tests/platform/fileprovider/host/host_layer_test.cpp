@@ -105,25 +105,30 @@ TEST(StorageSpaceCacheTest, FiguresAreKeptForAFewSecondsOnly) {
     EXPECT_EQ(cache.fresh(start - std::chrono::seconds(1)), std::nullopt);
 }
 
-TEST(OpenCopiesTest, CopiesAreRemovedOnReleaseAndWhenTheMountGoes) {
+TEST(OpenCopiesTest, CopiesAreRemovedWithTheirLastHandleAndWhenTheMountGoes) {
     testsupport::TempFolder folder;
-    auto copyAt = [&](const QString &name, const QString &mountPath, qint64 size) {
+    auto copyOf = [&](const QString &name, qint64 size, bool shared) {
         const QString local = folder.file(name);
         testsupport::writePatternFile(local, size);
-        OpenCopy copy;
-        copy.fd = ::open(local.toLocal8Bit().constData(), O_RDONLY);
-        copy.localPath = local;
-        copy.mountPath = mountPath;
-        copy.attributes.st_size = size;
+        auto copy = std::make_unique<OpenCopy>();
+        copy->fd = ::open(local.toLocal8Bit().constData(), O_RDONLY);
+        copy->localPath = local;
+        copy->size = size;
+        copy->shared = shared;
         return copy;
     };
     {
         OpenCopies copies;
-        OpenCopy *first = copies.adopt(copyAt("one", "/a", 10));
-        copies.adopt(copyAt("two", "/a", 30));
-        copies.adopt(copyAt("three", "/b", 5));
+        OpenCopy *first = copies.adopt(copyOf("one", 10, false), "/a");
+        OpenCopy *writer = copies.adopt(copyOf("two", 30, true), "/a");
+        copies.adopt(copyOf("three", 5, false), "/b");
         EXPECT_EQ(copies.openSize("/a"), 30);
         EXPECT_EQ(copies.openSize("/c"), std::nullopt);
+        // Only a writer's copy is shared, and it lives while any handle does.
+        EXPECT_EQ(copies.joinShared("/b"), nullptr);
+        EXPECT_EQ(copies.joinShared("/a"), writer);
+        copies.release(writer);
+        EXPECT_TRUE(QFile::exists(folder.file("two")));
         copies.release(first);
         EXPECT_FALSE(QFile::exists(folder.file("one")));
         EXPECT_EQ(copies.count(), 2);
@@ -132,6 +137,39 @@ TEST(OpenCopiesTest, CopiesAreRemovedOnReleaseAndWhenTheMountGoes) {
     }
     EXPECT_FALSE(QFile::exists(folder.file("two")));
     EXPECT_FALSE(QFile::exists(folder.file("three")));
+}
+
+TEST(OpenCopiesTest, FilesNotOnThePhoneYetAreFoundMovedAndForgotten) {
+    OpenCopies copies;
+    auto pendingCopy = [](qint64 size) {
+        auto copy = std::make_unique<OpenCopy>();
+        copy->shared = true;
+        copy->onPhone = false;
+        copy->attributes.st_mode = S_IFREG | 0644;
+        copy->size = size;
+        return copy;
+    };
+    OpenCopy *made = copies.adopt(pendingCopy(7), "/Docs/new.txt");
+    copies.adopt(pendingCopy(1), "/Docs/sub/deeper.txt");
+    ASSERT_TRUE(copies.pendingAt("/Docs/new.txt"));
+    EXPECT_EQ(copies.pendingAt("/Docs/new.txt")->st_size, 7);
+    const auto inDocs = copies.pendingIn("/Docs");
+    ASSERT_EQ(inDocs.size(), 1);
+    EXPECT_EQ(inDocs[0].first, "new.txt");
+
+    // A folder's rename takes what is below it along, and nothing else.
+    copies.move("/Docs", "/Papers");
+    EXPECT_FALSE(copies.pendingAt("/Docs/new.txt"));
+    EXPECT_EQ(copies.mountPathOf(made), "/Papers/new.txt");
+    EXPECT_TRUE(copies.pendingAt("/Papers/sub/deeper.txt"));
+    copies.move("/Pap", "/X");
+    EXPECT_EQ(copies.mountPathOf(made), "/Papers/new.txt");
+
+    made->onPhone = true;
+    EXPECT_FALSE(copies.pendingAt("/Papers/new.txt"));
+    copies.detach("/Papers/sub");
+    EXPECT_FALSE(copies.pendingAt("/Papers/sub/deeper.txt"));
+    EXPECT_EQ(copies.count(), 2);
 }
 
 TEST(TypeRegistryTest, ExtensionsGiveDataTypesOrNone) {

@@ -1,0 +1,17 @@
+#include "extension/provider/shell_commands.h"
+
+QString quoteForShell(const QString &path) {
+    QString quoted = path;
+    quoted.replace(u'\'', QStringLiteral("'\\''"));
+    return u'\'' + quoted + u'\'';
+}
+
+QString makeFolderCommand(const QString &path) { return QStringLiteral("mkdir -p ") + quoteForShell(path); }
+
+QString touchFileCommand(const QString &path) { return QStringLiteral("touch ") + quoteForShell(path); }
+
+QString moveCommand(const QString &from, const QString &to) {
+    return QStringLiteral("mv ") + quoteForShell(from) + u' ' + quoteForShell(to);
+}
+
+QString deleteCommand(const QString &path) { return QStringLiteral("rm -rf ") + quoteForShell(path); }

@@ -1,0 +1,326 @@
+// The bridge's file handles: local copies, reads, writes and uploads.
+#include "platform/fileprovider/host/fuse_bridge.h"
+
+#include "platform/fileprovider/host/item_attributes.h"
+#include "platform/fileprovider/host/mount_paths.h"
+#include "platform/fileprovider/host/template_item.h"
+
+#include <QDateTime>
+#include <QFile>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace fileprovider {
+
+namespace {
+
+FileHandle *handleOf(const fuse_file_info *file) { return file ? reinterpret_cast<FileHandle *>(file->fh) : nullptr; }
+
+OpenCopy *copyOf(const fuse_file_info *file) {
+    FileHandle *handle = handleOf(file);
+    return handle ? handle->copy : nullptr;
+}
+
+uint64_t newHandle(OpenCopy *copy, bool writable) { return reinterpret_cast<uint64_t>(new FileHandle{copy, writable}); }
+
+struct stat newFileAttributes(uid_t owner, gid_t group) {
+    struct stat attributes{};
+    attributes.st_mode = S_IFREG | 0644;
+    attributes.st_nlink = 1;
+    attributes.st_uid = owner;
+    attributes.st_gid = group;
+    attributes.st_blksize = 128 * 1024;
+    const struct timespec now = timespecFor(static_cast<Timestamp>(QDateTime::currentMSecsSinceEpoch()) / 1000.0);
+    attributes.st_mtim = now;
+    attributes.st_ctim = now;
+    attributes.st_atim = now;
+    return attributes;
+}
+
+} // namespace
+
+Outcome<int> FuseBridge::makeStagingFile(QString &localPath) const {
+    QByteArray pattern = QFile::encodeName(stagingFolder_ + QStringLiteral("/XXXXXX"));
+    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (fd < 0) return ProviderError::posix(errno, QStringLiteral("No local copy can be made in %1: %2").arg(stagingFolder_, QString::fromLocal8Bit(std::strerror(errno))));
+    localPath = QFile::decodeName(pattern);
+    return fd;
+}
+
+int FuseBridge::stage(OpenCopy &copy, bool keepContents) {
+    if (copy.staged) return 0;
+    const QString mountPath = openCopies_.mountPathOf(&copy);
+    if (!keepContents || !copy.onPhone) {
+        QString localPath;
+        auto made = makeStagingFile(localPath);
+        if (auto *error = std::get_if<ProviderError>(&made)) return fail("staging", mountPath, *error);
+        copy.fd = std::get<int>(made);
+        copy.localPath = localPath;
+        copy.size = 0;
+        copy.staged = true;
+        return 0;
+    }
+    // The old bytes are needed: the download itself becomes the copy.
+    auto identifier = identifierFor(mountPath);
+    if (auto *error = std::get_if<ProviderError>(&identifier)) return fail("download of", mountPath, *error);
+    auto download = requests_.download(std::get<ItemIdentifier>(identifier));
+    if (auto *error = std::get_if<ProviderError>(&download)) return fail("download of", mountPath, *error);
+    const QString localPath = std::get<Download>(download).localPath;
+    const int fd = ::open(QFile::encodeName(localPath).constData(), O_RDWR | O_CLOEXEC);
+    struct stat downloaded{};
+    if (fd < 0 || ::fstat(fd, &downloaded) != 0) {
+        const int errorNumber = errno;
+        if (fd >= 0) ::close(fd);
+        QFile::remove(localPath);
+        return fail("opening the download of", mountPath, ProviderError::posix(errorNumber));
+    }
+    copy.fd = fd;
+    copy.localPath = localPath;
+    copy.size = downloaded.st_size;
+    copy.staged = true;
+    return 0;
+}
+
+int FuseBridge::upload(OpenCopy &copy) {
+    if (!copy.dirty || copy.detached) return 0;
+    const QString mountPath = openCopies_.mountPathOf(&copy);
+    auto parent = identifierFor(parentMountPath(mountPath));
+    if (auto *error = std::get_if<ProviderError>(&parent)) return fail("upload of", mountPath, *error);
+    const QString name = lastComponent(mountPath);
+    if (!copy.onPhone) {
+        auto itemTemplate = std::make_shared<TemplateItem>(ItemIdentifier(name), std::get<ItemIdentifier>(parent), name, ContentType::data());
+        auto created = requests_.create(std::move(itemTemplate), copy.localPath);
+        if (auto *error = std::get_if<ProviderError>(&created)) return fail("upload of", mountPath, *error);
+        copy.onPhone = true;
+    } else {
+        auto identifier = identifierFor(mountPath);
+        if (auto *error = std::get_if<ProviderError>(&identifier)) return fail("upload of", mountPath, *error);
+        auto changed = std::make_shared<TemplateItem>(std::get<ItemIdentifier>(identifier), std::get<ItemIdentifier>(parent), name,
+                                                      ContentType::data());
+        auto modified = requests_.modify(std::move(changed), ItemVersion{}, ItemField::contents, copy.localPath);
+        if (auto *error = std::get_if<ProviderError>(&modified)) return fail("upload of", mountPath, *error);
+    }
+    copy.dirty = false;
+    return 0;
+}
+
+int FuseBridge::uploadHeldCopy(OpenCopy &copy) {
+    std::lock_guard lock(copy.mutex);
+    return upload(copy);
+}
+
+int FuseBridge::create(const char *path, fuse_file_info *file) {
+    const QString mountPath = mountPathOf(path);
+    if (OpenCopy *shared = openCopies_.joinShared(mountPath)) {
+        if (file->flags & O_TRUNC) {
+            if (const int cut = truncateCopy(*shared, 0); cut < 0) {
+                openCopies_.release(shared);
+                return cut;
+            }
+        }
+        file->fh = newHandle(shared, true);
+        return 0;
+    }
+    auto copy = std::make_unique<OpenCopy>();
+    copy->shared = true;
+    copy->onPhone = false;
+    // Even with no bytes written, closing it makes the (empty) file.
+    copy->dirty = true;
+    copy->attributes = newFileAttributes(owner_, group_);
+    QString localPath;
+    auto made = makeStagingFile(localPath);
+    if (auto *error = std::get_if<ProviderError>(&made)) return fail("creating", mountPath, *error);
+    copy->fd = std::get<int>(made);
+    copy->localPath = localPath;
+    copy->staged = true;
+    file->fh = newHandle(openCopies_.adopt(std::move(copy), mountPath), true);
+    file->keep_cache = 0;
+    return 0;
+}
+
+int FuseBridge::open(const char *path, fuse_file_info *file) {
+    const QString mountPath = mountPathOf(path);
+    const bool truncating = (file->flags & O_TRUNC) != 0;
+    file->keep_cache = 0;
+    if ((file->flags & O_ACCMODE) == O_RDONLY && !truncating) return openForReading(mountPath, file);
+    return openForWriting(mountPath, truncating, file);
+}
+
+int FuseBridge::openForReading(const QString &mountPath, fuse_file_info *file) {
+    // A file being written is read as the writer holds it.
+    if (OpenCopy *shared = openCopies_.joinShared(mountPath)) {
+        file->fh = newHandle(shared, false);
+        return 0;
+    }
+    auto identifier = identifierFor(mountPath);
+    if (auto *error = std::get_if<ProviderError>(&identifier)) return fail("opening of", mountPath, *error);
+    auto download = requests_.download(std::get<ItemIdentifier>(identifier));
+    if (auto *error = std::get_if<ProviderError>(&download)) return fail("download of", mountPath, *error);
+    const Download &fetched = std::get<Download>(download);
+
+    const QByteArray localPath = QFile::encodeName(fetched.localPath);
+    const int fd = ::open(localPath.constData(), O_RDONLY | O_CLOEXEC);
+    struct stat copyAttributes{};
+    if (fd < 0 || ::fstat(fd, &copyAttributes) != 0) {
+        const int errorNumber = errno;
+        if (fd >= 0) ::close(fd);
+        QFile::remove(fetched.localPath);
+        return fail("opening the download of", mountPath, ProviderError::posix(errorNumber));
+    }
+    auto copy = std::make_unique<OpenCopy>();
+    copy->fd = fd;
+    copy->localPath = fetched.localPath;
+    // The copy's own size, never the phone's: its size field has 32 bits.
+    copy->attributes = attributesFor(*fetched.item, owner_, group_, copyAttributes.st_size);
+    copy->attributes.st_mode = S_IFREG | (copy->attributes.st_mode & 07777);
+    copy->size = copyAttributes.st_size;
+    copy->staged = true;
+    file->fh = newHandle(openCopies_.adopt(std::move(copy), mountPath), false);
+    // What the kernel last heard about the size may be out of date; make it
+    // ask again, so reads go on to the end of the copy.
+    if (fuse_context *context = fuse_get_context(); context && context->fuse) {
+        fuse_invalidate_path(context->fuse, mountPath.toUtf8().constData());
+    }
+    return 0;
+}
+
+int FuseBridge::openForWriting(const QString &mountPath, bool truncating, fuse_file_info *file) {
+    if (OpenCopy *shared = openCopies_.joinShared(mountPath)) {
+        if (truncating) {
+            if (const int cut = truncateCopy(*shared, 0); cut < 0) {
+                openCopies_.release(shared);
+                return cut;
+            }
+        }
+        file->fh = newHandle(shared, true);
+        return 0;
+    }
+    auto item = itemAt(mountPath);
+    if (auto *error = std::get_if<ProviderError>(&item)) return fail("opening of", mountPath, *error);
+    const ItemPointer &found = std::get<ItemPointer>(item);
+    if (found->isFolder()) return -EISDIR;
+    auto copy = std::make_unique<OpenCopy>();
+    copy->shared = true;
+    copy->attributes = attributesFor(*found, owner_, group_);
+    copy->attributes.st_mode = S_IFREG | (copy->attributes.st_mode & 07777);
+    copy->size = copy->attributes.st_size;
+    OpenCopy *held = openCopies_.adopt(std::move(copy), mountPath);
+    // The old bytes are fetched only once something needs them.
+    if (truncating) {
+        if (const int cut = truncateCopy(*held, 0); cut < 0) {
+            openCopies_.release(held);
+            return cut;
+        }
+    }
+    file->fh = newHandle(held, true);
+    return 0;
+}
+
+int FuseBridge::read(char *into, size_t size, off_t offset, fuse_file_info *file) {
+    OpenCopy *copy = copyOf(file);
+    if (!copy) return -EBADF;
+    if (!copy->staged) {
+        std::lock_guard lock(copy->mutex);
+        if (const int staged = stage(*copy, true); staged < 0) return staged;
+    }
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t count = ::pread(copy->fd, into + done, size - done, offset + static_cast<off_t>(done));
+        if (count < 0) {
+            if (errno == EINTR) continue;
+            return -errno;
+        }
+        if (count == 0) break;
+        done += static_cast<size_t>(count);
+    }
+    return static_cast<int>(done);
+}
+
+int FuseBridge::write(const char *from, size_t size, off_t offset, fuse_file_info *file) {
+    FileHandle *handle = handleOf(file);
+    if (!handle || !handle->writable) return -EBADF;
+    OpenCopy *copy = handle->copy;
+    std::lock_guard lock(copy->mutex);
+    if (const int staged = stage(*copy, true); staged < 0) return staged;
+    size_t done = 0;
+    while (done < size) {
+        const ssize_t count = ::pwrite(copy->fd, from + done, size - done, offset + static_cast<off_t>(done));
+        if (count < 0) {
+            if (errno == EINTR) continue;
+            return -errno;
+        }
+        done += static_cast<size_t>(count);
+    }
+    copy->dirty = true;
+    copy->size = std::max<qint64>(copy->size, offset + static_cast<qint64>(done));
+    return static_cast<int>(done);
+}
+
+int FuseBridge::flush(fuse_file_info *file) {
+    // A handle for reading never uploads, even when it shares a writer's copy.
+    FileHandle *handle = handleOf(file);
+    if (!handle || !handle->writable) return 0;
+    return uploadHeldCopy(*handle->copy);
+}
+
+int FuseBridge::fsync(fuse_file_info *file) { return flush(file); }
+
+int FuseBridge::truncateCopy(OpenCopy &copy, off_t size) {
+    std::lock_guard lock(copy.mutex);
+    // Cutting to nothing needs none of the old bytes.
+    if (const int staged = stage(copy, size > 0); staged < 0) return staged;
+    if (::ftruncate(copy.fd, size) != 0) return -errno;
+    copy.size = size;
+    copy.dirty = true;
+    return 0;
+}
+
+int FuseBridge::truncate(const char *path, off_t size, fuse_file_info *file) {
+    if (size < 0) return -EINVAL;
+    if (OpenCopy *copy = copyOf(file)) {
+        if (!copy->shared) return -EBADF;
+        return truncateCopy(*copy, size);
+    }
+    const QString mountPath = mountPathOf(path);
+    if (OpenCopy *shared = openCopies_.joinShared(mountPath)) {
+        const int result = truncateCopy(*shared, size);
+        openCopies_.release(shared);
+        return result;
+    }
+    // By path alone: the cut file goes to the phone at once.
+    auto item = itemAt(mountPath);
+    if (auto *error = std::get_if<ProviderError>(&item)) return fail("truncating", mountPath, *error);
+    const ItemPointer &found = std::get<ItemPointer>(item);
+    if (found->isFolder()) return -EISDIR;
+    auto copy = std::make_unique<OpenCopy>();
+    copy->shared = true;
+    copy->attributes = attributesFor(*found, owner_, group_);
+    copy->size = copy->attributes.st_size;
+    OpenCopy *held = openCopies_.adopt(std::move(copy), mountPath);
+    int result = truncateCopy(*held, size);
+    if (result == 0) result = uploadHeldCopy(*held);
+    openCopies_.release(held);
+    return result;
+}
+
+int FuseBridge::release(fuse_file_info *file) {
+    if (FileHandle *handle = handleOf(file)) {
+        const bool neverUploaded = !handle->copy->onPhone && !handle->copy->detached;
+        const QString mountPath = openCopies_.mountPathOf(handle->copy);
+        // A file whose upload failed is gone; the kernel must not keep its entry.
+        if (openCopies_.release(handle->copy) && neverUploaded) {
+            if (fuse_context *context = fuse_get_context(); context && context->fuse) {
+                fuse_invalidate_path(context->fuse, mountPath.toUtf8().constData());
+            }
+        }
+        delete handle;
+    }
+    file->fh = 0;
+    return 0;
+}
+
+} // namespace fileprovider

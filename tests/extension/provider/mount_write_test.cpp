@@ -1,0 +1,367 @@
+// Changes made through a real mount of an emulated phone: the VaneFileProvider
+// program, the real adb server and the file tools a user would run. Every
+// case looks at the phone's own folder afterwards, not only at the mount.
+#include "tests/extension/provider/mounted_phone.h"
+#include "tests/platform/fileprovider/host/fuse_availability.h"
+#include "tests/support/adb_server.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <thread>
+#include <unistd.h>
+
+using testsupport::sha256OfFile;
+using testsupport::writePatternFile;
+
+namespace {
+
+QByteArray contentsOf(const QString &path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) return "<cannot open>";
+    return file.readAll();
+}
+
+void writeFile(const QString &path, const QByteArray &bytes) {
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_EQ(file.write(bytes), bytes.size());
+}
+
+// A shell line whose paths come in as "$1", "$2": no quoting in the test.
+ProgramRun shell(const QString &script, const QStringList &paths = {}) {
+    return runProgram("sh", QStringList{"-c", script, "sh"} + paths);
+}
+
+int errnoOf(int result) { return result < 0 ? errno : 0; }
+
+int renameWithFlags(const QString &from, const QString &to, unsigned int flags) {
+    return static_cast<int>(::syscall(SYS_renameat2, AT_FDCWD, from.toLocal8Bit().constData(), AT_FDCWD,
+                                      to.toLocal8Bit().constData(), flags));
+}
+
+// Names (relative, "/" for folders at the end) of everything below a folder.
+QStringList treeOf(const QString &folder) {
+    QStringList names;
+    QDir base(folder);
+    const auto walk = [&](const auto &self, const QString &current) -> void {
+        for (const QFileInfo &entry : QDir(current).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Name)) {
+            names.append(base.relativeFilePath(entry.filePath()) + (entry.isDir() ? "/" : ""));
+            if (entry.isDir()) self(self, entry.filePath());
+        }
+    };
+    walk(walk, folder);
+    return names;
+}
+
+class MountWriteTest : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        if (fuseUnusableReason()) return;
+        phone = new MountedPhone();
+    }
+    static void TearDownTestSuite() {
+        delete phone;
+        phone = nullptr;
+    }
+    void SetUp() override { SKIP_WITHOUT_FUSE(); }
+
+    static MountedPhone *phone;
+    testsupport::TempFolder local;
+};
+
+MountedPhone *MountWriteTest::phone = nullptr;
+
+TEST_F(MountWriteTest, FilesCopiedInArriveWhole) {
+    const QString empty = writePatternFile(local.file("empty.bin"), 0);
+    const QString odd = writePatternFile(local.file("odd.bin"), 65537, 7);
+    const QString large = writePatternFile(local.file("large.bin"), 50LL * 1024 * 1024, 9);
+    QDir().mkpath(phone->phoneFile("In"));
+    for (const QString name : {"empty.bin", "odd.bin", "large.bin"}) {
+        const ProgramRun cp = runProgram("cp", {local.file(name), phone->mounted("In/" + name)});
+        EXPECT_EQ(cp.exitCode, 0) << qPrintable(name + ": " + cp.errors + phone->log());
+    }
+    EXPECT_EQ(sha256OfFile(phone->phoneFile("In/empty.bin")), empty);
+    EXPECT_EQ(QFileInfo(phone->phoneFile("In/empty.bin")).size(), 0);
+    EXPECT_EQ(sha256OfFile(phone->phoneFile("In/odd.bin")), odd);
+    EXPECT_EQ(sha256OfFile(phone->phoneFile("In/large.bin")), large);
+    EXPECT_EQ(QFileInfo(phone->mounted("In/large.bin")).size(), 50LL * 1024 * 1024);
+    // The mount kept nothing of them.
+    EXPECT_TRUE(phone->downloadedCopies().isEmpty()) << qPrintable(phone->downloadedCopies().join(", "));
+}
+
+TEST_F(MountWriteTest, AFolderTreeCopiedInArrivesWhole) {
+    QMap<QString, QString> hashes;
+    hashes["Trip/day 1/a.jpg"] = writePatternFile(local.file("Trip/day 1/a.jpg"), 300000, 1);
+    hashes["Trip/day 1/b.jpg"] = writePatternFile(local.file("Trip/day 1/b.jpg"), 1, 2);
+    hashes["Trip/day 2/deep/c.txt"] = writePatternFile(local.file("Trip/day 2/deep/c.txt"), 70000, 3);
+    hashes["Trip/notes.txt"] = writePatternFile(local.file("Trip/notes.txt"), 0, 4);
+    QDir().mkpath(local.file("Trip/empty folder"));
+    const ProgramRun cp = runProgram("cp", {"-rp", local.file("Trip"), phone->mounted()});
+    ASSERT_EQ(cp.exitCode, 0) << qPrintable(cp.errors + phone->log());
+    EXPECT_EQ(treeOf(phone->phoneFile("Trip")), treeOf(local.file("Trip")));
+    for (auto entry = hashes.cbegin(); entry != hashes.cend(); ++entry) {
+        EXPECT_EQ(sha256OfFile(phone->phoneFile(entry.key())), entry.value()) << qPrintable(entry.key());
+    }
+    const ProgramRun diff = runProgram("diff", {"-r", local.file("Trip"), phone->mounted("Trip")});
+    EXPECT_EQ(diff.exitCode, 0) << qPrintable(diff.output);
+}
+
+TEST_F(MountWriteTest, FourParallelCopiesInAllArrive) {
+    QDir().mkpath(phone->phoneFile("Parallel"));
+    QStringList hashes;
+    for (int index = 0; index < 4; ++index) {
+        hashes.append(writePatternFile(local.file(QString("p%1.bin").arg(index)), 3 * 1024 * 1024 + index, 20 + index));
+    }
+    std::vector<std::unique_ptr<QProcess>> copies;
+    for (int index = 0; index < 4; ++index) {
+        auto cp = std::make_unique<QProcess>();
+        cp->start("cp", {local.file(QString("p%1.bin").arg(index)), phone->mounted(QString("Parallel/p%1.bin").arg(index))});
+        copies.push_back(std::move(cp));
+    }
+    for (int index = 0; index < 4; ++index) {
+        ASSERT_TRUE(copies[index]->waitForFinished(120000));
+        EXPECT_EQ(copies[index]->exitCode(), 0) << copies[index]->readAllStandardError().constData();
+        EXPECT_EQ(sha256OfFile(phone->phoneFile(QString("Parallel/p%1.bin").arg(index))), hashes[index]);
+    }
+}
+
+TEST_F(MountWriteTest, FoldersAreMadeAndRemovedAsPosixSays) {
+    ASSERT_EQ(runProgram("mkdir", {"-p", phone->mounted("Made/one/two/three")}).exitCode, 0) << qPrintable(phone->log());
+    EXPECT_TRUE(QFileInfo(phone->phoneFile("Made/one/two/three")).isDir());
+    EXPECT_EQ(errnoOf(::mkdir(phone->mounted("Made/one").toLocal8Bit().constData(), 0755)), EEXIST);
+
+    // An empty folder goes; one with something in it stays, whole.
+    EXPECT_EQ(runProgram("rmdir", {phone->mounted("Made/one/two/three")}).exitCode, 0);
+    EXPECT_FALSE(QFileInfo::exists(phone->phoneFile("Made/one/two/three")));
+    writeFile(phone->phoneFile("Made/one/two/keep.txt"), "keep me");
+    const ProgramRun refused = runProgram("rmdir", {phone->mounted("Made/one/two")});
+    EXPECT_NE(refused.exitCode, 0);
+    EXPECT_TRUE(refused.errors.contains("not empty")) << qPrintable(refused.errors);
+    EXPECT_EQ(contentsOf(phone->phoneFile("Made/one/two/keep.txt")), "keep me");
+    EXPECT_EQ(errnoOf(::rmdir(phone->mounted("Made/one/two/keep.txt").toLocal8Bit().constData())), ENOTDIR);
+    EXPECT_EQ(errnoOf(::unlink(phone->mounted("Made/one/two").toLocal8Bit().constData())), EISDIR);
+
+    writeFile(phone->phoneFile("Made/single.txt"), "x");
+    EXPECT_EQ(runProgram("rm", {phone->mounted("Made/single.txt")}).exitCode, 0);
+    EXPECT_FALSE(QFileInfo::exists(phone->phoneFile("Made/single.txt")));
+    EXPECT_EQ(runProgram("rm", {"-r", phone->mounted("Made")}).exitCode, 0) << qPrintable(phone->log());
+    EXPECT_FALSE(QFileInfo::exists(phone->phoneFile("Made")));
+    EXPECT_FALSE(QFileInfo::exists(phone->mounted("Made")));
+}
+
+TEST_F(MountWriteTest, MovesRenameReplaceFilesAndNeverMoveIntoAFolder) {
+    writeFile(phone->phoneFile("Moves/a.txt"), "first");
+    writeFile(phone->phoneFile("Moves/b.txt"), "second");
+    QDir().mkpath(phone->phoneFile("Moves/Docs"));
+
+    ASSERT_EQ(runProgram("mv", {phone->mounted("Moves/a.txt"), phone->mounted("Moves/renamed.txt")}).exitCode, 0);
+    EXPECT_EQ(contentsOf(phone->phoneFile("Moves/renamed.txt")), "first");
+    EXPECT_FALSE(QFileInfo::exists(phone->phoneFile("Moves/a.txt")));
+
+    ASSERT_EQ(runProgram("mv", {phone->mounted("Moves/renamed.txt"), phone->mounted("Moves/Docs/")}).exitCode, 0);
+    EXPECT_EQ(contentsOf(phone->phoneFile("Moves/Docs/renamed.txt")), "first");
+
+    // Over an existing file: it is replaced.
+    ASSERT_EQ(runProgram("mv", {phone->mounted("Moves/b.txt"), phone->mounted("Moves/Docs/renamed.txt")}).exitCode, 0);
+    EXPECT_EQ(contentsOf(phone->phoneFile("Moves/Docs/renamed.txt")), "second");
+    EXPECT_FALSE(QFileInfo::exists(phone->phoneFile("Moves/b.txt")));
+
+    // Onto an existing folder: an empty one is replaced, a full one refuses.
+    QDir().mkpath(phone->phoneFile("Moves/Empty"));
+    QDir().mkpath(phone->phoneFile("Moves/Full"));
+    writeFile(phone->phoneFile("Moves/Full/inside.txt"), "inside");
+    EXPECT_EQ(errnoOf(::rename(phone->mounted("Moves/Docs").toLocal8Bit().constData(),
+                               phone->mounted("Moves/Full").toLocal8Bit().constData())), ENOTEMPTY);
+    EXPECT_EQ(treeOf(phone->phoneFile("Moves")), QStringList({"Docs/", "Docs/renamed.txt", "Empty/", "Full/", "Full/inside.txt"}));
+    EXPECT_EQ(errnoOf(::rename(phone->mounted("Moves/Docs").toLocal8Bit().constData(),
+                               phone->mounted("Moves/Empty").toLocal8Bit().constData())), 0) << qPrintable(phone->log());
+    EXPECT_EQ(treeOf(phone->phoneFile("Moves")), QStringList({"Empty/", "Empty/renamed.txt", "Full/", "Full/inside.txt"}));
+    EXPECT_EQ(errnoOf(::rename(phone->mounted("Moves/Empty/renamed.txt").toLocal8Bit().constData(),
+                               phone->mounted("Moves/Full").toLocal8Bit().constData())), EISDIR);
+    EXPECT_EQ(errnoOf(::rename(phone->mounted("Moves/Full").toLocal8Bit().constData(),
+                               phone->mounted("Moves/Empty/renamed.txt").toLocal8Bit().constData())), ENOTDIR);
+    EXPECT_EQ(errnoOf(::rename(phone->mounted("Moves/Full").toLocal8Bit().constData(),
+                               phone->mounted("Moves/Full/below").toLocal8Bit().constData())), EINVAL);
+
+    // No replacing when asked not to; no swapping at all.
+    EXPECT_EQ(errnoOf(renameWithFlags(phone->mounted("Moves/Full/inside.txt"), phone->mounted("Moves/Empty/renamed.txt"),
+                                      RENAME_NOREPLACE)), EEXIST);
+    EXPECT_EQ(errnoOf(renameWithFlags(phone->mounted("Moves/Full/inside.txt"), phone->mounted("Moves/Empty/renamed.txt"),
+                                      RENAME_EXCHANGE)), EINVAL);
+    EXPECT_EQ(errnoOf(renameWithFlags(phone->mounted("Moves/Full/inside.txt"), phone->mounted("Moves/Empty/new.txt"),
+                                      RENAME_NOREPLACE)), 0);
+    EXPECT_EQ(treeOf(phone->phoneFile("Moves")), QStringList({"Empty/", "Empty/new.txt", "Empty/renamed.txt", "Full/"}));
+    EXPECT_EQ(contentsOf(phone->phoneFile("Moves/Empty/new.txt")), "inside");
+}
+
+TEST_F(MountWriteTest, ShellRedirectionsTruncateAndTouchChangeTheFileOnThePhone) {
+    QDir().mkpath(phone->phoneFile("Edits"));
+    const QString file = phone->mounted("Edits/note.txt");
+    ASSERT_EQ(shell("echo text > \"$1\"", {file}).exitCode, 0) << qPrintable(phone->log());
+    EXPECT_EQ(contentsOf(phone->phoneFile("Edits/note.txt")), "text\n");
+    ASSERT_EQ(shell("echo more >> \"$1\"", {file}).exitCode, 0);
+    EXPECT_EQ(contentsOf(phone->phoneFile("Edits/note.txt")), "text\nmore\n");
+    ASSERT_EQ(shell("echo new > \"$1\"", {file}).exitCode, 0);
+    EXPECT_EQ(contentsOf(phone->phoneFile("Edits/note.txt")), "new\n");
+    EXPECT_EQ(contentsOf(file), "new\n");
+
+    writeFile(phone->phoneFile("Edits/long.bin"), QByteArray(200000, 'L'));
+    ASSERT_EQ(runProgram("truncate", {"-s", "0", phone->mounted("Edits/long.bin")}).exitCode, 0);
+    EXPECT_EQ(QFileInfo(phone->phoneFile("Edits/long.bin")).size(), 0);
+    writeFile(phone->phoneFile("Edits/cut.bin"), "0123456789");
+    ASSERT_EQ(runProgram("truncate", {"-s", "4", phone->mounted("Edits/cut.bin")}).exitCode, 0);
+    EXPECT_EQ(contentsOf(phone->phoneFile("Edits/cut.bin")), "0123");
+
+    // touch of an existing file keeps its bytes; of a new one makes it empty.
+    writeFile(phone->phoneFile("Edits/kept.txt"), "unchanged");
+    ASSERT_EQ(runProgram("touch", {phone->mounted("Edits/kept.txt")}).exitCode, 0) << qPrintable(phone->log());
+    EXPECT_EQ(contentsOf(phone->phoneFile("Edits/kept.txt")), "unchanged");
+    ASSERT_EQ(runProgram("touch", {phone->mounted("Edits/new.txt")}).exitCode, 0);
+    EXPECT_TRUE(QFileInfo(phone->phoneFile("Edits/new.txt")).isFile());
+    EXPECT_EQ(QFileInfo(phone->phoneFile("Edits/new.txt")).size(), 0);
+    ASSERT_EQ(runProgram("chmod", {"600", phone->mounted("Edits/kept.txt")}).exitCode, 0);
+    EXPECT_EQ(contentsOf(phone->phoneFile("Edits/kept.txt")), "unchanged");
+}
+
+TEST_F(MountWriteTest, AnEditorStyleSaveReplacesTheOriginal) {
+    writeFile(phone->phoneFile("Editor/x.txt"), "old version");
+    const QString original = phone->mounted("Editor/x.txt");
+    const QString temporary = phone->mounted("Editor/x.txt.tmp");
+    const int fd = ::open(temporary.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, "new version", 11), 11);
+    ASSERT_EQ(::fsync(fd), 0) << qPrintable(phone->log());
+    ASSERT_EQ(::close(fd), 0);
+    ASSERT_EQ(::rename(temporary.toLocal8Bit().constData(), original.toLocal8Bit().constData()), 0) << qPrintable(phone->log());
+    EXPECT_EQ(treeOf(phone->phoneFile("Editor")), QStringList({"x.txt"}));
+    EXPECT_EQ(contentsOf(phone->phoneFile("Editor/x.txt")), "new version");
+    EXPECT_EQ(contentsOf(original), "new version");
+}
+
+TEST_F(MountWriteTest, AFileBeingWrittenIsSeenAsTheMountHoldsItAndReachesThePhoneOnClose) {
+    QDir().mkpath(phone->phoneFile("Pending"));
+    const QString path = phone->mounted("Pending/growing.txt");
+    const int fd = ::open(path.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, "12345", 5), 5);
+    struct stat attributes{};
+    ASSERT_EQ(::stat(path.toLocal8Bit().constData(), &attributes), 0);
+    EXPECT_TRUE(S_ISREG(attributes.st_mode));
+    EXPECT_EQ(attributes.st_size, 5);
+    EXPECT_EQ(QDir(phone->mounted("Pending")).entryList(QDir::Files), QStringList({"growing.txt"}));
+    EXPECT_EQ(contentsOf(path), "12345");
+    // Nothing reached the phone yet: one upload, on close.
+    EXPECT_FALSE(QFileInfo::exists(phone->phoneFile("Pending/growing.txt")));
+    ASSERT_EQ(::close(fd), 0);
+    EXPECT_EQ(contentsOf(phone->phoneFile("Pending/growing.txt")), "12345");
+
+    // Opened for reading only: never uploaded, so a phone-side change stays.
+    const int reader = ::open(path.toLocal8Bit().constData(), O_RDONLY);
+    ASSERT_GE(reader, 0);
+    writeFile(phone->phoneFile("Pending/growing.txt"), "changed on the phone");
+    ASSERT_EQ(::close(reader), 0);
+    EXPECT_EQ(contentsOf(phone->phoneFile("Pending/growing.txt")), "changed on the phone");
+
+    // Made and deleted before it was ever closed: the phone never sees it.
+    const int gone = ::open(phone->mounted("Pending/gone.txt").toLocal8Bit().constData(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(gone, 0);
+    ASSERT_EQ(::write(gone, "x", 1), 1);
+    ASSERT_EQ(::unlink(phone->mounted("Pending/gone.txt").toLocal8Bit().constData()), 0);
+    ASSERT_EQ(::close(gone), 0);
+    EXPECT_EQ(treeOf(phone->phoneFile("Pending")), QStringList({"growing.txt"}));
+}
+
+TEST_F(MountWriteTest, NamesThatNeedQuotingOnThePhoneWork) {
+    const QStringList names = {"Bob's notes.txt", "two  blanks .txt", "Grüße – ½ 日本.txt", "-leading dash", "it's a 'folder'"};
+    for (const QString &name : names) {
+        SCOPED_TRACE(qPrintable(name));
+        ASSERT_EQ(shell("echo hello > \"$1\"", {phone->mounted(name)}).exitCode, 0) << qPrintable(phone->log());
+        EXPECT_EQ(contentsOf(phone->phoneFile(name)), "hello\n");
+        ASSERT_EQ(runProgram("mv", {"--", phone->mounted(name), phone->mounted(name + " moved")}).exitCode, 0);
+        EXPECT_EQ(contentsOf(phone->phoneFile(name + " moved")), "hello\n");
+        EXPECT_FALSE(QFileInfo::exists(phone->phoneFile(name)));
+        ASSERT_EQ(runProgram("mkdir", {"--", phone->mounted(name + " dir")}).exitCode, 0);
+        EXPECT_TRUE(QFileInfo(phone->phoneFile(name + " dir")).isDir());
+        ASSERT_EQ(runProgram("rm", {"-r", "--", phone->mounted(name + " moved"), phone->mounted(name + " dir")}).exitCode, 0);
+        EXPECT_FALSE(QFileInfo::exists(phone->phoneFile(name + " moved")));
+        EXPECT_FALSE(QFileInfo::exists(phone->phoneFile(name + " dir")));
+    }
+}
+
+// A phone folder that refuses writes, as other apps' folders do, and an
+// adb server that goes away in the middle of an upload.
+class MountWriteFaultTest : public testing::Test {
+protected:
+    void SetUp() override {
+        SKIP_WITHOUT_FUSE();
+        testsupport::PhoneSimOptions options;
+        options.readOnlyFolders = {"Android/data"};
+        phone = std::make_unique<MountedPhone>(options);
+    }
+    void TearDown() override {
+        // The server is back for whoever comes next, whatever happened here.
+        testsupport::startAdbServer();
+        phone.reset();
+    }
+
+    std::unique_ptr<MountedPhone> phone;
+    testsupport::TempFolder local;
+};
+
+TEST_F(MountWriteFaultTest, AFolderThatRefusesWritesFailsTheChangeAndTheMountStaysUsable) {
+    QDir().mkpath(phone->phoneFile("Android/data/com.other.app"));
+    writeFile(phone->phoneFile("Android/data/com.other.app/theirs.txt"), "theirs");
+    writeFile(local.file("mine.txt"), "mine");
+    const ProgramRun cp = runProgram("cp", {local.file("mine.txt"), phone->mounted("Android/data/mine.txt")});
+    EXPECT_NE(cp.exitCode, 0);
+    EXPECT_TRUE(cp.errors.contains("Permission denied")) << qPrintable(cp.errors);
+    EXPECT_NE(runProgram("mkdir", {phone->mounted("Android/data/new")}).exitCode, 0);
+    EXPECT_NE(runProgram("rm", {"-r", phone->mounted("Android/data/com.other.app")}).exitCode, 0);
+    EXPECT_NE(runProgram("mv", {phone->mounted("Android/data/com.other.app/theirs.txt"), phone->mounted("theirs.txt")}).exitCode, 0);
+    EXPECT_NE(runProgram("mv", {local.file("mine.txt"), phone->mounted("Android/data/mine.txt")}).exitCode, 0);
+    writeFile(phone->phoneFile("outside.txt"), "outside");
+    EXPECT_NE(runProgram("mv", {phone->mounted("outside.txt"), phone->mounted("Android/data/outside.txt")}).exitCode, 0);
+    EXPECT_EQ(treeOf(phone->phoneFile("Android")), QStringList({"data/", "data/com.other.app/", "data/com.other.app/theirs.txt"}));
+    EXPECT_EQ(contentsOf(phone->phoneFile("outside.txt")), "outside");
+
+    ASSERT_EQ(runProgram("cp", {local.file("mine.txt"), phone->mounted("mine.txt")}).exitCode, 0) << qPrintable(phone->log());
+    EXPECT_EQ(contentsOf(phone->phoneFile("mine.txt")), "mine");
+    EXPECT_EQ(contentsOf(phone->mounted("Android/data/com.other.app/theirs.txt")), "theirs");
+}
+
+TEST_F(MountWriteFaultTest, AServerKilledDuringAnUploadFailsTheCopyAndTheNextOneSucceeds) {
+    const QString hash = writePatternFile(local.file("large.bin"), 50LL * 1024 * 1024, 5);
+    QProcess cp;
+    cp.start("cp", {local.file("large.bin"), phone->mounted("large.bin")});
+    ASSERT_TRUE(cp.waitForStarted());
+    // The upload has begun once the phone holds some of the file.
+    bool uploading = false;
+    for (int attempt = 0; attempt < 2000 && !uploading && cp.state() != QProcess::NotRunning; ++attempt) {
+        uploading = QFileInfo(phone->phoneFile("large.bin")).size() > 0;
+        if (!uploading) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_TRUE(uploading) << "the copy ended before its upload was seen";
+    EXPECT_EQ(testsupport::runAdb({"kill-server"}).exitCode, 0);
+    ASSERT_TRUE(cp.waitForFinished(120000));
+    EXPECT_NE(cp.exitCode(), 0) << "a cut upload was reported as a success";
+    EXPECT_NE(sha256OfFile(phone->phoneFile("large.bin")), hash);
+
+    testsupport::startAdbServer();
+    ASSERT_TRUE(testsupport::waitForListedState(phone->serial(), "device", std::chrono::seconds(30)));
+    const ProgramRun again = runProgram("cp", {local.file("large.bin"), phone->mounted("large.bin")});
+    EXPECT_EQ(again.exitCode, 0) << qPrintable(again.errors + phone->log());
+    EXPECT_EQ(sha256OfFile(phone->phoneFile("large.bin")), hash);
+}
+
+} // namespace
