@@ -75,7 +75,7 @@ ProgressPointer FileProviderExtension::createItemBasedOnTemplate(ItemPointer ite
     const bool wantFolder = itemTemplate->contentType() == ContentType::folder();
     runProviderJob(
         [phone = AdbPhoneAccess(AdbClient(serial_, serverPort_)), path, wantFolder, contentsPath, completion] {
-            completion(createOnPhone(phone, path, wantFolder, wantFolder ? std::nullopt : contentsPath), {}, false, std::nullopt);
+            completion(createOnPhone(phone, path, wantFolder, contentsPath), {}, false, std::nullopt);
         },
         [completion](const ProviderError &error) { completion(nullptr, {}, false, error); });
     return makeProgress();

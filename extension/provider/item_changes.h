@@ -28,6 +28,9 @@ PlannedChange planChange(const QString &currentPath, fileprovider::ItemFields ch
 // shell reports no exit status, so what a command did is judged by what is
 // there afterwards; a change that did not happen throws ChangeFailure, and
 // the client's own failures are thrown unchanged.
+//
+// A folder is made with mkdir (any contents are ignored), a file with
+// contents is uploaded, an empty one made with touch.
 std::shared_ptr<FileProviderItem> createOnPhone(const PhoneAccess &phone, const QString &path, bool wantFolder,
                                                 const std::optional<QString> &contentsPath);
 std::shared_ptr<FileProviderItem> changeOnPhone(const PhoneAccess &phone, const PlannedChange &change);

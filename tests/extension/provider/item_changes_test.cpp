@@ -1,0 +1,218 @@
+// The extension's changes against a scripted phone: the exact commands, their
+// order, what is read back and what a change that did not happen reports.
+#include "extension/provider/change_failure.h"
+#include "extension/provider/item_changes.h"
+#include "extension/provider/shell_commands.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QStringList>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+using namespace fileprovider;
+
+namespace {
+
+// Answers as scripted and writes down every call, in order.
+class ScriptedPhone : public PhoneAccess {
+public:
+    QString shell(const QString &command) const override {
+        calls.append("shell " + command);
+        return printed.value(command.section(' ', 0, 0));
+    }
+    std::optional<AdbEntry> stat(const QString &path) const override {
+        calls.append("stat " + path);
+        if (!entries.contains(path)) return std::nullopt;
+        return entries.value(path);
+    }
+    void push(const QString &source, const QString &path, quint32 mode) const override {
+        calls.append(QString("push %1 -> %2 mode %3").arg(source, path).arg(mode));
+    }
+
+    // What STAT finds, by path; nothing where none is given.
+    QHash<QString, AdbEntry> entries;
+    // What a command prints, by its first word.
+    QHash<QString, QString> printed;
+    mutable QStringList calls;
+};
+
+AdbEntry folderEntry() { return AdbEntry{"", true, 4096, 1700000000}; }
+AdbEntry fileEntry(qint64 size) { return AdbEntry{"", false, size, 1700000100}; }
+
+double now() { return static_cast<double>(QDateTime::currentMSecsSinceEpoch()) / 1000.0; }
+
+// The failure a call threw, or none.
+template <typename Call>
+std::optional<ProviderError> failureOf(Call call) {
+    try {
+        call();
+    } catch (const ChangeFailure &failure) {
+        return failure.error();
+    }
+    return std::nullopt;
+}
+
+class ChangedItem : public Item {
+public:
+    ChangedItem(ItemIdentifier parent, QString name) : parent_(std::move(parent)), name_(std::move(name)) {}
+    ItemIdentifier itemIdentifier() const override { return ItemIdentifier("/sdcard/unused"); }
+    ItemIdentifier parentItemIdentifier() const override { return parent_; }
+    QString filename() const override { return name_; }
+    ContentType contentType() const override { return ContentType::data(); }
+    ItemVersion itemVersion() const override { return {}; }
+
+private:
+    ItemIdentifier parent_;
+    QString name_;
+};
+
+TEST(ShellCommandsTest, PathsAreOneSingleQuotedWordWhateverTheyHold) {
+    EXPECT_EQ(quoteForShell("/sdcard/Bob's notes.txt"), R"('/sdcard/Bob'\''s notes.txt')");
+    EXPECT_EQ(quoteForShell("/sdcard/''"), R"('/sdcard/'\'''\''')");
+    EXPECT_EQ(quoteForShell("/sdcard/two  blanks "), "'/sdcard/two  blanks '");
+    EXPECT_EQ(quoteForShell("-rf"), "'-rf'");
+    EXPECT_EQ(quoteForShell("/sdcard/line\nbreak $HOME `x` \\"), "'/sdcard/line\nbreak $HOME `x` \\'");
+    EXPECT_EQ(quoteForShell(""), "''");
+
+    EXPECT_EQ(makeFolderCommand("/sdcard/New folder"), "mkdir -p '/sdcard/New folder'");
+    EXPECT_EQ(touchFileCommand("/sdcard/-a"), "touch '/sdcard/-a'");
+    EXPECT_EQ(moveCommand("/sdcard/a.txt", "/sdcard/it's.txt"), R"(mv '/sdcard/a.txt' '/sdcard/it'\''s.txt')");
+    EXPECT_EQ(deleteCommand("/sdcard/Old stuff"), "rm -rf '/sdcard/Old stuff'");
+}
+
+TEST(CreateOnPhoneTest, EachKindIsMadeItsOwnWayAndReadBack) {
+    ScriptedPhone phone;
+    phone.entries["/sdcard/New folder"] = folderEntry();
+    auto folder = createOnPhone(phone, "/sdcard/New folder", true, QString("/tmp/ignored"));
+    EXPECT_EQ(phone.calls, QStringList({"shell mkdir -p '/sdcard/New folder'", "stat /sdcard/New folder"}));
+    EXPECT_EQ(folder->devicePath(), "/sdcard/New folder");
+    EXPECT_TRUE(folder->isDirectory());
+
+    phone.calls.clear();
+    phone.entries["/sdcard/a.bin"] = fileEntry(5);
+    auto uploaded = createOnPhone(phone, "/sdcard/a.bin", false, QString("/tmp/source"));
+    EXPECT_EQ(phone.calls, QStringList({"push /tmp/source -> /sdcard/a.bin mode 33188", "stat /sdcard/a.bin"}));
+    EXPECT_EQ(uploaded->size(), 5);
+    EXPECT_EQ(uploaded->modified(), 1700000100);
+
+    phone.calls.clear();
+    phone.entries["/sdcard/empty"] = fileEntry(0);
+    auto touched = createOnPhone(phone, "/sdcard/empty", false, std::nullopt);
+    EXPECT_EQ(phone.calls, QStringList({"shell touch '/sdcard/empty'", "stat /sdcard/empty"}));
+    EXPECT_FALSE(touched->isDirectory());
+}
+
+TEST(CreateOnPhoneTest, AnUploadTheStatCannotFindStillSucceedsWithFallbacks) {
+    ScriptedPhone phone;
+    const double before = now();
+    auto item = createOnPhone(phone, "/sdcard/taken.jpg", false, QString("/tmp/source"));
+    EXPECT_EQ(item->devicePath(), "/sdcard/taken.jpg");
+    EXPECT_FALSE(item->isDirectory());
+    EXPECT_EQ(item->size(), 0);
+    EXPECT_GE(item->modified(), before - 1);
+}
+
+TEST(CreateOnPhoneTest, ACommandThatMadeNothingFailsWithThePhonesWords) {
+    ScriptedPhone phone;
+    phone.printed["mkdir"] = "mkdir: '/sdcard/Android/data/x': Permission denied\n";
+    const auto folder = failureOf([&] { createOnPhone(phone, "/sdcard/Android/data/x", true, std::nullopt); });
+    ASSERT_TRUE(folder);
+    EXPECT_EQ(folder->underlyingPosixCode, EACCES);
+    EXPECT_TRUE(folder->description.contains("Permission denied")) << qPrintable(folder->description);
+
+    // A file where the folder was wanted is no folder either.
+    phone.entries["/sdcard/file"] = fileEntry(3);
+    EXPECT_TRUE(failureOf([&] { createOnPhone(phone, "/sdcard/file", true, std::nullopt); }));
+
+    const auto touched = failureOf([&] { createOnPhone(phone, "/sdcard/nothing", false, std::nullopt); });
+    ASSERT_TRUE(touched);
+    EXPECT_EQ(touched->underlyingPosixCode, EIO);
+}
+
+TEST(PlanChangeTest, OnlyTheNamedFieldsChangeAndAnUnchangedPathMovesNothing) {
+    const ChangedItem renamed(ItemIdentifier("/sdcard/Elsewhere"), "b.txt");
+    EXPECT_EQ(planChange("/sdcard/a.txt", ItemField::filename, renamed, std::nullopt).moveTo, QString("/sdcard/b.txt"));
+    EXPECT_EQ(planChange("/sdcard/a.txt", ItemField::parentItemIdentifier, renamed, std::nullopt).moveTo,
+              QString("/sdcard/Elsewhere/a.txt"));
+    EXPECT_EQ(planChange("/sdcard/a.txt", ItemField::filename | ItemField::parentItemIdentifier, renamed, std::nullopt).moveTo,
+              QString("/sdcard/Elsewhere/b.txt"));
+    const ChangedItem toRoot(ItemIdentifier::rootContainer(), "a.txt");
+    EXPECT_EQ(planChange("/sdcard/Docs/a.txt", ItemField::parentItemIdentifier, toRoot, std::nullopt).moveTo, QString("/sdcard/a.txt"));
+
+    const ChangedItem same(ItemIdentifier("/sdcard"), "a.txt");
+    EXPECT_EQ(planChange("/sdcard/a.txt", ItemField::filename | ItemField::parentItemIdentifier, same, QString("/tmp/x")),
+              (PlannedChange{"/sdcard/a.txt", std::nullopt, std::nullopt}));
+    EXPECT_EQ(planChange("/sdcard/a.txt", ItemField::contentModificationDate | ItemField::tagData, renamed, QString("/tmp/x")),
+              (PlannedChange{"/sdcard/a.txt", std::nullopt, std::nullopt}));
+    EXPECT_EQ(planChange("/sdcard/a.txt", ItemField::contents, renamed, std::nullopt).uploadFrom, std::nullopt);
+    EXPECT_EQ(planChange("/sdcard/a.txt", ItemField::contents, renamed, QString("/tmp/x")).uploadFrom, QString("/tmp/x"));
+}
+
+TEST(ChangeOnPhoneTest, ContentsGoToTheOldPathThenTheEntryMovesThenItIsReadBack) {
+    ScriptedPhone phone;
+    phone.entries["/sdcard/Docs/b.txt"] = fileEntry(9);
+    auto item = changeOnPhone(phone, PlannedChange{"/sdcard/a.txt", QString("/tmp/new"), QString("/sdcard/Docs/b.txt")});
+    EXPECT_EQ(phone.calls, QStringList({"push /tmp/new -> /sdcard/a.txt mode 33188", "shell mv '/sdcard/a.txt' '/sdcard/Docs/b.txt'",
+                                        "stat /sdcard/Docs/b.txt", "stat /sdcard/a.txt"}));
+    EXPECT_EQ(item->devicePath(), "/sdcard/Docs/b.txt");
+    EXPECT_EQ(item->size(), 9);
+}
+
+TEST(ChangeOnPhoneTest, ANoOpChangeOnlyReadsTheItemAndFallsBackWhenItIsGone) {
+    ScriptedPhone phone;
+    const double before = now();
+    auto item = changeOnPhone(phone, PlannedChange{"/sdcard/a.txt", std::nullopt, std::nullopt});
+    EXPECT_EQ(phone.calls, QStringList({"stat /sdcard/a.txt"}));
+    EXPECT_EQ(item->devicePath(), "/sdcard/a.txt");
+    EXPECT_FALSE(item->isDirectory());
+    EXPECT_EQ(item->size(), 0);
+    EXPECT_GE(item->modified(), before - 1);
+}
+
+TEST(ChangeOnPhoneTest, AMoveThePhoneDidNotMakeFails) {
+    ScriptedPhone phone;
+    phone.printed["mv"] = "mv: '/sdcard/a.txt': Permission denied\n";
+    const auto nowhere = failureOf([&] { changeOnPhone(phone, PlannedChange{"/sdcard/a.txt", std::nullopt, QString("/sdcard/R/a.txt")}); });
+    ASSERT_TRUE(nowhere);
+    EXPECT_EQ(nowhere->underlyingPosixCode, EACCES);
+
+    // The target was there before; the source still being there gives it away.
+    phone.entries["/sdcard/a.txt"] = fileEntry(1);
+    phone.entries["/sdcard/b.txt"] = fileEntry(2);
+    EXPECT_TRUE(failureOf([&] { changeOnPhone(phone, PlannedChange{"/sdcard/a.txt", std::nullopt, QString("/sdcard/b.txt")}); }));
+
+    // Storage that ignores case finds the old spelling too.
+    phone.entries["/sdcard/A.TXT"] = fileEntry(1);
+    EXPECT_FALSE(failureOf([&] { changeOnPhone(phone, PlannedChange{"/sdcard/a.txt", std::nullopt, QString("/sdcard/A.TXT")}); }));
+}
+
+TEST(DeleteOnPhoneTest, EverythingBelowTheStorageGoesAndWhatStaysIsAFailure) {
+    ScriptedPhone phone;
+    deleteOnPhone(phone, "/sdcard/Old stuff");
+    EXPECT_EQ(phone.calls, QStringList({"shell rm -rf '/sdcard/Old stuff'", "stat /sdcard/Old stuff"}));
+
+    phone.entries["/sdcard/Android/data"] = folderEntry();
+    phone.printed["rm"] = "rm: /sdcard/Android/data: Permission denied\n";
+    const auto stayed = failureOf([&] { deleteOnPhone(phone, "/sdcard/Android/data"); });
+    ASSERT_TRUE(stayed);
+    EXPECT_EQ(stayed->underlyingPosixCode, EACCES);
+}
+
+TEST(DeleteOnPhoneTest, TheStorageFolderAndAnythingOutsideItAreNeverDeleted) {
+    for (const QString path : {"/sdcard", "/sdcard/", "/sdcard/.", "/sdcard//", "/sdcard/..", "/sdcard/a/../..", "/", "", "RootContainer",
+                               "/sdcardX", "/storage/emulated/0"}) {
+        SCOPED_TRACE(qPrintable(path));
+        ScriptedPhone phone;
+        const auto refused = failureOf([&] { deleteOnPhone(phone, path); });
+        ASSERT_TRUE(refused);
+        EXPECT_TRUE(refused->is(FileProviderErrorCode::deletionRejected));
+        EXPECT_TRUE(phone.calls.isEmpty()) << qPrintable(phone.calls.join("; "));
+    }
+    ScriptedPhone phone;
+    EXPECT_TRUE(failureOf([&] { deleteOnPhone(phone, "/sdcard"); })->description.contains("storage folder"));
+}
+
+} // namespace
