@@ -97,7 +97,12 @@ void AdbClient::push(const QString &source, const QString &path, quint32 mode) c
     // phone, so a source that cannot be read must fail before it is sent.
     LocalFile file = LocalFile::openForReading(source);
     BufferedSocket connection = openSync();
-    sendSyncRequest(connection, "SEND", adbwire::sendTarget(path, mode));
+    // Held back until the first DATA: a request segment sent on its own
+    // would leave the next one waiting for the server's delayed ack.
+    const QByteArray target = adbwire::sendTarget(path, mode);
+    connection.write("SEND", true);
+    connection.write(adbwire::encodeUInt32LE(quint32(target.size())), true);
+    connection.write(target, true);
 
     QByteArray chunk(adbwire::syncChunkSize, Qt::Uninitialized);
     for (;;) {
@@ -105,7 +110,9 @@ void AdbClient::push(const QString &source, const QString &path, quint32 mode) c
         if (filled == 0) break;
         connection.write("DATA", true);
         connection.write(adbwire::encodeUInt32LE(quint32(filled)), true);
-        connection.write(QByteArrayView(chunk.constData(), filled));
+        // Held back like the headers: the DONE that follows flushes it, so
+        // the tail of a small file never waits for a delayed ack.
+        connection.write(QByteArrayView(chunk.constData(), filled), true);
     }
     file.close();
 

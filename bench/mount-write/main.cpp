@@ -1,0 +1,145 @@
+// On one emulated phone mounted by VaneFileProvider: cp of a 100 MB file into
+// the mount against adb push of it, and the time to create, rename and
+// delete 200 small files through the mount.
+//
+//   mount_write_bench [rounds, default 3]
+#include "tests/support/adb_server.h"
+#include "tests/support/phone_sim.h"
+#include "tests/support/temp_folder.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <functional>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr int smallFiles = 200;
+
+double secondsOf(const std::function<void()> &work) {
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    return double(timer.nsecsElapsed()) / 1e9;
+}
+
+void run(const QString &program, const QStringList &arguments) {
+    QProcess process;
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.start(program, arguments);
+    if (!process.waitForFinished(600000) || process.exitCode() != 0) {
+        throw std::runtime_error((program + ' ' + arguments.join(' ')).toStdString() + " failed: " +
+                                 process.readAllStandardError().toStdString());
+    }
+}
+
+void check(bool fine, const QString &what) {
+    if (!fine) throw std::runtime_error(what.toStdString() + " failed: " + std::strerror(errno));
+}
+
+bool isMountPoint(const QString &path) {
+    QFile mounts("/proc/self/mountinfo");
+    return mounts.open(QIODevice::ReadOnly) && mounts.readAll().contains(' ' + path.toUtf8() + ' ');
+}
+
+double best(const std::vector<double> &values) { return *std::min_element(values.begin(), values.end()); }
+
+QByteArray native(const QString &path) { return QFile::encodeName(path); }
+
+// Ends the provider and waits for it, on every path.
+struct Provider {
+    QProcess process;
+    ~Provider() {
+        if (process.state() == QProcess::NotRunning) return;
+        process.terminate();
+        if (!process.waitForFinished(15000)) process.kill(), process.waitForFinished();
+    }
+};
+
+} // namespace
+
+int main(int argc, char **argv) {
+    QCoreApplication app(argc, argv);
+    const int rounds = argc > 1 ? std::max(1, QByteArray(argv[1]).toInt()) : 3;
+    try {
+        testsupport::TempFolder phoneFolder, mountFolder, local, temporary;
+        const QString hash = testsupport::writePatternFile(local.file("big.bin"), 100'000'000);
+        testsupport::PhoneSimOptions options;
+        options.folder = phoneFolder.path();
+        options.model = "Bench_Phone";
+        testsupport::PhoneSim phone(options);
+        const QString serial = phone.serial();
+
+        Provider provider;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("TMPDIR", temporary.path());
+        provider.process.setProcessEnvironment(environment);
+        provider.process.start(QStringLiteral(DORVANE_BIN_DIR "/VaneFileProvider"), {"--domain", serial, "--mountpoint", mountFolder.path()});
+        for (int attempt = 0; attempt < 400 && !isMountPoint(mountFolder.path()); ++attempt)
+            std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        if (!isMountPoint(mountFolder.path())) throw std::runtime_error("VaneFileProvider did not mount");
+
+        const QString adb = testsupport::adbTool();
+        std::vector<double> cpTimes, pushTimes, createTimes, renameTimes, deleteTimes;
+        for (int round = 0; round < rounds; ++round) {
+            cpTimes.push_back(secondsOf([&] { run("cp", {local.file("big.bin"), mountFolder.path() + "/copied.bin"}); }));
+            if (testsupport::sha256OfFile(phoneFolder.file("copied.bin")) != hash)
+                throw std::runtime_error("the copy into the mount differs from the local file");
+            pushTimes.push_back(secondsOf([&] { run(adb, {"-s", serial, "push", local.file("big.bin"), "/sdcard/pushed.bin"}); }));
+
+            const QString folder = mountFolder.path() + QString("/small-%1").arg(round);
+            check(::mkdir(native(folder).constData(), 0755) == 0, "mkdir " + folder);
+            createTimes.push_back(secondsOf([&] {
+                for (int index = 0; index < smallFiles; ++index) {
+                    const QString path = folder + QString("/file-%1.txt").arg(index);
+                    const int fd = ::open(native(path).constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+                    check(fd >= 0, "create " + path);
+                    const QByteArray text = QByteArray("small file ") + QByteArray::number(index) + '\n';
+                    check(::write(fd, text.constData(), text.size()) == text.size(), "write " + path);
+                    check(::close(fd) == 0, "close " + path);
+                }
+            }));
+            renameTimes.push_back(secondsOf([&] {
+                for (int index = 0; index < smallFiles; ++index) {
+                    const QString from = folder + QString("/file-%1.txt").arg(index);
+                    const QString to = folder + QString("/renamed-%1.txt").arg(index);
+                    check(::rename(native(from).constData(), native(to).constData()) == 0, "rename " + from);
+                }
+            }));
+            deleteTimes.push_back(secondsOf([&] {
+                for (int index = 0; index < smallFiles; ++index) {
+                    const QString path = folder + QString("/renamed-%1.txt").arg(index);
+                    check(::unlink(native(path).constData()) == 0, "unlink " + path);
+                }
+            }));
+            if (!QDir(phoneFolder.file(QString("small-%1").arg(round))).isEmpty())
+                throw std::runtime_error("small files were left on the phone");
+        }
+
+        std::printf("mount-write: %d rounds on one emulated phone (%s); best round shown\n", rounds, qPrintable(serial));
+        std::printf("cp 100 MB into the mount %.3f s, adb push %.3f s: ratio %.2f (push time / cp time, target >= 0.9)\n",
+                    best(cpTimes), best(pushTimes), best(pushTimes) / best(cpTimes));
+        std::printf("%d small files through the mount: create %.3f s (%.1f ms each), rename %.3f s (%.1f ms each), "
+                    "delete %.3f s (%.1f ms each)\n",
+                    smallFiles, best(createTimes), best(createTimes) * 1000 / smallFiles, best(renameTimes),
+                    best(renameTimes) * 1000 / smallFiles, best(deleteTimes), best(deleteTimes) * 1000 / smallFiles);
+    } catch (const std::exception &error) {
+        std::fprintf(stderr, "benchmark failed: %s\n", error.what());
+        return 1;
+    }
+    return 0;
+}
