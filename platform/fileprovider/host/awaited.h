@@ -25,6 +25,11 @@ public:
         ready_.notify_all();
     }
 
+    bool ready() {
+        std::lock_guard lock(mutex_);
+        return value_.has_value();
+    }
+
     std::optional<T> wait(const std::function<bool()> &abandoned) {
         std::unique_lock lock(mutex_);
         while (!value_) {

@@ -109,7 +109,7 @@ Outcome<StorageSpace> ExtensionRequests::storageSpace() const {
     return std::move(*outcome);
 }
 
-Outcome<ItemPointer> ExtensionRequests::create(ItemPointer itemTemplate, const std::optional<QString> &contentsPath) const {
+PendingChange ExtensionRequests::beginCreate(ItemPointer itemTemplate, const std::optional<QString> &contentsPath) const {
     auto answer = std::make_shared<Awaited<Outcome<ItemPointer>>>();
     const ItemFields fields = ItemField::filename | ItemField::parentItemIdentifier;
     extension_.createItemBasedOnTemplate(
@@ -117,21 +117,32 @@ Outcome<ItemPointer> ExtensionRequests::create(ItemPointer itemTemplate, const s
         [answer](ItemPointer item, ItemFields, bool, const std::optional<ProviderError> &error) {
             answer->deliver(itemOutcome(std::move(item), error));
         });
-    auto outcome = answer->wait(abandoned_);
-    if (!outcome) return abandonedError();
-    return std::move(*outcome);
+    return answer;
 }
 
-Outcome<ItemPointer> ExtensionRequests::modify(ItemPointer item, const ItemVersion &baseVersion, ItemFields changedFields,
-                                               const std::optional<QString> &contentsPath) const {
+PendingChange ExtensionRequests::beginModify(ItemPointer item, const ItemVersion &baseVersion, ItemFields changedFields,
+                                             const std::optional<QString> &contentsPath) const {
     auto answer = std::make_shared<Awaited<Outcome<ItemPointer>>>();
     extension_.modifyItem(std::move(item), baseVersion, changedFields, contentsPath, {},
                           [answer](ItemPointer changed, ItemFields, bool, const std::optional<ProviderError> &error) {
                               answer->deliver(itemOutcome(std::move(changed), error));
                           });
-    auto outcome = answer->wait(abandoned_);
+    return answer;
+}
+
+Outcome<ItemPointer> ExtensionRequests::finish(const PendingChange &change) const {
+    auto outcome = change->wait(abandoned_);
     if (!outcome) return abandonedError();
     return std::move(*outcome);
+}
+
+Outcome<ItemPointer> ExtensionRequests::create(ItemPointer itemTemplate, const std::optional<QString> &contentsPath) const {
+    return finish(beginCreate(std::move(itemTemplate), contentsPath));
+}
+
+Outcome<ItemPointer> ExtensionRequests::modify(ItemPointer item, const ItemVersion &baseVersion, ItemFields changedFields,
+                                               const std::optional<QString> &contentsPath) const {
+    return finish(beginModify(std::move(item), baseVersion, changedFields, contentsPath));
 }
 
 std::optional<ProviderError> ExtensionRequests::remove(const ItemIdentifier &identifier, const ItemVersion &baseVersion) const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/fileprovider/host/awaited.h"
 #include "platform/fileprovider/host/replicated_extension.h"
 
 #include <QList>
@@ -12,6 +13,9 @@ namespace fileprovider {
 
 template <typename T>
 using Outcome = std::variant<T, ProviderError>;
+
+// A change request under way; its outcome arrives later.
+using PendingChange = std::shared_ptr<Awaited<Outcome<ItemPointer>>>;
 
 struct Download {
     QString localPath;
@@ -34,6 +38,12 @@ public:
     Outcome<ItemPointer> create(ItemPointer itemTemplate, const std::optional<QString> &contentsPath) const;
     Outcome<ItemPointer> modify(ItemPointer item, const ItemVersion &baseVersion, ItemFields changedFields,
                                 const std::optional<QString> &contentsPath) const;
+    // The same two without the wait.
+    PendingChange beginCreate(ItemPointer itemTemplate, const std::optional<QString> &contentsPath) const;
+    PendingChange beginModify(ItemPointer item, const ItemVersion &baseVersion, ItemFields changedFields,
+                              const std::optional<QString> &contentsPath) const;
+    Outcome<ItemPointer> finish(const PendingChange &change) const;
+    bool abandoned() const { return abandoned_ && abandoned_(); }
     std::optional<ProviderError> remove(const ItemIdentifier &identifier, const ItemVersion &baseVersion) const;
     // The extension's own answer where it has one; otherwise found by name
     // in the parent's listing.

@@ -75,6 +75,14 @@ private:
     // Uploads what a writer holds for the path, before the path changes.
     int settle(const QString &mountPath);
     int truncateCopy(OpenCopy &copy, off_t size);
+    // With the copy's mutex held: keeps the streamed upload going with the
+    // bytes just written, starting it with the first ones.
+    void streamWrite(OpenCopy &copy, const char *bytes, size_t count, off_t offset, qint64 sizeBefore);
+    // With the copy's mutex held: ends a streamed upload that can no longer
+    // carry the whole file; the local copy is uploaded instead.
+    void abandonStream(OpenCopy &copy);
+    // The request that sends the copy's contents from `contentsPath`.
+    Outcome<PendingChange> beginUpload(OpenCopy &copy, const QString &contentsPath);
     // A name for a fresh, empty local file.
     Outcome<int> makeStagingFile(QString &localPath) const;
     // The POSIX checks of a rename onto an existing item; clears the way

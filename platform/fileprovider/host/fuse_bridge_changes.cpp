@@ -43,10 +43,20 @@ int FuseBridge::mkdir(const char *path) {
 
 int FuseBridge::unlink(const char *path) {
     const QString mountPath = mountPathOf(path);
-    // Not on the phone yet: forgetting it is all there is to do.
+    // Not on the phone yet: forgetting it is all there is to do, unless a
+    // streamed upload already put part of it there.
     if (openCopies_.pendingAt(mountPath)) {
+        bool landed = false;
+        if (OpenCopy *shared = openCopies_.joinShared(mountPath)) {
+            {
+                std::lock_guard lock(shared->mutex);
+                abandonStream(*shared);
+                landed = shared->onPhone;
+            }
+            openCopies_.release(shared);
+        }
         openCopies_.detach(mountPath);
-        return 0;
+        if (!landed) return 0;
     }
     auto item = itemAt(mountPath);
     if (auto *error = std::get_if<ProviderError>(&item)) return fail("deleting", mountPath, *error);

@@ -33,7 +33,7 @@ struct stat newFileAttributes(uid_t owner, gid_t group) {
     attributes.st_nlink = 1;
     attributes.st_uid = owner;
     attributes.st_gid = group;
-    attributes.st_blksize = 128 * 1024;
+    attributes.st_blksize = preferredTransferSize;
     const struct timespec now = timespecFor(static_cast<Timestamp>(QDateTime::currentMSecsSinceEpoch()) / 1000.0);
     attributes.st_mtim = now;
     attributes.st_ctim = now;
@@ -85,25 +85,70 @@ int FuseBridge::stage(OpenCopy &copy, bool keepContents) {
     return 0;
 }
 
-int FuseBridge::upload(OpenCopy &copy) {
-    if (!copy.dirty || copy.detached) return 0;
+Outcome<PendingChange> FuseBridge::beginUpload(OpenCopy &copy, const QString &contentsPath) {
     const QString mountPath = openCopies_.mountPathOf(&copy);
     auto parent = identifierFor(parentMountPath(mountPath));
-    if (auto *error = std::get_if<ProviderError>(&parent)) return fail("upload of", mountPath, *error);
+    if (auto *error = std::get_if<ProviderError>(&parent)) return *error;
     const QString name = lastComponent(mountPath);
     if (!copy.onPhone) {
         auto itemTemplate = std::make_shared<TemplateItem>(ItemIdentifier(name), std::get<ItemIdentifier>(parent), name, ContentType::data());
-        auto created = requests_.create(std::move(itemTemplate), copy.localPath);
-        if (auto *error = std::get_if<ProviderError>(&created)) return fail("upload of", mountPath, *error);
-        copy.onPhone = true;
-    } else {
-        auto identifier = identifierFor(mountPath);
-        if (auto *error = std::get_if<ProviderError>(&identifier)) return fail("upload of", mountPath, *error);
-        auto changed = std::make_shared<TemplateItem>(std::get<ItemIdentifier>(identifier), std::get<ItemIdentifier>(parent), name,
-                                                      ContentType::data());
-        auto modified = requests_.modify(std::move(changed), ItemVersion{}, ItemField::contents, copy.localPath);
-        if (auto *error = std::get_if<ProviderError>(&modified)) return fail("upload of", mountPath, *error);
+        return requests_.beginCreate(std::move(itemTemplate), contentsPath);
     }
+    auto identifier = identifierFor(mountPath);
+    if (auto *error = std::get_if<ProviderError>(&identifier)) return *error;
+    auto changed = std::make_shared<TemplateItem>(std::get<ItemIdentifier>(identifier), std::get<ItemIdentifier>(parent), name,
+                                                  ContentType::data());
+    return requests_.beginModify(std::move(changed), ItemVersion{}, ItemField::contents, contentsPath);
+}
+
+void FuseBridge::streamWrite(OpenCopy &copy, const char *bytes, size_t count, off_t offset, qint64 sizeBefore) {
+    if (!copy.stream) {
+        // Only a file written from its start can be streamed whole.
+        if (copy.streamTried || copy.detached || offset != 0 || sizeBefore != 0) return;
+        copy.streamTried = true;
+        copy.stream = StreamedUpload::start(
+            stagingFolder_,
+            [&](const QString &pipePath) -> PendingChange {
+                auto begun = beginUpload(copy, pipePath);
+                if (auto *change = std::get_if<PendingChange>(&begun)) return *change;
+                auto failed = std::make_shared<Awaited<Outcome<ItemPointer>>>();
+                failed->deliver(std::get<ProviderError>(begun));
+                return failed;
+            },
+            requests_);
+        if (!copy.stream) return;
+    }
+    if (offset != copy.stream->sent()) return abandonStream(copy);
+    // A failed stream is reported when the file is flushed.
+    copy.stream->send(bytes, count);
+}
+
+void FuseBridge::abandonStream(OpenCopy &copy) {
+    if (!copy.stream) return;
+    std::unique_ptr<StreamedUpload> stream = std::move(copy.stream);
+    // What arrived is on the phone now, if anything; the whole copy follows on flush.
+    if (std::holds_alternative<ItemPointer>(stream->finish())) copy.onPhone = true;
+}
+
+int FuseBridge::upload(OpenCopy &copy) {
+    if (copy.stream) {
+        std::unique_ptr<StreamedUpload> stream = std::move(copy.stream);
+        const bool whole = !stream->broken() && stream->sent() == copy.size;
+        auto streamed = stream->finish();
+        if (auto *error = std::get_if<ProviderError>(&streamed)) {
+            if (!copy.detached) return fail("upload of", openCopies_.mountPathOf(&copy), *error);
+        } else {
+            copy.onPhone = true;
+            if (whole) copy.dirty = false;
+        }
+    }
+    if (!copy.dirty || copy.detached) return 0;
+    const QString mountPath = openCopies_.mountPathOf(&copy);
+    auto begun = beginUpload(copy, copy.localPath);
+    if (auto *error = std::get_if<ProviderError>(&begun)) return fail("upload of", mountPath, *error);
+    auto uploaded = requests_.finish(std::get<PendingChange>(begun));
+    if (auto *error = std::get_if<ProviderError>(&uploaded)) return fail("upload of", mountPath, *error);
+    copy.onPhone = true;
     copy.dirty = false;
     return 0;
 }
@@ -246,6 +291,7 @@ int FuseBridge::write(const char *from, size_t size, off_t offset, fuse_file_inf
     OpenCopy *copy = handle->copy;
     std::lock_guard lock(copy->mutex);
     if (const int staged = stage(*copy, true); staged < 0) return staged;
+    const qint64 sizeBefore = copy->size;
     size_t done = 0;
     while (done < size) {
         const ssize_t count = ::pwrite(copy->fd, from + done, size - done, offset + static_cast<off_t>(done));
@@ -256,7 +302,8 @@ int FuseBridge::write(const char *from, size_t size, off_t offset, fuse_file_inf
         done += static_cast<size_t>(count);
     }
     copy->dirty = true;
-    copy->size = std::max<qint64>(copy->size, offset + static_cast<qint64>(done));
+    copy->size = std::max<qint64>(sizeBefore, offset + static_cast<qint64>(done));
+    streamWrite(*copy, from, done, offset, sizeBefore);
     return static_cast<int>(done);
 }
 
@@ -274,6 +321,7 @@ int FuseBridge::truncateCopy(OpenCopy &copy, off_t size) {
     // Cutting to nothing needs none of the old bytes.
     if (const int staged = stage(copy, size > 0); staged < 0) return staged;
     if (::ftruncate(copy.fd, size) != 0) return -errno;
+    if (copy.stream && size != copy.stream->sent()) abandonStream(copy);
     copy.size = size;
     copy.dirty = true;
     return 0;

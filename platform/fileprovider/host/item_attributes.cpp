@@ -7,8 +7,6 @@ namespace fileprovider {
 
 namespace {
 
-constexpr blksize_t preferredTransferSize = 128 * 1024;
-
 mode_t permissionsFor(ItemCapabilities capabilities, bool folder) {
     mode_t mode = 0;
     if (capabilities & ItemCapability::allowsReading) mode |= folder ? 0555 : 0444;

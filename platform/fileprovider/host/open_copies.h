@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/fileprovider/host/streamed_upload.h"
+
 #include <QList>
 #include <QString>
 
@@ -38,6 +40,9 @@ struct OpenCopy {
     std::atomic<bool> onPhone{true};
     // Deleted or replaced through the mount: never uploaded again.
     std::atomic<bool> detached{false};
+    // The upload that follows the writes, while they come in order.
+    std::unique_ptr<StreamedUpload> stream;
+    bool streamTried = false;
 
     struct stat currentAttributes() const {
         struct stat now = attributes;

@@ -1,0 +1,83 @@
+#include "platform/fileprovider/host/streamed_upload.h"
+
+#include <QFile>
+#include <QUuid>
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <mutex>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace fileprovider {
+
+namespace {
+
+constexpr int pipeCapacity = 1 << 20;
+
+// A reader that went away must be an error of the write, not a signal
+// that ends the process.
+void ignoreBrokenPipes() {
+    static std::once_flag done;
+    std::call_once(done, [] { std::signal(SIGPIPE, SIG_IGN); });
+}
+
+} // namespace
+
+std::unique_ptr<StreamedUpload> StreamedUpload::start(const QString &folder, const std::function<PendingChange(const QString &)> &begin,
+                                                      const ExtensionRequests &requests) {
+    ignoreBrokenPipes();
+    const QString pipePath = folder + u'/' + QUuid::createUuid().toString(QUuid::WithoutBraces) + QStringLiteral(".pipe");
+    const QByteArray nativePath = QFile::encodeName(pipePath);
+    if (::mkfifo(nativePath.constData(), 0600) != 0) return nullptr;
+    PendingChange answer = begin(pipePath);
+    // Opening for writing succeeds only once the reader is there.
+    int fd = -1;
+    while ((fd = ::open(nativePath.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC)) < 0) {
+        if (errno != ENXIO || answer->ready() || requests.abandoned()) {
+            ::unlink(nativePath.constData());
+            return nullptr;
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    ::fcntl(fd, F_SETPIPE_SZ, pipeCapacity);
+    // The reader has it open; the name is no longer needed.
+    ::unlink(nativePath.constData());
+    return std::unique_ptr<StreamedUpload>(new StreamedUpload(pipePath, fd, std::move(answer), requests));
+}
+
+StreamedUpload::StreamedUpload(QString pipePath, int fd, PendingChange answer, const ExtensionRequests &requests)
+    : pipePath_(std::move(pipePath)), fd_(fd), answer_(std::move(answer)), requests_(requests) {}
+
+StreamedUpload::~StreamedUpload() { closePipe(); }
+
+void StreamedUpload::closePipe() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+}
+
+bool StreamedUpload::send(const char *bytes, size_t count) {
+    size_t done = 0;
+    while (!broken_ && done < count) {
+        const ssize_t written = ::write(fd_, bytes + done, count - done);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) {
+            broken_ = true;
+            break;
+        }
+        done += static_cast<size_t>(written);
+        sent_ += written;
+    }
+    return !broken_;
+}
+
+Outcome<ItemPointer> StreamedUpload::finish() {
+    closePipe();
+    return requests_.finish(answer_);
+}
+
+} // namespace fileprovider

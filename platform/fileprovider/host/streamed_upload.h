@@ -1,0 +1,49 @@
+#pragma once
+
+#include "platform/fileprovider/host/extension_requests.h"
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+namespace fileprovider {
+
+// An upload that runs while the file is still being written: the extension
+// is handed a pipe as the contents file and reads the bytes as they come,
+// so that a copy into the mount ends soon after its last write rather than
+// one whole transfer later. Only bytes written in order from the start can
+// go this way; anything else ends the stream and leaves the upload to the
+// local copy.
+class StreamedUpload {
+public:
+    // Starts the request `begin` makes for the pipe's path and waits until
+    // the extension opens the pipe. None when the pipe cannot be made or the
+    // request ends without reading it.
+    static std::unique_ptr<StreamedUpload> start(const QString &folder, const std::function<PendingChange(const QString &)> &begin,
+                                                 const ExtensionRequests &requests);
+    ~StreamedUpload();
+    StreamedUpload(const StreamedUpload &) = delete;
+    StreamedUpload &operator=(const StreamedUpload &) = delete;
+
+    // Bytes that follow the ones sent so far. False once the reader is gone
+    // (the upload failed); finish() then tells why.
+    bool send(const char *bytes, size_t count);
+    qint64 sent() const { return sent_; }
+    bool broken() const { return broken_; }
+    // Ends the contents and waits for the request's outcome.
+    Outcome<ItemPointer> finish();
+
+private:
+    StreamedUpload(QString pipePath, int fd, PendingChange answer, const ExtensionRequests &requests);
+    void closePipe();
+
+    QString pipePath_;
+    int fd_;
+    PendingChange answer_;
+    const ExtensionRequests &requests_;
+    qint64 sent_ = 0;
+    bool broken_ = false;
+};
+
+} // namespace fileprovider
