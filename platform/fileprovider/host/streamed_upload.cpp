@@ -17,6 +17,7 @@ namespace fileprovider {
 namespace {
 
 constexpr int pipeCapacity = 1 << 20;
+constexpr std::chrono::seconds readerWait{3};
 
 // A reader that went away must be an error of the write, not a signal
 // that ends the process.
@@ -34,11 +35,19 @@ std::unique_ptr<StreamedUpload> StreamedUpload::start(const QString &folder, con
     const QByteArray nativePath = QFile::encodeName(pipePath);
     if (::mkfifo(nativePath.constData(), 0600) != 0) return nullptr;
     PendingChange answer = begin(pipePath);
-    // Opening for writing succeeds only once the reader is there.
+    // Opening for writing succeeds only once the reader is there. A reader
+    // that does not come soon (every worker busy) is not waited for: the
+    // local copy is uploaded on flush instead.
+    const auto giveUp = std::chrono::steady_clock::now() + readerWait;
     int fd = -1;
     while ((fd = ::open(nativePath.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC)) < 0) {
-        if (errno != ENXIO || answer->ready() || requests.abandoned()) {
+        if (errno != ENXIO || answer->ready() || requests.abandoned() || std::chrono::steady_clock::now() > giveUp) {
+            // A reader that gets in at the last moment must not wait forever
+            // for a writer: holding both ends while the name goes, then
+            // letting go, gives it an empty file, which the flush replaces.
+            const int bothEnds = ::open(nativePath.constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
             ::unlink(nativePath.constData());
+            if (bothEnds >= 0) ::close(bothEnds);
             return nullptr;
         }
         std::this_thread::sleep_for(std::chrono::microseconds(200));

@@ -273,6 +273,22 @@ TEST_F(MountWriteTest, AFileBeingWrittenIsSeenAsTheMountHoldsItAndReachesThePhon
     ASSERT_EQ(::close(reader), 0);
     EXPECT_EQ(contentsOf(phone->phoneFile("Pending/growing.txt")), "changed on the phone");
 
+    // Written out of order: what reaches the phone is the file as it ends up.
+    const int patched = ::open(phone->mounted("Pending/patched.txt").toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    ASSERT_GE(patched, 0);
+    ASSERT_EQ(::pwrite(patched, "hello world", 11, 0), 11);
+    ASSERT_EQ(::pwrite(patched, "J", 1, 0), 1);
+    ASSERT_EQ(::pwrite(patched, "!", 1, 11), 1);
+    ASSERT_EQ(::close(patched), 0) << qPrintable(phone->log());
+    EXPECT_EQ(contentsOf(phone->phoneFile("Pending/patched.txt")), "Jello world!");
+    const int holes = ::open(phone->mounted("Pending/holes.bin").toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    ASSERT_GE(holes, 0);
+    ASSERT_EQ(::pwrite(holes, "end", 3, 5), 3);
+    ASSERT_EQ(::close(holes), 0);
+    EXPECT_EQ(contentsOf(phone->phoneFile("Pending/holes.bin")), QByteArray("\0\0\0\0\0end", 8));
+    ASSERT_EQ(::unlink(phone->mounted("Pending/patched.txt").toLocal8Bit().constData()), 0);
+    ASSERT_EQ(::unlink(phone->mounted("Pending/holes.bin").toLocal8Bit().constData()), 0);
+
     // Made and deleted before it was ever closed: the phone never sees it.
     const int gone = ::open(phone->mounted("Pending/gone.txt").toLocal8Bit().constData(), O_WRONLY | O_CREAT, 0644);
     ASSERT_GE(gone, 0);
