@@ -43,6 +43,9 @@ public:
     int create(const char *path, fuse_file_info *file);
     int open(const char *path, fuse_file_info *file);
     int read(char *into, size_t size, off_t offset, fuse_file_info *file);
+    // The same bytes, handed over as a piece of the local copy, which the
+    // kernel can take without a pass through this process's memory.
+    int readBuffer(fuse_bufvec **into, size_t size, off_t offset, fuse_file_info *file);
     int write(const char *from, size_t size, off_t offset, fuse_file_info *file);
     // Both upload a copy that holds new bytes.
     int flush(fuse_file_info *file);

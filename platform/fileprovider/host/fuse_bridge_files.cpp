@@ -285,6 +285,24 @@ int FuseBridge::read(char *into, size_t size, off_t offset, fuse_file_info *file
     return static_cast<int>(done);
 }
 
+int FuseBridge::readBuffer(fuse_bufvec **into, size_t size, off_t offset, fuse_file_info *file) {
+    OpenCopy *copy = copyOf(file);
+    if (!copy) return -EBADF;
+    if (!copy->staged) {
+        std::lock_guard lock(copy->mutex);
+        if (const int staged = stage(*copy, true); staged < 0) return staged;
+    }
+    // libfuse frees it with free().
+    auto *piece = static_cast<fuse_bufvec *>(std::malloc(sizeof(fuse_bufvec)));
+    if (!piece) return -ENOMEM;
+    *piece = FUSE_BUFVEC_INIT(size);
+    piece->buf[0].flags = static_cast<fuse_buf_flags>(FUSE_BUF_IS_FD | FUSE_BUF_FD_SEEK | FUSE_BUF_FD_RETRY);
+    piece->buf[0].fd = copy->fd;
+    piece->buf[0].pos = offset;
+    *into = piece;
+    return 0;
+}
+
 int FuseBridge::write(const char *from, size_t size, off_t offset, fuse_file_info *file) {
     FileHandle *handle = handleOf(file);
     if (!handle || !handle->writable) return -EBADF;

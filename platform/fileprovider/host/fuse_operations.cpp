@@ -30,6 +30,9 @@ void *initialize(fuse_conn_info *connection, fuse_config *config) {
     // Writes come in pieces of up to 1 MiB rather than 128 KiB: fewer
     // round trips through the kernel for every file copied in.
     connection->max_write = 1 << 20;
+    // Reads of the local copies go to the kernel by splice, in large pieces.
+    connection->max_readahead = 1 << 20;
+    if (connection->capable & FUSE_CAP_SPLICE_WRITE) connection->want |= FUSE_CAP_SPLICE_WRITE;
     // open() with O_TRUNC arrives as one request, so the bridge need not
     // fetch bytes it is about to throw away.
     if (connection->capable & FUSE_CAP_ATOMIC_O_TRUNC) connection->want |= FUSE_CAP_ATOMIC_O_TRUNC;
@@ -50,6 +53,10 @@ int open(const char *path, fuse_file_info *file) { return bridge().open(path, fi
 
 int read(const char *, char *into, size_t size, off_t offset, fuse_file_info *file) {
     return bridge().read(into, size, offset, file);
+}
+
+int read_buf(const char *, fuse_bufvec **into, size_t size, off_t offset, fuse_file_info *file) {
+    return bridge().readBuffer(into, size, offset, file);
 }
 
 int release(const char *, fuse_file_info *file) { return bridge().release(file); }
@@ -117,6 +124,7 @@ const fuse_operations operations = {
     .init = initialize,
     .create = create,
     .utimens = utimens,
+    .read_buf = read_buf,
 };
 #pragma GCC diagnostic pop
 
