@@ -22,11 +22,11 @@ void appendLittle16(QByteArray &bytes, quint16 value) {
 
 } // namespace
 
-QByteArray waveFileOfTone(const ToneSpec &spec) {
+QByteArray waveFileOfTone(const Tone &tone) {
     constexpr quint16 channels = 1;
     constexpr quint16 bitsPerSample = 16;
     constexpr quint16 blockAlign = channels * bitsPerSample / 8;
-    const quint32 sampleCount = quint32(std::lround(spec.sampleRate * spec.seconds));
+    const quint32 sampleCount = quint32(std::lround(tone.sampleRate * tone.seconds));
     const quint32 dataBytes = sampleCount * blockAlign;
 
     QByteArray bytes;
@@ -38,21 +38,21 @@ QByteArray waveFileOfTone(const ToneSpec &spec) {
     appendLittle32(bytes, 16);
     appendLittle16(bytes, 1); // PCM
     appendLittle16(bytes, channels);
-    appendLittle32(bytes, quint32(spec.sampleRate));
-    appendLittle32(bytes, quint32(spec.sampleRate) * blockAlign);
+    appendLittle32(bytes, quint32(tone.sampleRate));
+    appendLittle32(bytes, quint32(tone.sampleRate) * blockAlign);
     appendLittle16(bytes, blockAlign);
     appendLittle16(bytes, bitsPerSample);
     bytes.append("data", 4);
     appendLittle32(bytes, dataBytes);
 
-    const double voices = std::max<qsizetype>(1, spec.frequencies.size());
+    const double voices = std::max<qsizetype>(1, tone.frequencies.size());
     for (quint32 i = 0; i < sampleCount; ++i) {
-        const double t = double(i) / spec.sampleRate;
+        const double t = double(i) / tone.sampleRate;
         // A short attack and an exponential fade, so it neither clicks nor stops dead.
-        const double envelope = std::min(1.0, t / 0.02) * std::exp(-2.0 * t / spec.seconds) *
-                                std::min(1.0, (spec.seconds - t) / 0.05);
+        const double envelope = std::min(1.0, t / 0.02) * std::exp(-2.0 * t / tone.seconds) *
+                                std::min(1.0, (tone.seconds - t) / 0.05);
         double sample = 0;
-        for (double frequency : spec.frequencies) sample += std::sin(2 * std::numbers::pi * frequency * t);
+        for (double frequency : tone.frequencies) sample += std::sin(2 * std::numbers::pi * frequency * t);
         const double scaled = 0.6 * 32767.0 * envelope * sample / voices;
         appendLittle16(bytes, quint16(qint16(std::clamp(scaled, -32767.0, 32767.0))));
     }

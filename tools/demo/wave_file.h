@@ -5,10 +5,10 @@
 
 // A mono 16-bit PCM WAV file of a short, fading chord: a real sound any
 // music player on the desktop can play.
-struct ToneSpec {
+struct Tone {
     int sampleRate = 22050;
     double seconds = 3.0;
     QList<double> frequencies{261.63, 329.63, 392.00}; // C major
 };
 
-QByteArray waveFileOfTone(const ToneSpec &spec);
+QByteArray waveFileOfTone(const Tone &tone);

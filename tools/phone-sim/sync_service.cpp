@@ -272,14 +272,14 @@ bool makeParents(const Sandbox &sandbox, const std::string &relative, int *error
     return true;
 }
 
-bool doSend(Output &out, Stream &stream, const Sandbox &sandbox, const std::string &spec) {
-    const size_t comma = spec.rfind(',');
+bool doSend(Output &out, Stream &stream, const Sandbox &sandbox, const std::string &target) {
+    const size_t comma = target.rfind(',');
     if (comma == std::string::npos) {
         sendFail(out, "missing , in ID_SEND");
         return false;
     }
-    const std::string path = spec.substr(0, comma);
-    const unsigned long mode = std::strtoul(spec.c_str() + comma + 1, nullptr, 0);
+    const std::string path = target.substr(0, comma);
+    const unsigned long mode = std::strtoul(target.c_str() + comma + 1, nullptr, 0);
     const PhonePath where = classifyPhonePath(path);
 
     auto refuse = [&](const std::string &what, int error) {

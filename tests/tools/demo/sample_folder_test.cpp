@@ -97,10 +97,10 @@ TEST(DemoFolder, PdfIsACompleteDocumentWithItsPages) {
 }
 
 TEST(DemoFolder, ToneIsAWellFormedPcmWave) {
-    ToneSpec spec;
-    spec.sampleRate = 8000;
-    spec.seconds = 0.5;
-    const QByteArray wave = waveFileOfTone(spec);
+    Tone tone;
+    tone.sampleRate = 8000;
+    tone.seconds = 0.5;
+    const QByteArray wave = waveFileOfTone(tone);
     ASSERT_EQ(wave.size(), 44 + 4000 * 2);
     EXPECT_EQ(wave.left(4), "RIFF");
     EXPECT_EQ(little32(wave, 4), quint32(wave.size() - 8));
