@@ -3,6 +3,7 @@
 // adb ls of it, and the provider's peak memory during the copies.
 //
 //   mount_read_bench [rounds, default 3]
+#include "bench/common/bench_tools.h"
 #include "tests/support/adb_server.h"
 #include "tests/support/phone_sim.h"
 #include "tests/support/temp_folder.h"
@@ -21,53 +22,9 @@
 #include <thread>
 #include <vector>
 
-namespace {
-
-double secondsOf(const std::function<void()> &work) {
-    QElapsedTimer timer;
-    timer.start();
-    work();
-    return double(timer.nsecsElapsed()) / 1e9;
-}
-
-void run(const QString &program, const QStringList &arguments) {
-    QProcess process;
-    process.setStandardOutputFile(QProcess::nullDevice());
-    process.start(program, arguments);
-    if (!process.waitForFinished(600000) || process.exitCode() != 0) {
-        throw std::runtime_error((program + ' ' + arguments.join(' ')).toStdString() + " failed: " +
-                                 process.readAllStandardError().toStdString());
-    }
-}
-
-bool isMountPoint(const QString &path) {
-    QFile mounts("/proc/self/mountinfo");
-    return mounts.open(QIODevice::ReadOnly) && mounts.readAll().contains(' ' + path.toUtf8() + ' ');
-}
-
-// The peak resident size the kernel keeps for a process, in KiB.
-qint64 peakResidentKib(qint64 pid) {
-    QFile status(QString("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly)) return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:")) return line.mid(6).trimmed().split(' ').value(0).toLongLong();
-    }
-    return -1;
-}
-
-double best(const std::vector<double> &values) { return *std::min_element(values.begin(), values.end()); }
-
-// Ends the provider and waits for it, on every path.
-struct Provider {
-    QProcess process;
-    ~Provider() {
-        if (process.state() == QProcess::NotRunning) return;
-        process.terminate();
-        if (!process.waitForFinished(15000)) process.kill(), process.waitForFinished();
-    }
-};
-
-} // namespace
+using bench::best;
+using bench::run;
+using bench::secondsOf;
 
 int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
@@ -86,14 +43,7 @@ int main(int argc, char **argv) {
         testsupport::PhoneSim phone(options);
         const QString serial = phone.serial();
 
-        Provider provider;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("TMPDIR", temporary.path());
-        provider.process.setProcessEnvironment(environment);
-        provider.process.start(QStringLiteral(DORVANE_BIN_DIR "/VaneFileProvider"), {"--domain", serial, "--mountpoint", mountFolder.path()});
-        for (int attempt = 0; attempt < 400 && !isMountPoint(mountFolder.path()); ++attempt)
-            std::this_thread::sleep_for(std::chrono::milliseconds(25));
-        if (!isMountPoint(mountFolder.path())) throw std::runtime_error("VaneFileProvider did not mount");
+        bench::MountedProvider provider(serial, mountFolder.path(), temporary.path());
 
         std::vector<double> cpTimes, pullTimes, lsTimes, adbLsTimes;
         const QString adb = testsupport::adbTool();
@@ -107,7 +57,7 @@ int main(int argc, char **argv) {
         }
         if (testsupport::sha256OfFile(local.file("copied.bin")) != testsupport::sha256OfFile(phoneFolder.file("big.bin")))
             throw std::runtime_error("the copy out of the mount differs from the phone's file");
-        const qint64 peakKib = peakResidentKib(provider.process.processId());
+        const qint64 peakKib = bench::peakResidentKib(provider.pid());
 
         std::printf("mount-read: %d rounds on one emulated phone (%s); best round shown\n", rounds, qPrintable(serial));
         std::printf("cp 100 MB out of the mount %.3f s, adb pull %.3f s: ratio %.2f (pull time / cp time, target >= 0.9)\n",

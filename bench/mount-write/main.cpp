@@ -3,6 +3,7 @@
 // delete 200 small files through the mount.
 //
 //   mount_write_bench [rounds, default 3]
+#include "bench/common/bench_tools.h"
 #include "tests/support/adb_server.h"
 #include "tests/support/phone_sim.h"
 #include "tests/support/temp_folder.h"
@@ -28,47 +29,17 @@
 
 namespace {
 
+using bench::best;
+using bench::run;
+using bench::secondsOf;
+
 constexpr int smallFiles = 200;
-
-double secondsOf(const std::function<void()> &work) {
-    QElapsedTimer timer;
-    timer.start();
-    work();
-    return double(timer.nsecsElapsed()) / 1e9;
-}
-
-void run(const QString &program, const QStringList &arguments) {
-    QProcess process;
-    process.setStandardOutputFile(QProcess::nullDevice());
-    process.start(program, arguments);
-    if (!process.waitForFinished(600000) || process.exitCode() != 0) {
-        throw std::runtime_error((program + ' ' + arguments.join(' ')).toStdString() + " failed: " +
-                                 process.readAllStandardError().toStdString());
-    }
-}
 
 void check(bool fine, const QString &what) {
     if (!fine) throw std::runtime_error(what.toStdString() + " failed: " + std::strerror(errno));
 }
 
-bool isMountPoint(const QString &path) {
-    QFile mounts("/proc/self/mountinfo");
-    return mounts.open(QIODevice::ReadOnly) && mounts.readAll().contains(' ' + path.toUtf8() + ' ');
-}
-
-double best(const std::vector<double> &values) { return *std::min_element(values.begin(), values.end()); }
-
 QByteArray native(const QString &path) { return QFile::encodeName(path); }
-
-// Ends the provider and waits for it, on every path.
-struct Provider {
-    QProcess process;
-    ~Provider() {
-        if (process.state() == QProcess::NotRunning) return;
-        process.terminate();
-        if (!process.waitForFinished(15000)) process.kill(), process.waitForFinished();
-    }
-};
 
 } // namespace
 
@@ -84,14 +55,7 @@ int main(int argc, char **argv) {
         testsupport::PhoneSim phone(options);
         const QString serial = phone.serial();
 
-        Provider provider;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("TMPDIR", temporary.path());
-        provider.process.setProcessEnvironment(environment);
-        provider.process.start(QStringLiteral(DORVANE_BIN_DIR "/VaneFileProvider"), {"--domain", serial, "--mountpoint", mountFolder.path()});
-        for (int attempt = 0; attempt < 400 && !isMountPoint(mountFolder.path()); ++attempt)
-            std::this_thread::sleep_for(std::chrono::milliseconds(25));
-        if (!isMountPoint(mountFolder.path())) throw std::runtime_error("VaneFileProvider did not mount");
+        bench::MountedProvider provider(serial, mountFolder.path(), temporary.path());
 
         const QString adb = testsupport::adbTool();
         std::vector<double> cpTimes, pushTimes, createTimes, renameTimes, deleteTimes;
