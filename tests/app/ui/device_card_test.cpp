@@ -20,11 +20,14 @@
 #include "tests/support/phone_sim.h"
 #include "tests/support/run_task.h"
 
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <csignal>
 
 namespace {
 
@@ -213,6 +216,26 @@ TEST_F(DeviceCardTest, aMountTheLayerRefusesOffersMountAgainWithoutShowingTheErr
     EXPECT_EQ(text(card->statusLabel()->text()), "Connected");
     for (const QString &shown : shownLabelTexts(*card))
         EXPECT_FALSE(shown.contains("Couldn't add")) << text(shown);
+}
+
+TEST_F(DeviceCardTest, aKilledHostTurnsTheCardBackToMountAtTheNextQuietScan) {
+    const QString reason = domaintest::fuseUnusableReason();
+    if (!reason.isEmpty()) GTEST_SKIP() << reason.toStdString();
+    DeviceScreen screen(model_, *mount_, {}, {});
+    bool cleanedUp = false;
+    QObject::connect(mount_.get(), &MountService::mountsCleared, [&] { cleanedUp = true; });
+    screen.show();
+    ASSERT_TRUE(testsupport::waitUntil([&] { return cleanedUp; }));
+    const QString serial = "R5CT1234567";
+    const auto card = showCard({serial, "Pixel_7", State::device});
+    click(card->mountButton());
+    ASSERT_TRUE(waitForMount(serial, MountState::mounted));
+    const DomainRecord record = domains_->records().value(0);
+    ASSERT_EQ(::kill(pid_t(record.pid), SIGKILL), 0);
+
+    EXPECT_TRUE(testsupport::waitUntil([&] { return card->mountButton()->isVisible(); }, std::chrono::seconds(4)));
+    EXPECT_FALSE(QFileInfo::exists(record.mountPoint));
+    EXPECT_TRUE(domaintest::processEnded(record.pid));
 }
 
 // Two real phones on the adb server, one of them with Wi-Fi.
