@@ -56,7 +56,8 @@ TEST(StorageText, isADashWithoutFiguresAndFreeOfTotalWithThem) {
 }
 
 TEST(CardStatus, aRecordInProgressOrMountedSpeaksFirstOtherwiseThePhoneItself) {
-    EXPECT_EQ(text(statusText(in(cable, State::offline), MountState::mounted)), "Mounted");
+    EXPECT_EQ(text(statusText(in(cable, State::device), MountState::mounted)), "Mounted");
+    EXPECT_EQ(text(statusText(in(cable, State::offline), MountState::mounted)), "Offline");
     EXPECT_EQ(text(statusText(in(cable, State::unauthorized), MountState::mounting)), "Mounting\u2026");
     // Unmounting has no text of its own.
     EXPECT_EQ(text(statusText(cable, MountState::unmounting)), "Connected");
@@ -79,7 +80,8 @@ TEST(CardStatus, aRecordInProgressOrMountedSpeaksFirstOtherwiseThePhoneItself) {
 }
 
 TEST(CardStatus, dotIsAccentWhenMountedOrReadyWarningWhenWaitingForAllowMutedOtherwise) {
-    EXPECT_EQ(statusDotColor(in(cable, State::offline), MountState::mounted), Palette::accent);
+    EXPECT_EQ(statusDotColor(in(cable, State::device), MountState::mounted), Palette::accent);
+    EXPECT_EQ(statusDotColor(in(cable, State::offline), MountState::mounted), Palette::textMuted);
     EXPECT_EQ(statusDotColor(cable, MountState::unmounted), Palette::accent);
     EXPECT_EQ(statusDotColor(wireless, MountState::unmounting), Palette::accent);
     EXPECT_EQ(statusDotColor(in(cable, State::unauthorized), MountState::unmounted), Palette::warning);

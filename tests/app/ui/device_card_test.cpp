@@ -310,7 +310,7 @@ TEST_F(DeviceCardPhonesTest, aPhoneThatDropsOutAndComesBackGetsANewCardWithItsSt
     testsupport::runTask(model_.poll());
     // The mount outlives the phone's leaving, and so does the card to end it.
     ASSERT_EQ(screen.cardFor(wireless), card);
-    EXPECT_EQ(text(card->statusLabel()->text()), "Mounted");
+    EXPECT_EQ(text(card->statusLabel()->text()), "Offline \u2014 reconnect via USB");
     card->unmountButton()->click();
     ASSERT_TRUE(waitForMount(wireless, MountState::unmounted));
     EXPECT_EQ(screen.cardFor(wireless), nullptr);
