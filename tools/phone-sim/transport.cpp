@@ -265,6 +265,14 @@ bool Connection::deliverInbound(DelayLine::Packet &packet) {
     return false;
 }
 
+// The adb server writes a header and its payload apart, with Nagle on: until
+// the header is acknowledged, the payload waits, and the kernel delays that
+// acknowledgement by 40 ms. The kernel drops the quick mode again by itself.
+void Connection::acknowledgeNow() {
+    int one = 1;
+    ::setsockopt(fd_, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
+}
+
 void Connection::shutdown() { ::shutdown(fd_, SHUT_RDWR); }
 
 bool Connection::readExactly(void *data, size_t size) {
@@ -273,6 +281,7 @@ bool Connection::readExactly(void *data, size_t size) {
         const ssize_t n = ::recv(fd_, out, size, MSG_WAITALL);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
+        acknowledgeNow();
         out += n;
         size -= size_t(n);
     }

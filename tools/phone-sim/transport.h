@@ -139,6 +139,7 @@ public:
 
 private:
     bool readExactly(void *data, size_t size);
+    void acknowledgeNow();
     bool writeAll(const void *data, size_t size);
     void readShaped();
     bool deliverInbound(DelayLine::Packet &packet);
