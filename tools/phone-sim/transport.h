@@ -142,7 +142,7 @@ private:
     void acknowledgeNow();
     bool writeAll(const void *data, size_t size);
     void readShaped();
-    bool deliverInbound(DelayLine::Packet &packet);
+    bool deliverInbound(const char *bytes, size_t size);
     bool handle(const MessageHeader &header, Buffer payload);
     std::shared_ptr<Stream> find(uint32_t localId);
     void open(uint32_t remoteId, const std::string &name);
