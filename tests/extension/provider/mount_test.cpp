@@ -1,14 +1,17 @@
-// Changes made through a real mount of an emulated phone: the VaneFileProvider
-// program, the real adb server and the file tools a user would run. Every
-// case looks at the phone's own folder afterwards, not only at the mount.
+// The file behaviour users see: an emulated phone mounted for real by the
+// VaneFileProvider program through the real adb server, driven with the file
+// tools a user runs. Every change is checked in the phone's own folder.
 #include "tests/extension/provider/mounted_phone.h"
-#include "tests/platform/fileprovider/host/fuse_availability.h"
+#include "tests/extension/provider/scoped_temporary_folder.h"
+#include "tests/extension/provider/fuse_availability.h"
 #include "tests/support/adb_server.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -24,6 +27,47 @@ using testsupport::sha256OfFile;
 using testsupport::writePatternFile;
 
 namespace {
+
+void setModified(const QString &path, time_t seconds) {
+    const struct timespec times[2] = {{seconds, 0}, {seconds, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.toLocal8Bit().constData(), times, AT_SYMLINK_NOFOLLOW), 0);
+}
+
+// One line of `ls -la --time-style=+%s`.
+struct ListedEntry {
+    QString permissions;
+    qint64 size = -1;
+    qint64 modified = -1;
+    QString name;
+};
+
+QMap<QString, ListedEntry> longListing(const QString &folder) {
+    const ProgramRun ls = runProgram("ls", {"-la", "--time-style=+%s", folder});
+    EXPECT_EQ(ls.exitCode, 0) << qPrintable(ls.errors);
+    static const QRegularExpression line(R"(^(\S+)\s+\d+\s+\S+\s+\S+\s+(\d+)\s+(-?\d+)\s(.*)$)");
+    QMap<QString, ListedEntry> entries;
+    for (const QString &text : ls.output.split('\n', Qt::SkipEmptyParts)) {
+        const auto match = line.match(text);
+        if (!match.hasMatch()) continue;   // the "total" line
+        entries.insert(match.captured(4), {match.captured(1), match.captured(2).toLongLong(), match.captured(3).toLongLong(), match.captured(4)});
+    }
+    return entries;
+}
+
+QByteArray hashOfOpenFile(const QString &path) {
+    const int fd = ::open(path.toLocal8Bit().constData(), O_RDONLY);
+    if (fd < 0) return "open failed: " + QByteArray::number(errno);
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    QByteArray buffer(1 << 16, '\0');
+    for (ssize_t count; (count = ::read(fd, buffer.data(), buffer.size())) > 0;) hash.addData(QByteArrayView(buffer.constData(), count));
+    ::close(fd);
+    return hash.result().toHex();
+}
+
+int errnoOfStat(const QString &path) {
+    struct stat attributes{};
+    return ::stat(path.toLocal8Bit().constData(), &attributes) == 0 ? 0 : errno;
+}
 
 QByteArray contentsOf(const QString &path) {
     QFile file(path);
@@ -64,7 +108,8 @@ QStringList treeOf(const QString &folder) {
     return names;
 }
 
-class MountWriteTest : public testing::Test {
+// One phone, mounted once, for the cases that do not disturb it.
+class MountTest : public testing::Test {
 protected:
     static void SetUpTestSuite() {
         if (fuseUnusableReason()) return;
@@ -75,14 +120,75 @@ protected:
         phone = nullptr;
     }
     void SetUp() override { SKIP_WITHOUT_FUSE(); }
+    void TearDown() override {
+        if (!phone) return;
+        // Every handle closed: no downloaded copy may stay behind.
+        for (int attempt = 0; attempt < 100 && !phone->downloadedCopies().isEmpty(); ++attempt)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        EXPECT_EQ(phone->downloadedCopies(), QStringList{});
+    }
 
     static MountedPhone *phone;
     testsupport::TempFolder local;
 };
 
-MountedPhone *MountWriteTest::phone = nullptr;
+MountedPhone *MountTest::phone = nullptr;
 
-TEST_F(MountWriteTest, FilesCopiedInArriveWhole) {
+TEST_F(MountTest, LongListingsShowThePhonesNamesSizesKindsAndTimes) {
+    writePatternFile(phone->phoneFile("DCIM/Camera/a.jpg"), 65537);
+    writePatternFile(phone->phoneFile("DCIM/Camera/b.png"), 12);
+    writePatternFile(phone->phoneFile("empty.txt"), 0);
+    QDir(phone->phoneFolder()).mkpath("Music/Albums");
+    setModified(phone->phoneFile("DCIM/Camera/a.jpg"), 1600000000);
+    setModified(phone->phoneFile("empty.txt"), 1500000000);
+    setModified(phone->phoneFile("Music"), 1400000000);
+
+    const auto root = longListing(phone->mounted());
+    ASSERT_TRUE(root.contains("empty.txt") && root.contains("Music") && root.contains("DCIM")) << qPrintable(QStringList(root.keys()).join(','));
+    EXPECT_EQ(root["empty.txt"].permissions, "-rw-r--r--");
+    EXPECT_EQ(root["empty.txt"].size, 0);
+    EXPECT_EQ(root["empty.txt"].modified, 1500000000);
+    EXPECT_EQ(root["Music"].permissions, "drwxr-xr-x");
+    EXPECT_EQ(root["Music"].modified, 1400000000);
+
+    const auto camera = longListing(phone->mounted("DCIM/Camera"));
+    EXPECT_EQ(QStringList(camera.keys()), (QStringList{".", "..", "a.jpg", "b.png"}));
+    EXPECT_EQ(camera["a.jpg"].size, 65537);
+    EXPECT_EQ(camera["a.jpg"].modified, 1600000000);
+    EXPECT_EQ(camera["b.png"].permissions, "-rw-r--r--");
+    EXPECT_EQ(longListing(phone->mounted("Music")).keys(), (QList<QString>{".", "..", "Albums"}));
+
+    EXPECT_EQ(errnoOfStat(phone->mounted("not-on-the-phone")), ENOENT);
+    EXPECT_EQ(errnoOfStat(phone->mounted("no/such/folder/file.txt")), ENOENT);
+    const ProgramRun stat = runProgram("stat", {phone->mounted("nothing.txt")});
+    EXPECT_NE(stat.exitCode, 0);
+    EXPECT_TRUE(stat.errors.contains("No such file or directory")) << qPrintable(stat.errors);
+}
+
+TEST_F(MountTest, CatAndCpGiveTheSameBytesAndDfThePhonesSpace) {
+    for (const qint64 size : {qint64(0), qint64(65537), qint64(20) * 1000 * 1000}) {
+        const QString name = QString("sized-%1.bin").arg(size);
+        const QString expected = writePatternFile(phone->phoneFile(name), size, quint32(size));
+        ASSERT_EQ(runProgram("cp", {phone->mounted(name), local.file(name)}).exitCode, 0);
+        EXPECT_EQ(sha256OfFile(local.file(name)), expected) << "cp of " << size << " bytes";
+        QProcess cat;
+        cat.setStandardOutputFile(local.file(name + ".cat"));
+        cat.start("cat", {phone->mounted(name)});
+        ASSERT_TRUE(cat.waitForFinished(120000));
+        EXPECT_EQ(cat.exitCode(), 0);
+        EXPECT_EQ(sha256OfFile(local.file(name + ".cat")), expected) << "cat of " << size << " bytes";
+    }
+
+    const ProgramRun df = runProgram("df", {"-k", "--output=size,avail", phone->mounted()});
+    ASSERT_EQ(df.exitCode, 0) << qPrintable(df.errors);
+    const QStringList figures = df.output.split('\n', Qt::SkipEmptyParts).value(1).split(' ', Qt::SkipEmptyParts);
+    ASSERT_EQ(figures.size(), 2) << qPrintable(df.output);
+    EXPECT_GT(figures[0].toLongLong(), 0);
+    EXPECT_GT(figures[1].toLongLong(), 0);
+    EXPECT_LE(figures[1].toLongLong(), figures[0].toLongLong());
+}
+
+TEST_F(MountTest, FilesCopiedInArriveWhole) {
     const QString empty = writePatternFile(local.file("empty.bin"), 0);
     const QString odd = writePatternFile(local.file("odd.bin"), 65537, 7);
     const QString large = writePatternFile(local.file("large.bin"), 50LL * 1024 * 1024, 9);
@@ -100,7 +206,7 @@ TEST_F(MountWriteTest, FilesCopiedInArriveWhole) {
     EXPECT_TRUE(phone->downloadedCopies().isEmpty()) << qPrintable(phone->downloadedCopies().join(", "));
 }
 
-TEST_F(MountWriteTest, AFolderTreeCopiedInArrivesWhole) {
+TEST_F(MountTest, AFolderTreeCopiedInArrivesWhole) {
     QMap<QString, QString> hashes;
     hashes["Trip/day 1/a.jpg"] = writePatternFile(local.file("Trip/day 1/a.jpg"), 300000, 1);
     hashes["Trip/day 1/b.jpg"] = writePatternFile(local.file("Trip/day 1/b.jpg"), 1, 2);
@@ -117,26 +223,7 @@ TEST_F(MountWriteTest, AFolderTreeCopiedInArrivesWhole) {
     EXPECT_EQ(diff.exitCode, 0) << qPrintable(diff.output);
 }
 
-TEST_F(MountWriteTest, FourParallelCopiesInAllArrive) {
-    QDir().mkpath(phone->phoneFile("Parallel"));
-    QStringList hashes;
-    for (int index = 0; index < 4; ++index) {
-        hashes.append(writePatternFile(local.file(QString("p%1.bin").arg(index)), 3 * 1024 * 1024 + index, 20 + index));
-    }
-    std::vector<std::unique_ptr<QProcess>> copies;
-    for (int index = 0; index < 4; ++index) {
-        auto cp = std::make_unique<QProcess>();
-        cp->start("cp", {local.file(QString("p%1.bin").arg(index)), phone->mounted(QString("Parallel/p%1.bin").arg(index))});
-        copies.push_back(std::move(cp));
-    }
-    for (int index = 0; index < 4; ++index) {
-        ASSERT_TRUE(copies[index]->waitForFinished(120000));
-        EXPECT_EQ(copies[index]->exitCode(), 0) << copies[index]->readAllStandardError().constData();
-        EXPECT_EQ(sha256OfFile(phone->phoneFile(QString("Parallel/p%1.bin").arg(index))), hashes[index]);
-    }
-}
-
-TEST_F(MountWriteTest, FoldersAreMadeAndRemovedAsPosixSays) {
+TEST_F(MountTest, FoldersAreMadeAndRemovedAsPosixSays) {
     ASSERT_EQ(runProgram("mkdir", {"-p", phone->mounted("Made/one/two/three")}).exitCode, 0) << qPrintable(phone->log());
     EXPECT_TRUE(QFileInfo(phone->phoneFile("Made/one/two/three")).isDir());
     EXPECT_EQ(errnoOf(::mkdir(phone->mounted("Made/one").toLocal8Bit().constData(), 0755)), EEXIST);
@@ -160,7 +247,7 @@ TEST_F(MountWriteTest, FoldersAreMadeAndRemovedAsPosixSays) {
     EXPECT_FALSE(QFileInfo::exists(phone->mounted("Made")));
 }
 
-TEST_F(MountWriteTest, MovesRenameReplaceFilesAndNeverMoveIntoAFolder) {
+TEST_F(MountTest, MovesRenameReplaceFilesAndNeverMoveIntoAFolder) {
     writeFile(phone->phoneFile("Moves/a.txt"), "first");
     writeFile(phone->phoneFile("Moves/b.txt"), "second");
     QDir().mkpath(phone->phoneFile("Moves/Docs"));
@@ -205,51 +292,7 @@ TEST_F(MountWriteTest, MovesRenameReplaceFilesAndNeverMoveIntoAFolder) {
     EXPECT_EQ(contentsOf(phone->phoneFile("Moves/Empty/new.txt")), "inside");
 }
 
-TEST_F(MountWriteTest, ShellRedirectionsTruncateAndTouchChangeTheFileOnThePhone) {
-    QDir().mkpath(phone->phoneFile("Edits"));
-    const QString file = phone->mounted("Edits/note.txt");
-    ASSERT_EQ(shell("echo text > \"$1\"", {file}).exitCode, 0) << qPrintable(phone->log());
-    EXPECT_EQ(contentsOf(phone->phoneFile("Edits/note.txt")), "text\n");
-    ASSERT_EQ(shell("echo more >> \"$1\"", {file}).exitCode, 0);
-    EXPECT_EQ(contentsOf(phone->phoneFile("Edits/note.txt")), "text\nmore\n");
-    ASSERT_EQ(shell("echo new > \"$1\"", {file}).exitCode, 0);
-    EXPECT_EQ(contentsOf(phone->phoneFile("Edits/note.txt")), "new\n");
-    EXPECT_EQ(contentsOf(file), "new\n");
-
-    writeFile(phone->phoneFile("Edits/long.bin"), QByteArray(200000, 'L'));
-    ASSERT_EQ(runProgram("truncate", {"-s", "0", phone->mounted("Edits/long.bin")}).exitCode, 0);
-    EXPECT_EQ(QFileInfo(phone->phoneFile("Edits/long.bin")).size(), 0);
-    writeFile(phone->phoneFile("Edits/cut.bin"), "0123456789");
-    ASSERT_EQ(runProgram("truncate", {"-s", "4", phone->mounted("Edits/cut.bin")}).exitCode, 0);
-    EXPECT_EQ(contentsOf(phone->phoneFile("Edits/cut.bin")), "0123");
-
-    // touch of an existing file keeps its bytes; of a new one makes it empty.
-    writeFile(phone->phoneFile("Edits/kept.txt"), "unchanged");
-    ASSERT_EQ(runProgram("touch", {phone->mounted("Edits/kept.txt")}).exitCode, 0) << qPrintable(phone->log());
-    EXPECT_EQ(contentsOf(phone->phoneFile("Edits/kept.txt")), "unchanged");
-    ASSERT_EQ(runProgram("touch", {phone->mounted("Edits/new.txt")}).exitCode, 0);
-    EXPECT_TRUE(QFileInfo(phone->phoneFile("Edits/new.txt")).isFile());
-    EXPECT_EQ(QFileInfo(phone->phoneFile("Edits/new.txt")).size(), 0);
-    ASSERT_EQ(runProgram("chmod", {"600", phone->mounted("Edits/kept.txt")}).exitCode, 0);
-    EXPECT_EQ(contentsOf(phone->phoneFile("Edits/kept.txt")), "unchanged");
-}
-
-TEST_F(MountWriteTest, AnEditorStyleSaveReplacesTheOriginal) {
-    writeFile(phone->phoneFile("Editor/x.txt"), "old version");
-    const QString original = phone->mounted("Editor/x.txt");
-    const QString temporary = phone->mounted("Editor/x.txt.tmp");
-    const int fd = ::open(temporary.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(::write(fd, "new version", 11), 11);
-    ASSERT_EQ(::fsync(fd), 0) << qPrintable(phone->log());
-    ASSERT_EQ(::close(fd), 0);
-    ASSERT_EQ(::rename(temporary.toLocal8Bit().constData(), original.toLocal8Bit().constData()), 0) << qPrintable(phone->log());
-    EXPECT_EQ(treeOf(phone->phoneFile("Editor")), QStringList({"x.txt"}));
-    EXPECT_EQ(contentsOf(phone->phoneFile("Editor/x.txt")), "new version");
-    EXPECT_EQ(contentsOf(original), "new version");
-}
-
-TEST_F(MountWriteTest, AFileBeingWrittenIsSeenAsTheMountHoldsItAndReachesThePhoneOnClose) {
+TEST_F(MountTest, AFileBeingWrittenIsSeenAsTheMountHoldsItAndReachesThePhoneOnClose) {
     QDir().mkpath(phone->phoneFile("Pending"));
     const QString path = phone->mounted("Pending/growing.txt");
     const int fd = ::open(path.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
@@ -298,12 +341,13 @@ TEST_F(MountWriteTest, AFileBeingWrittenIsSeenAsTheMountHoldsItAndReachesThePhon
     EXPECT_EQ(treeOf(phone->phoneFile("Pending")), QStringList({"growing.txt"}));
 }
 
-TEST_F(MountWriteTest, NamesThatNeedQuotingOnThePhoneWork) {
+TEST_F(MountTest, NamesThatNeedQuotingOnThePhoneWork) {
     const QStringList names = {"Bob's notes.txt", "two  blanks .txt", "Grüße – ½ 日本.txt", "-leading dash", "it's a 'folder'"};
     for (const QString &name : names) {
         SCOPED_TRACE(qPrintable(name));
         ASSERT_EQ(shell("echo hello > \"$1\"", {phone->mounted(name)}).exitCode, 0) << qPrintable(phone->log());
         EXPECT_EQ(contentsOf(phone->phoneFile(name)), "hello\n");
+        EXPECT_EQ(contentsOf(phone->mounted(name)), "hello\n");
         ASSERT_EQ(runProgram("mv", {"--", phone->mounted(name), phone->mounted(name + " moved")}).exitCode, 0);
         EXPECT_EQ(contentsOf(phone->phoneFile(name + " moved")), "hello\n");
         EXPECT_FALSE(QFileInfo::exists(phone->phoneFile(name)));
@@ -378,6 +422,62 @@ TEST_F(MountWriteFaultTest, AServerKilledDuringAnUploadFailsTheCopyAndTheNextOne
     const ProgramRun again = runProgram("cp", {local.file("large.bin"), phone->mounted("large.bin")});
     EXPECT_EQ(again.exitCode, 0) << qPrintable(again.errors + phone->log());
     EXPECT_EQ(sha256OfFile(phone->phoneFile("large.bin")), hash);
+}
+
+// Each of the tests below mounts a phone of its own.
+class OwnMountTest : public testing::Test {
+protected:
+    void SetUp() override { SKIP_WITHOUT_FUSE(); }
+};
+
+TEST_F(OwnMountTest, WithTheAdbServerGoneRequestsFailAndTheMountRecoversOnceItIsBack) {
+    MountedPhone phone;
+    const QString expected = writePatternFile(phone.phoneFile("kept.bin"), 1000);
+    ASSERT_EQ(hashOfOpenFile(phone.mounted("kept.bin")), expected.toLatin1());
+
+    ASSERT_EQ(testsupport::runAdb({"kill-server"}).exitCode, 0);
+    const int lookup = errnoOfStat(phone.mounted("looked-up-while-down"));
+    EXPECT_TRUE(lookup == ENOTCONN || lookup == EIO) << lookup;
+    EXPECT_NE(runProgram("ls", {phone.mounted("never-listed")}).exitCode, 0);
+    EXPECT_TRUE(phone.log().contains("Couldn't reach the adb server. Is the app running?")) << qPrintable(phone.log());
+
+    testsupport::startAdbServer();
+    ASSERT_TRUE(testsupport::waitForListedState(phone.serial(), "device", std::chrono::seconds(30)));
+    EXPECT_EQ(hashOfOpenFile(phone.mounted("kept.bin")), expected.toLatin1());
+    EXPECT_EQ(errnoOfStat(phone.mounted("looked-up-while-down")), ENOENT);
+}
+
+TEST_F(OwnMountTest, StoppingTheProgramUnmountsEvenWhileAFileIsOpen) {
+    MountedPhone phone;
+    writePatternFile(phone.phoneFile("held.bin"), 100000);
+    const int fd = ::open(phone.mounted("held.bin").toLocal8Bit().constData(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(phone.downloadedCopies().size(), 1);
+    EXPECT_TRUE(phone.unmount()) << qPrintable(phone.log());
+    EXPECT_FALSE(isMountPoint(phone.mounted()));
+    ::close(fd);
+}
+
+TEST(ProviderProgramTest, RefusesBadArgumentsAndMountpointsWithAClearMessage) {
+    const QString program = DORVANE_BIN_DIR "/VaneFileProvider";
+    ScopedTemporaryFolder temporaryFolder;
+    const ProgramRun noArguments = runProgram(program, {});
+    EXPECT_EQ(noArguments.exitCode, 2);
+    EXPECT_TRUE(noArguments.errors.contains("usage: VaneFileProvider --domain IDENTIFIER --mountpoint DIR"));
+    const ProgramRun unknown = runProgram(program, {"--domain", "x", "--mountpoint", "/tmp", "--bogus", "1"});
+    EXPECT_EQ(unknown.exitCode, 2);
+
+    testsupport::TempFolder folder;
+    const ProgramRun missing = runProgram(program, {"--domain", "x", "--mountpoint", folder.file("not-there")});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_TRUE(missing.errors.contains("cannot mount on " + folder.file("not-there") + ": No such file or directory"))
+        << qPrintable(missing.errors);
+    writePatternFile(folder.file("a-file"), 1);
+    const ProgramRun notFolder = runProgram(program, {"--domain", "x", "--mountpoint", folder.file("a-file")});
+    EXPECT_EQ(notFolder.exitCode, 1);
+    EXPECT_TRUE(notFolder.errors.contains("not a folder")) << qPrintable(notFolder.errors);
+    // Nothing of the program's is left in the temporary folder.
+    EXPECT_EQ(QDir(temporaryFolder.path()).entryList({"VaneFileProvider-*"}, QDir::AllEntries), QStringList{});
 }
 
 } // namespace
