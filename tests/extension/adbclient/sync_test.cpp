@@ -138,12 +138,13 @@ TEST(SyncStat, AnyOtherReplyIsBadStat) {
 
 TEST(SyncPull, WritesEveryChunkInOrder) {
     testsupport::TempFolder folder;
-    const QByteArray first = pattern(65536), second = pattern(1) + "x";
-    ScriptedServer server(twoOkays() + "DATA" + le32(65536) + first + "DATA" + le32(2) + second + "DONE" +
-                          le32(0));
+    // A chunk larger than a phone sends is still taken whole.
+    const QByteArray first = pattern(65536), second = pattern(1) + "x", third = pattern(300000);
+    ScriptedServer server(twoOkays() + "DATA" + le32(65536) + first + "DATA" + le32(2) + second + "DATA" +
+                          le32(300000) + third + "DONE" + le32(0));
     const QString destination = folder.file("photo.jpg");
     AdbClient(kSerial, server.port()).pull("/sdcard/DCIM/photo.jpg", destination);
-    EXPECT_EQ(readFile(destination), first + second);
+    EXPECT_EQ(readFile(destination), first + second + third);
     EXPECT_EQ(server.received(), syncPrologue(kSerial) + syncPacket("RECV", "/sdcard/DCIM/photo.jpg"));
 }
 
