@@ -4,7 +4,6 @@
 #include "extension/provider/item_changes.h"
 #include "extension/provider/shell_commands.h"
 
-#include <QDateTime>
 #include <QHash>
 #include <QStringList>
 
@@ -42,8 +41,6 @@ public:
 AdbEntry folderEntry() { return AdbEntry{"", true, 4096, 1700000000}; }
 AdbEntry fileEntry(qint64 size) { return AdbEntry{"", false, size, 1700000100}; }
 
-double now() { return static_cast<double>(QDateTime::currentMSecsSinceEpoch()) / 1000.0; }
-
 // The failure a call threw, or none.
 template <typename Call>
 std::optional<ProviderError> failureOf(Call call) {
@@ -54,20 +51,6 @@ std::optional<ProviderError> failureOf(Call call) {
     }
     return std::nullopt;
 }
-
-class ChangedItem : public Item {
-public:
-    ChangedItem(ItemIdentifier parent, QString name) : parent_(std::move(parent)), name_(std::move(name)) {}
-    ItemIdentifier itemIdentifier() const override { return ItemIdentifier("/sdcard/unused"); }
-    ItemIdentifier parentItemIdentifier() const override { return parent_; }
-    QString filename() const override { return name_; }
-    ContentType contentType() const override { return ContentType::data(); }
-    ItemVersion itemVersion() const override { return {}; }
-
-private:
-    ItemIdentifier parent_;
-    QString name_;
-};
 
 TEST(ShellCommandsTest, PathsAreOneSingleQuotedWordWhateverTheyHold) {
     EXPECT_EQ(quoteForShell("/sdcard/Bob's notes.txt"), R"('/sdcard/Bob'\''s notes.txt')");
@@ -105,16 +88,6 @@ TEST(CreateOnPhoneTest, EachKindIsMadeItsOwnWayAndReadBack) {
     EXPECT_FALSE(touched->isDirectory());
 }
 
-TEST(CreateOnPhoneTest, AnUploadTheStatCannotFindStillSucceedsWithFallbacks) {
-    ScriptedPhone phone;
-    const double before = now();
-    auto item = createOnPhone(phone, "/sdcard/taken.jpg", false, QString("/tmp/source"));
-    EXPECT_EQ(item->devicePath(), "/sdcard/taken.jpg");
-    EXPECT_FALSE(item->isDirectory());
-    EXPECT_EQ(item->size(), 0);
-    EXPECT_GE(item->modified(), before - 1);
-}
-
 TEST(CreateOnPhoneTest, ACommandThatMadeNothingFailsWithThePhonesWords) {
     ScriptedPhone phone;
     phone.printed["mkdir"] = "mkdir: '/sdcard/Android/data/x': Permission denied\n";
@@ -132,25 +105,6 @@ TEST(CreateOnPhoneTest, ACommandThatMadeNothingFailsWithThePhonesWords) {
     EXPECT_EQ(touched->underlyingPosixCode, EIO);
 }
 
-TEST(PlanChangeTest, OnlyTheNamedFieldsChangeAndAnUnchangedPathMovesNothing) {
-    const ChangedItem renamed(ItemIdentifier("/sdcard/Elsewhere"), "b.txt");
-    EXPECT_EQ(planChange("/sdcard/a.txt", ItemField::filename, renamed, std::nullopt).moveTo, QString("/sdcard/b.txt"));
-    EXPECT_EQ(planChange("/sdcard/a.txt", ItemField::parentItemIdentifier, renamed, std::nullopt).moveTo,
-              QString("/sdcard/Elsewhere/a.txt"));
-    EXPECT_EQ(planChange("/sdcard/a.txt", ItemField::filename | ItemField::parentItemIdentifier, renamed, std::nullopt).moveTo,
-              QString("/sdcard/Elsewhere/b.txt"));
-    const ChangedItem toRoot(ItemIdentifier::rootContainer(), "a.txt");
-    EXPECT_EQ(planChange("/sdcard/Docs/a.txt", ItemField::parentItemIdentifier, toRoot, std::nullopt).moveTo, QString("/sdcard/a.txt"));
-
-    const ChangedItem same(ItemIdentifier("/sdcard"), "a.txt");
-    EXPECT_EQ(planChange("/sdcard/a.txt", ItemField::filename | ItemField::parentItemIdentifier, same, QString("/tmp/x")),
-              (PlannedChange{"/sdcard/a.txt", std::nullopt, std::nullopt}));
-    EXPECT_EQ(planChange("/sdcard/a.txt", ItemField::contentModificationDate | ItemField::tagData, renamed, QString("/tmp/x")),
-              (PlannedChange{"/sdcard/a.txt", std::nullopt, std::nullopt}));
-    EXPECT_EQ(planChange("/sdcard/a.txt", ItemField::contents, renamed, std::nullopt).uploadFrom, std::nullopt);
-    EXPECT_EQ(planChange("/sdcard/a.txt", ItemField::contents, renamed, QString("/tmp/x")).uploadFrom, QString("/tmp/x"));
-}
-
 TEST(ChangeOnPhoneTest, ContentsGoToTheOldPathThenTheEntryMovesThenItIsReadBack) {
     ScriptedPhone phone;
     phone.entries["/sdcard/Docs/b.txt"] = fileEntry(9);
@@ -159,17 +113,6 @@ TEST(ChangeOnPhoneTest, ContentsGoToTheOldPathThenTheEntryMovesThenItIsReadBack)
                                         "stat /sdcard/Docs/b.txt", "stat /sdcard/a.txt"}));
     EXPECT_EQ(item->devicePath(), "/sdcard/Docs/b.txt");
     EXPECT_EQ(item->size(), 9);
-}
-
-TEST(ChangeOnPhoneTest, ANoOpChangeOnlyReadsTheItemAndFallsBackWhenItIsGone) {
-    ScriptedPhone phone;
-    const double before = now();
-    auto item = changeOnPhone(phone, PlannedChange{"/sdcard/a.txt", std::nullopt, std::nullopt});
-    EXPECT_EQ(phone.calls, QStringList({"stat /sdcard/a.txt"}));
-    EXPECT_EQ(item->devicePath(), "/sdcard/a.txt");
-    EXPECT_FALSE(item->isDirectory());
-    EXPECT_EQ(item->size(), 0);
-    EXPECT_GE(item->modified(), before - 1);
 }
 
 TEST(ChangeOnPhoneTest, AMoveThePhoneDidNotMakeFails) {
