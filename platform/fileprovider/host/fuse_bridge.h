@@ -68,6 +68,7 @@ private:
     static int fail(const char *operation, const QString &mountPath, const ProviderError &error);
 
     int openForReading(const QString &mountPath, fuse_file_info *file);
+    int readStreamed(OpenCopy &copy, char *into, size_t size, off_t offset);
     int openForWriting(const QString &mountPath, bool truncating, fuse_file_info *file);
     // With the copy's mutex held: makes sure the local file exists, holding
     // the phone's bytes when `keepContents`, else empty.

@@ -1,6 +1,7 @@
 // The bridge's file handles: local copies, reads, writes and uploads.
 #include "platform/fileprovider/host/fuse_bridge.h"
 
+#include "platform/fileprovider/host/errno_mapping.h"
 #include "platform/fileprovider/host/item_attributes.h"
 #include "platform/fileprovider/host/mount_paths.h"
 #include "platform/fileprovider/host/template_item.h"
@@ -8,10 +9,13 @@
 #include <QDateTime>
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <unistd.h>
 
 namespace fileprovider {
@@ -203,27 +207,18 @@ int FuseBridge::openForReading(const QString &mountPath, fuse_file_info *file) {
     }
     auto identifier = identifierFor(mountPath);
     if (auto *error = std::get_if<ProviderError>(&identifier)) return fail("opening of", mountPath, *error);
-    auto download = requests_.download(std::get<ItemIdentifier>(identifier));
-    if (auto *error = std::get_if<ProviderError>(&download)) return fail("download of", mountPath, *error);
-    const Download &fetched = std::get<Download>(download);
-
-    const QByteArray localPath = QFile::encodeName(fetched.localPath);
-    const int fd = ::open(localPath.constData(), O_RDONLY | O_CLOEXEC);
-    struct stat copyAttributes{};
-    if (fd < 0 || ::fstat(fd, &copyAttributes) != 0) {
-        const int errorNumber = errno;
-        if (fd >= 0) ::close(fd);
-        QFile::remove(fetched.localPath);
-        return fail("opening the download of", mountPath, ProviderError::posix(errorNumber));
-    }
+    auto opened = requests_.openContents(std::get<ItemIdentifier>(identifier));
+    if (auto *error = std::get_if<ProviderError>(&opened)) return fail("opening of", mountPath, *error);
+    const OpenedContents &contents = std::get<OpenedContents>(opened);
+    if (contents.item->isFolder()) return -EISDIR;
+    // The extension's size is the real one, past 4 GiB too.
+    const qint64 size = contents.item->documentSize().value_or(0);
     auto copy = std::make_unique<OpenCopy>();
-    copy->fd = fd;
-    copy->localPath = fetched.localPath;
-    // The copy's own size, never the phone's: its size field has 32 bits.
-    copy->attributes = attributesFor(*fetched.item, owner_, group_, copyAttributes.st_size);
+    copy->attributes = attributesFor(*contents.item, owner_, group_, size);
     copy->attributes.st_mode = S_IFREG | (copy->attributes.st_mode & 07777);
-    copy->size = copyAttributes.st_size;
+    copy->size = size;
     copy->staged = true;
+    copy->streamed = std::make_unique<StreamedRead>(contents.stream, size);
     file->fh = newHandle(openCopies_.adopt(std::move(copy), mountPath), false);
     // What the kernel last heard about the size may be out of date; make it
     // ask again, so reads go on to the end of the copy.
@@ -265,9 +260,20 @@ int FuseBridge::openForWriting(const QString &mountPath, bool truncating, fuse_f
     return 0;
 }
 
+int FuseBridge::readStreamed(OpenCopy &copy, char *into, size_t size, off_t offset) {
+    auto read = copy.streamed->read(into, qsizetype(size), offset, [this] { return abandoned_.load(); });
+    if (auto *error = std::get_if<ProviderError>(&read)) {
+        const QString mountPath = openCopies_.mountPathOf(&copy);
+        std::fprintf(stderr, "VaneFileProvider: read of %s failed: %s\n", qPrintable(mountPath), qPrintable(error->description));
+        return -errnoForRead(*error);
+    }
+    return int(std::get<qsizetype>(read));
+}
+
 int FuseBridge::read(char *into, size_t size, off_t offset, fuse_file_info *file) {
     OpenCopy *copy = copyOf(file);
     if (!copy) return -EBADF;
+    if (copy->streamed) return readStreamed(*copy, into, size, offset);
     if (!copy->staged) {
         std::lock_guard lock(copy->mutex);
         if (const int staged = stage(*copy, true); staged < 0) return staged;
@@ -288,6 +294,18 @@ int FuseBridge::read(char *into, size_t size, off_t offset, fuse_file_info *file
 int FuseBridge::readBuffer(fuse_bufvec **into, size_t size, off_t offset, fuse_file_info *file) {
     OpenCopy *copy = copyOf(file);
     if (!copy) return -EBADF;
+    if (copy->streamed) {
+        // libfuse frees both with free() once the reply is out.
+        std::unique_ptr<fuse_bufvec, decltype(&std::free)> piece(static_cast<fuse_bufvec *>(std::malloc(sizeof(fuse_bufvec))), &std::free);
+        std::unique_ptr<char, decltype(&std::free)> bytes(static_cast<char *>(std::malloc(std::max<size_t>(size, 1))), &std::free);
+        if (!piece || !bytes) return -ENOMEM;
+        const int count = readStreamed(*copy, bytes.get(), size, offset);
+        if (count < 0) return count;
+        *piece = FUSE_BUFVEC_INIT(size_t(count));
+        piece->buf[0].mem = bytes.release();
+        *into = piece.release();
+        return 0;
+    }
     if (!copy->staged) {
         std::lock_guard lock(copy->mutex);
         if (const int staged = stage(*copy, true); staged < 0) return staged;

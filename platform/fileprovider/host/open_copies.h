@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/fileprovider/host/streamed_read.h"
 #include "platform/fileprovider/host/streamed_upload.h"
 
 #include <QList>
@@ -43,6 +44,8 @@ struct OpenCopy {
     // The upload that follows the writes, while they come in order.
     std::unique_ptr<StreamedUpload> stream;
     bool streamTried = false;
+    // A file opened for reading only: its bytes as they arrive, no local file.
+    std::unique_ptr<StreamedRead> streamed;
 
     struct stat currentAttributes() const {
         struct stat now = attributes;

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "extension/adbclient/sync_connection_pool.h"
+
+#include <QtGlobal>
+
+// A phone file's bytes in order, as RECV brings them, for a reader that
+// wants them before the transfer is over. Failures are AdbClientError.
+class PullStream {
+public:
+    explicit PullStream(SyncLease lease) : lease_(std::move(lease)) {}
+
+    // The next bytes, at most `capacity`; 0 once the whole file is read.
+    qsizetype read(char *into, qsizetype capacity);
+    // Ends the transfer from another thread: a read waiting for bytes fails.
+    void cancel() { lease_.connection().shutdownBothWays(); }
+
+private:
+    SyncLease lease_;
+    qsizetype chunkLeft_ = 0;
+    bool ended_ = false;
+};
