@@ -23,10 +23,13 @@ public:
     virtual Outcome<QByteArray> readRange(qint64 offset, qint64 length) = 0;
     // From any thread: a readNext waiting for bytes ends with an error.
     virtual void cancel() = 0;
+    // Where the stream knows the file's size better than its item (a whole
+    // local copy does).
+    virtual std::optional<qint64> knownSize() const { return std::nullopt; }
 };
 
 using ContentStreamPointer = std::shared_ptr<ContentStream>;
-// The item's size is the file's real size, whatever the storage reports.
+// The file's real size is the stream's known size, else the item's.
 using OpenContentsCompletion =
     std::function<void(ContentStreamPointer stream, ItemPointer item, const std::optional<ProviderError> &error)>;
 

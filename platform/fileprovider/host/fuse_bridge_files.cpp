@@ -22,15 +22,6 @@ namespace fileprovider {
 
 namespace {
 
-FileHandle *handleOf(const fuse_file_info *file) { return file ? reinterpret_cast<FileHandle *>(file->fh) : nullptr; }
-
-OpenCopy *copyOf(const fuse_file_info *file) {
-    FileHandle *handle = handleOf(file);
-    return handle ? handle->copy : nullptr;
-}
-
-uint64_t newHandle(OpenCopy *copy, bool writable) { return reinterpret_cast<uint64_t>(new FileHandle{copy, writable}); }
-
 struct stat newFileAttributes(uid_t owner, gid_t group) {
     struct stat attributes{};
     attributes.st_mode = S_IFREG | 0644;
@@ -47,10 +38,19 @@ struct stat newFileAttributes(uid_t owner, gid_t group) {
 
 } // namespace
 
-Outcome<int> FuseBridge::makeStagingFile(QString &localPath) const {
+FileHandle *FuseBridge::handleOf(const fuse_file_info *file) const { return file ? fileHandles_.find(file->fh) : nullptr; }
+
+OpenCopy *FuseBridge::copyOf(const fuse_file_info *file) const {
+    FileHandle *handle = handleOf(file);
+    return handle ? handle->copy : nullptr;
+}
+
+uint64_t FuseBridge::newHandle(OpenCopy *copy, bool writable) { return fileHandles_.add(std::make_unique<FileHandle>(FileHandle{copy, writable})); }
+
+Outcome<FileDescriptor> FuseBridge::makeStagingFile(QString &localPath) const {
     QByteArray pattern = QFile::encodeName(stagingFolder_ + QStringLiteral("/XXXXXX"));
-    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd < 0) return ProviderError::posix(errno, QStringLiteral("No local copy can be made in %1: %2").arg(stagingFolder_, QString::fromLocal8Bit(std::strerror(errno))));
+    FileDescriptor fd(::mkostemp(pattern.data(), O_CLOEXEC));
+    if (!fd.isOpen()) return ProviderError::posix(errno, QStringLiteral("No local copy can be made in %1: %2").arg(stagingFolder_, QString::fromLocal8Bit(std::strerror(errno))));
     localPath = QFile::decodeName(pattern);
     return fd;
 }
@@ -62,7 +62,7 @@ int FuseBridge::stage(OpenCopy &copy, bool keepContents) {
         QString localPath;
         auto made = makeStagingFile(localPath);
         if (auto *error = std::get_if<ProviderError>(&made)) return fail("staging", mountPath, *error);
-        copy.fd = std::get<int>(made);
+        copy.fd = std::get<FileDescriptor>(std::move(made));
         copy.localPath = localPath;
         copy.size = 0;
         copy.staged = true;
@@ -74,15 +74,14 @@ int FuseBridge::stage(OpenCopy &copy, bool keepContents) {
     auto download = requests_.download(std::get<ItemIdentifier>(identifier));
     if (auto *error = std::get_if<ProviderError>(&download)) return fail("download of", mountPath, *error);
     const QString localPath = std::get<Download>(download).localPath;
-    const int fd = ::open(QFile::encodeName(localPath).constData(), O_RDWR | O_CLOEXEC);
+    FileDescriptor fd(::open(QFile::encodeName(localPath).constData(), O_RDWR | O_CLOEXEC));
     struct stat downloaded{};
-    if (fd < 0 || ::fstat(fd, &downloaded) != 0) {
+    if (!fd.isOpen() || ::fstat(fd.get(), &downloaded) != 0) {
         const int errorNumber = errno;
-        if (fd >= 0) ::close(fd);
         QFile::remove(localPath);
         return fail("opening the download of", mountPath, ProviderError::posix(errorNumber));
     }
-    copy.fd = fd;
+    copy.fd = std::move(fd);
     copy.localPath = localPath;
     copy.size = downloaded.st_size;
     copy.staged = true;
@@ -183,7 +182,7 @@ int FuseBridge::create(const char *path, fuse_file_info *file) {
     QString localPath;
     auto made = makeStagingFile(localPath);
     if (auto *error = std::get_if<ProviderError>(&made)) return fail("creating", mountPath, *error);
-    copy->fd = std::get<int>(made);
+    copy->fd = std::get<FileDescriptor>(std::move(made));
     copy->localPath = localPath;
     copy->staged = true;
     file->fh = newHandle(openCopies_.adopt(std::move(copy), mountPath), true);
@@ -211,8 +210,8 @@ int FuseBridge::openForReading(const QString &mountPath, fuse_file_info *file) {
     if (auto *error = std::get_if<ProviderError>(&opened)) return fail("opening of", mountPath, *error);
     const OpenedContents &contents = std::get<OpenedContents>(opened);
     if (contents.item->isFolder()) return -EISDIR;
-    // The extension's size is the real one, past 4 GiB too.
-    const qint64 size = contents.item->documentSize().value_or(0);
+    // The real size, never the phone's 32-bit field.
+    const qint64 size = contents.stream->knownSize().value_or(contents.item->documentSize().value_or(0));
     auto copy = std::make_unique<OpenCopy>();
     copy->attributes = attributesFor(*contents.item, owner_, group_, size);
     copy->attributes.st_mode = S_IFREG | (copy->attributes.st_mode & 07777);
@@ -280,7 +279,7 @@ int FuseBridge::read(char *into, size_t size, off_t offset, fuse_file_info *file
     }
     size_t done = 0;
     while (done < size) {
-        const ssize_t count = ::pread(copy->fd, into + done, size - done, offset + static_cast<off_t>(done));
+        const ssize_t count = ::pread(copy->fd.get(), into + done, size - done, offset + static_cast<off_t>(done));
         if (count < 0) {
             if (errno == EINTR) continue;
             return -errno;
@@ -315,7 +314,7 @@ int FuseBridge::readBuffer(fuse_bufvec **into, size_t size, off_t offset, fuse_f
     if (!piece) return -ENOMEM;
     *piece = FUSE_BUFVEC_INIT(size);
     piece->buf[0].flags = static_cast<fuse_buf_flags>(FUSE_BUF_IS_FD | FUSE_BUF_FD_SEEK | FUSE_BUF_FD_RETRY);
-    piece->buf[0].fd = copy->fd;
+    piece->buf[0].fd = copy->fd.get();
     piece->buf[0].pos = offset;
     *into = piece;
     return 0;
@@ -330,7 +329,7 @@ int FuseBridge::write(const char *from, size_t size, off_t offset, fuse_file_inf
     const qint64 sizeBefore = copy->size;
     size_t done = 0;
     while (done < size) {
-        const ssize_t count = ::pwrite(copy->fd, from + done, size - done, offset + static_cast<off_t>(done));
+        const ssize_t count = ::pwrite(copy->fd.get(), from + done, size - done, offset + static_cast<off_t>(done));
         if (count < 0) {
             if (errno == EINTR) continue;
             return -errno;
@@ -356,7 +355,7 @@ int FuseBridge::truncateCopy(OpenCopy &copy, off_t size) {
     std::lock_guard lock(copy.mutex);
     // Cutting to nothing needs none of the old bytes.
     if (const int staged = stage(copy, size > 0); staged < 0) return staged;
-    if (::ftruncate(copy.fd, size) != 0) return -errno;
+    if (::ftruncate(copy.fd.get(), size) != 0) return -errno;
     if (copy.stream && size != copy.stream->sent()) abandonStream(copy);
     copy.size = size;
     copy.dirty = true;
@@ -392,7 +391,7 @@ int FuseBridge::truncate(const char *path, off_t size, fuse_file_info *file) {
 }
 
 int FuseBridge::release(fuse_file_info *file) {
-    if (FileHandle *handle = handleOf(file)) {
+    if (std::unique_ptr<FileHandle> handle = fileHandles_.take(file->fh)) {
         const bool neverUploaded = !handle->copy->onPhone && !handle->copy->detached;
         const QString mountPath = openCopies_.mountPathOf(handle->copy);
         // A file whose upload failed is gone; the kernel must not keep its entry.
@@ -401,7 +400,6 @@ int FuseBridge::release(fuse_file_info *file) {
                 fuse_invalidate_path(context->fuse, mountPath.toUtf8().constData());
             }
         }
-        delete handle;
     }
     file->fh = 0;
     return 0;

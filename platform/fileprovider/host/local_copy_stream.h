@@ -20,8 +20,7 @@ public:
     Outcome<qsizetype> readNext(char *into, qsizetype capacity) override;
     Outcome<QByteArray> readRange(qint64 offset, qint64 length) override;
     void cancel() override {}
-
-    qint64 size() const { return size_; }
+    std::optional<qint64> knownSize() const override { return size_; }
 
 private:
     LocalCopyStream(FileDescriptor file, QString localPath, qint64 size)

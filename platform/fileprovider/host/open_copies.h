@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/fileprovider/host/file_descriptor.h"
 #include "platform/fileprovider/host/streamed_read.h"
 #include "platform/fileprovider/host/streamed_upload.h"
 
@@ -27,7 +28,7 @@ namespace fileprovider {
 struct OpenCopy {
     // Held while the copy is staged, written, truncated or uploaded.
     std::mutex mutex;
-    int fd = -1;
+    FileDescriptor fd;
     QString localPath;
     struct stat attributes{};   // the item's; the size is `size`
     std::atomic<qint64> size{0};

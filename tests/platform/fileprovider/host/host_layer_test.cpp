@@ -111,7 +111,7 @@ TEST(OpenCopiesTest, CopiesAreRemovedWithTheirLastHandleAndWhenTheMountGoes) {
         const QString local = folder.file(name);
         testsupport::writePatternFile(local, size);
         auto copy = std::make_unique<OpenCopy>();
-        copy->fd = ::open(local.toLocal8Bit().constData(), O_RDONLY);
+        copy->fd.reset(::open(local.toLocal8Bit().constData(), O_RDONLY));
         copy->localPath = local;
         copy->size = size;
         copy->shared = shared;
