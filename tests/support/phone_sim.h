@@ -21,6 +21,7 @@ struct PhoneSimOptions {
     QString df;                     // "TOTAL_KB,USED_KB,AVAILABLE_KB"; empty: the program's default
     QStringList readOnlyFolders;    // folders under the served folder that refuse writes
     Attach attach = Attach::Cable;
+    QString link;                   // none, usb2, usb3 or wifi (see tools/phone-sim); empty: none
 };
 
 // Runs tools/phone-sim as a child process for the life of the value. The
