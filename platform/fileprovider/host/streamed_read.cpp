@@ -46,7 +46,8 @@ void StreamedRead::pump(std::stop_token stop) {
         qint64 room = 0;
         {
             std::unique_lock lock(mutex_);
-            if (!changed_.wait(lock, stop, [this] { return end_ - start_ < capacity_; })) return;
+            if (!changed_.wait(lock, stop, [this] { return end_ - start_ < capacity_ && end_ < furthestWanted_ + readAhead_; }))
+                return;
             position = end_ % capacity_;
             room = std::min({capacity_ - (end_ - start_), capacity_ - position, pumpStep});
         }
@@ -81,10 +82,18 @@ Outcome<qsizetype> StreamedRead::read(char *into, qsizetype length, qint64 offse
     if (offset < 0) return ProviderError::posix(EINVAL);
     if (offset >= size_ || length <= 0) return qsizetype(0);
     length = qsizetype(std::min<qint64>(length, size_ - offset));
-    furthestAsked_ = std::max(furthestAsked_, offset);
-    slideWindow();
+    // Only reads the transfer will serve move it; a jump far away and back
+    // (a player reading an index at the end) leaves the window as it was.
+    if (offset >= start_ && offset <= end_ + farAhead) {
+        furthestAsked_ = std::max(furthestAsked_, offset);
+        furthestWanted_ = std::max(furthestWanted_, offset + length);
+        slideWindow();
+        changed_.notify_all();
+    }
     for (;;) {
         if (offset >= start_ && offset + length <= end_) {
+            // A reader that follows the transfer gets it further ahead.
+            readAhead_ = std::min(readAhead_ * 2, std::max(capacity_ - keptBehind, firstReadAhead));
             const qint64 first = offset % capacity_;
             const qint64 firstPart = std::min<qint64>(length, capacity_ - first);
             std::memcpy(into, ring_.get() + first, size_t(firstPart));

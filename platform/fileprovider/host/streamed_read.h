@@ -25,6 +25,10 @@ public:
     static constexpr qint64 keptBehind = 1LL << 20;
     // Nearer than this, a read waits for the transfer rather than asking apart.
     static constexpr qint64 farAhead = 2LL << 20;
+    // How far the transfer runs ahead of what was asked for, until reads
+    // show they follow it: a jump to the end of a video is not kept waiting
+    // behind megabytes nobody wants, on a slow link.
+    static constexpr qint64 firstReadAhead = 512LL << 10;
 
     // Starts taking the stream's bytes at once; `size` is the file's.
     StreamedRead(ContentStreamPointer stream, qint64 size);
@@ -58,6 +62,8 @@ private:
     qint64 end_ = 0;
     qint64 size_;
     qint64 furthestAsked_ = 0;
+    qint64 furthestWanted_ = 0;
+    qint64 readAhead_ = firstReadAhead;
     bool ended_ = false;
     // Last: stopped before the rest goes.
     std::jthread pump_;
