@@ -40,3 +40,10 @@ QString AdbClient::shell(const QString &command) const {
     connection.close();
     return adbwire::decodeText(output);
 }
+
+QByteArray AdbClient::execOutput(const QString &command, qsizetype limit) const {
+    BufferedSocket connection = openTransport();
+    sendRequest(connection, QStringLiteral("exec:") + command);
+    readStatus(connection);
+    return connection.readUpTo(limit);
+}

@@ -2,17 +2,22 @@
 
 #include "extension/adbclient/adb_entry.h"
 #include "extension/adbclient/buffered_socket.h"
+#include "extension/adbclient/pull_stream.h"
+#include "extension/adbclient/sync_connection_pool.h"
 
 #include <QByteArrayView>
 #include <QList>
 #include <QString>
 
+#include <memory>
 #include <optional>
 
 // A client of the adb server for one phone. It holds no connection: every
 // operation connects, selects the phone, runs one service and closes the
-// connection before it returns, on success and on failure. Operations block
-// and may run on many threads at once, each with its own client.
+// connection before it returns, on success and on failure; with a pool,
+// the sync operations borrow an idle connection instead and hand it back
+// once its reply was read whole. Operations block and may run on many
+// threads at once, each with its own client.
 //
 // Failures are AdbClientError; pull and push also raise LocalFileError when
 // the local file cannot be opened, written or read.
@@ -22,7 +27,8 @@ public:
     // Regular file, rw-r--r--: what every upload is given.
     static constexpr quint32 regularFileMode = 0100644;
 
-    explicit AdbClient(QString serial, quint16 port = defaultPort) : serial_(std::move(serial)), port_(port) {}
+    explicit AdbClient(QString serial, quint16 port = defaultPort, std::shared_ptr<SyncConnectionPool> pool = {})
+        : serial_(std::move(serial)), port_(port), pool_(std::move(pool)) {}
 
     const QString &serial() const { return serial_; }
     quint16 port() const { return port_; }
@@ -30,6 +36,9 @@ public:
     // Runs `command` on the phone and returns all it printed (stdout and
     // stderr merged; the phone reports no exit status).
     QString shell(const QString &command) const;
+    // Runs `command` through "exec:" (raw bytes, no terminal) and returns
+    // its output, at most `limit` bytes of it.
+    QByteArray execOutput(const QString &command, qsizetype limit) const;
     // The entries of a folder in the phone's order, without "." and "..".
     // A missing folder lists as empty.
     QList<AdbEntry> list(const QString &path) const;
@@ -38,6 +47,8 @@ public:
     // Streams the phone file into `destination`, which is created or emptied.
     // After a failure it keeps whatever had arrived.
     void pull(const QString &path, const QString &destination) const;
+    // Starts the transfer of the phone file; its bytes are read as they come.
+    PullStream openPull(const QString &path) const;
     // Streams `source` to the phone file at `path`, stamped with the current time.
     void push(const QString &source, const QString &path, quint32 mode = regularFileMode) const;
 
@@ -46,9 +57,21 @@ public:
     static void readStatus(BufferedSocket &connection);
     BufferedSocket openTransport() const;
     BufferedSocket openSync() const;
+    // A sync connection: from the pool when there is one, else a new one.
+    SyncLease leaseSync() const;
     static void sendSyncRequest(BufferedSocket &connection, QByteArrayView identifier, QByteArrayView payload);
+    static QList<AdbEntry> listOn(BufferedSocket &connection, const QString &path);
+    static std::optional<AdbEntry> statOn(BufferedSocket &connection, const QString &path);
+    static void pullOn(BufferedSocket &connection, const QString &path, const QString &destination);
 
 private:
+    // Runs `request` on a leased connection. A pooled connection may have
+    // gone stale while it sat idle, so a failure on one is tried once more
+    // on a new connection.
+    template <typename Request>
+    auto withSync(Request &&request) const -> decltype(request(std::declval<BufferedSocket &>()));
+
     QString serial_;
     quint16 port_;
+    std::shared_ptr<SyncConnectionPool> pool_;
 };

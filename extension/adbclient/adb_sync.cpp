@@ -5,7 +5,10 @@
 #include "extension/adbclient/local_file.h"
 #include "extension/adbclient/wire_format.h"
 
+#include <algorithm>
 #include <chrono>
+#include <cstring>
+#include <type_traits>
 
 namespace {
 
@@ -30,6 +33,32 @@ BufferedSocket AdbClient::openSync() const {
     return connection;
 }
 
+SyncLease AdbClient::leaseSync() const {
+    if (pool_) return pool_->acquire();
+    return SyncLease(nullptr, openSync(), false);
+}
+
+template <typename Request>
+auto AdbClient::withSync(Request &&request) const -> decltype(request(std::declval<BufferedSocket &>())) {
+    for (int attempt = 0;; ++attempt) {
+        SyncLease lease = leaseSync();
+        try {
+            if constexpr (std::is_void_v<decltype(request(lease.connection()))>) {
+                request(lease.connection());
+                lease.finished();
+                return;
+            } else {
+                auto result = request(lease.connection());
+                lease.finished();
+                return result;
+            }
+        } catch (const AdbClientError &error) {
+            // A FAIL is the phone's answer, not a stale connection.
+            if (attempt > 0 || !lease.wasIdle() || error.kind() == AdbClientError::Kind::requestFailed) throw;
+        }
+    }
+}
+
 void AdbClient::sendSyncRequest(BufferedSocket &connection, QByteArrayView identifier, QByteArrayView payload) {
     Q_ASSERT(identifier.size() == 4);
     connection.write(identifier, true);
@@ -38,7 +67,10 @@ void AdbClient::sendSyncRequest(BufferedSocket &connection, QByteArrayView ident
 }
 
 QList<AdbEntry> AdbClient::list(const QString &path) const {
-    BufferedSocket connection = openSync();
+    return withSync([&](BufferedSocket &connection) { return listOn(connection, path); });
+}
+
+QList<AdbEntry> AdbClient::listOn(BufferedSocket &connection, const QString &path) {
     sendSyncRequest(connection, "LIST", path.toUtf8());
     QList<AdbEntry> entries;
     for (;;) {
@@ -58,7 +90,10 @@ QList<AdbEntry> AdbClient::list(const QString &path) const {
 }
 
 std::optional<AdbEntry> AdbClient::stat(const QString &path) const {
-    BufferedSocket connection = openSync();
+    return withSync([&](BufferedSocket &connection) { return statOn(connection, path); });
+}
+
+std::optional<AdbEntry> AdbClient::statOn(BufferedSocket &connection, const QString &path) {
     sendSyncRequest(connection, "STAT", path.toUtf8());
     if (connection.readExactly(4) != "STAT") throw AdbClientError::protocolError(QStringLiteral("bad STAT"));
     const auto record = adbwire::readStatRecord(connection.readExactly(adbwire::statRecordSize));
@@ -67,7 +102,39 @@ std::optional<AdbEntry> AdbClient::stat(const QString &path) const {
 }
 
 void AdbClient::pull(const QString &path, const QString &destination) const {
-    BufferedSocket connection = openSync();
+    withSync([&](BufferedSocket &connection) { pullOn(connection, path, destination); });
+}
+
+PullStream AdbClient::openPull(const QString &path) const {
+    SyncLease lease = leaseSync();
+    sendSyncRequest(lease.connection(), "RECV", path.toUtf8());
+    return PullStream(std::move(lease));
+}
+
+qsizetype PullStream::read(char *into, qsizetype capacity) {
+    BufferedSocket &connection = lease_.connection();
+    while (!ended_ && chunkLeft_ == 0) {
+        const QByteArray id = connection.readExactly(4);
+        if (id == "DATA") {
+            chunkLeft_ = connection.readUInt32();
+        } else if (id == "DONE") {
+            connection.readExactly(4);
+            ended_ = true;
+            lease_.finished();
+        } else if (id == "FAIL") {
+            throw AdbClientError::requestFailed(readSyncFailMessage(connection));
+        } else {
+            throw AdbClientError::protocolError(QStringLiteral("RECV got ") + packetId(id));
+        }
+    }
+    if (ended_ || capacity <= 0) return 0;
+    const qsizetype count = std::min({capacity, chunkLeft_, adbwire::syncChunkSize});
+    connection.readExactlyInto(count, [&](QByteArrayView bytes) { std::memcpy(into, bytes.data(), size_t(count)); });
+    chunkLeft_ -= count;
+    return count;
+}
+
+void AdbClient::pullOn(BufferedSocket &connection, const QString &path, const QString &destination) {
     sendSyncRequest(connection, "RECV", path.toUtf8());
     // Opened only once the request is out, so an unreachable phone leaves the file alone.
     LocalFile file = LocalFile::createForWriting(destination);

@@ -4,10 +4,12 @@
 #include "extension/adbclient/wire_format.h"
 
 #include <arpa/inet.h>
+#include <cerrno>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <utility>
 
 BufferedSocket BufferedSocket::connect(quint16 port) {
@@ -41,6 +43,19 @@ BufferedSocket::~BufferedSocket() { close(); }
 
 void BufferedSocket::close() {
     if (fd_ >= 0) ::close(std::exchange(fd_, -1));
+}
+
+void BufferedSocket::shutdownBothWays() {
+    if (fd_ >= 0) ::shutdown(fd_, SHUT_RDWR);
+}
+
+bool BufferedSocket::peerClosed() const {
+    if (fd_ < 0) return true;
+    if (buffer_.size() > offset_) return false;
+    char probe;
+    const ssize_t peeked = ::recv(fd_, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
+    // Bytes nobody asked for mean the connection is out of step, too.
+    return peeked >= 0 || (errno != EAGAIN && errno != EWOULDBLOCK);
 }
 
 void BufferedSocket::write(QByteArrayView bytes, bool moreFollows) {
@@ -99,5 +114,14 @@ QByteArray BufferedSocket::readToEnd() {
     while (receiveOnce()) {
     }
     std::swap(buffer_, result);
+    return result;
+}
+
+QByteArray BufferedSocket::readUpTo(qsizetype limit) {
+    while (buffer_.size() - offset_ < limit && receiveOnce()) {
+    }
+    const qsizetype count = std::min(limit, buffer_.size() - offset_);
+    QByteArray result = buffer_.sliced(offset_, count);
+    consume(count);
     return result;
 }

@@ -44,8 +44,17 @@ public:
     quint32 readUInt32();
     // Everything up to the end of the stream; a receive error ends it too.
     QByteArray readToEnd();
+    // Everything up to the end of the stream, but no more than `limit`
+    // bytes; the rest stays unread.
+    QByteArray readUpTo(qsizetype limit);
     // Idempotent.
     void close();
+    // Makes a receive blocked in another thread return; the descriptor
+    // stays with its owner until close().
+    void shutdownBothWays();
+    // The peer has closed its end (or it is broken) while nothing is
+    // unread; for checking a connection that sat idle.
+    bool peerClosed() const;
 
     bool isOpen() const { return fd_ >= 0; }
     // Inspection of the buffer, for the discard rule.

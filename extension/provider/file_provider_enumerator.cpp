@@ -16,9 +16,10 @@ std::optional<QString> containerPathFor(const ItemIdentifier &container) {
 
 } // namespace
 
-FileProviderEnumerator::FileProviderEnumerator(QString serial, const ItemIdentifier &container, quint16 serverPort)
+FileProviderEnumerator::FileProviderEnumerator(QString serial, const ItemIdentifier &container, quint16 serverPort,
+                                               std::shared_ptr<SyncConnectionPool> syncPool)
     : serial_(std::move(serial)), containerPath_(containerPathFor(container)), anchor_{QByteArrayLiteral("v1")},
-      serverPort_(serverPort) {}
+      serverPort_(serverPort), syncPool_(std::move(syncPool)) {}
 
 void FileProviderEnumerator::enumerateItemsForObserver(EnumerationObserverPointer observer, const Page &) {
     if (!containerPath_) {
@@ -26,7 +27,7 @@ void FileProviderEnumerator::enumerateItemsForObserver(EnumerationObserverPointe
         return;
     }
     runProviderJob(
-        [client = AdbClient(serial_, serverPort_), containerPath = *containerPath_, observer] {
+        [client = AdbClient(serial_, serverPort_, syncPool_), containerPath = *containerPath_, observer] {
             const QList<AdbEntry> entries = client.list(containerPath);
             QList<ItemPointer> items;
             items.reserve(entries.size());

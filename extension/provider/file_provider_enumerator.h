@@ -13,7 +13,7 @@
 class FileProviderEnumerator : public fileprovider::Enumerator {
 public:
     FileProviderEnumerator(QString serial, const fileprovider::ItemIdentifier &container,
-                           quint16 serverPort = AdbClient::defaultPort);
+                           quint16 serverPort = AdbClient::defaultPort, std::shared_ptr<SyncConnectionPool> syncPool = {});
 
     const QString &serial() const { return serial_; }
     // None for the working set and the trash, which name no phone folder.
@@ -30,4 +30,5 @@ private:
     std::optional<QString> containerPath_;
     fileprovider::SyncAnchor anchor_;
     quint16 serverPort_;
+    std::shared_ptr<SyncConnectionPool> syncPool_;
 };

@@ -5,6 +5,7 @@
 #include "extension/provider/file_provider_enumerator.h"
 #include "extension/provider/file_provider_item.h"
 #include "extension/provider/item_changes.h"
+#include "extension/provider/phone_contents.h"
 #include "extension/provider/provider_job.h"
 #include "extension/provider/storage_report_reader.h"
 
@@ -25,7 +26,7 @@ Timestamp now() { return static_cast<Timestamp>(QDateTime::currentMSecsSinceEpoc
 
 FileProviderExtension::FileProviderExtension(const Domain &domain, quint16 serverPort)
     : serial_(serialForDomainIdentifier(domain.identifier)), tempDir_(QDir::tempPath() + QStringLiteral("/vane-fetch")),
-      serverPort_(serverPort) {
+      serverPort_(serverPort), syncPool_(SyncConnectionPool::create(serial_, serverPort_)) {
     // Downloads into a folder that could not be made fail on their own, with
     // the file error that says why.
     QDir().mkpath(tempDir_);
@@ -37,7 +38,7 @@ ProgressPointer FileProviderExtension::itemForIdentifier(const ItemIdentifier &i
         return makeProgress();
     }
     runProviderJob(
-        [client = AdbClient(serial_, serverPort_), path = devicePathFor(identifier), completion] {
+        [client = client(), path = devicePathFor(identifier), completion] {
             const std::optional<AdbEntry> entry = client.stat(path);
             if (!entry) return completion(nullptr, ProviderError::fileProvider(FileProviderErrorCode::noSuchItem));
             completion(FileProviderItem::looked(path, *entry), std::nullopt);
@@ -51,7 +52,7 @@ ProgressPointer FileProviderExtension::fetchContentsForItemWithIdentifier(const 
                                                                           FetchContentsCompletion completion) {
     const QString localPath = tempDir_ + u'/' + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
     runProviderJob(
-        [client = AdbClient(serial_, serverPort_), path = devicePathFor(identifier), localPath, completion] {
+        [client = client(), path = devicePathFor(identifier), localPath, completion] {
             client.pull(path, localPath);
             const std::optional<AdbEntry> entry = client.stat(path);
             // Gone again since its transfer: the copy itself tells the size.
@@ -64,7 +65,24 @@ ProgressPointer FileProviderExtension::fetchContentsForItemWithIdentifier(const 
 }
 
 std::unique_ptr<Enumerator> FileProviderExtension::enumeratorForContainerItemIdentifier(const ItemIdentifier &container) {
-    return std::make_unique<FileProviderEnumerator>(serial_, container, serverPort_);
+    return std::make_unique<FileProviderEnumerator>(serial_, container, serverPort_, syncPool_);
+}
+
+ProgressPointer FileProviderExtension::openContentsForItemWithIdentifier(const ItemIdentifier &identifier,
+                                                                         OpenContentsCompletion completion) {
+    runProviderJob(
+        [client = client(), path = devicePathFor(identifier), completion] {
+            const std::optional<AdbEntry> entry = client.stat(path);
+            if (!entry) return completion(nullptr, nullptr, ProviderError::fileProvider(FileProviderErrorCode::noSuchItem));
+            if (entry->isDirectory) return completion(nullptr, nullptr, ProviderError::posix(EISDIR));
+            // The bytes start on their way while the size is checked.
+            PullStream transfer = client.openPull(path);
+            const qint64 size = PhoneContents::realSize(client, path, entry->size);
+            completion(std::make_shared<PhoneContents>(client, path, size, std::move(transfer)),
+                       std::make_shared<FileProviderItem>(path, false, size, entry->modified), std::nullopt);
+        },
+        [completion](const ProviderError &error) { completion(nullptr, nullptr, error); });
+    return makeProgress();
 }
 
 ProgressPointer FileProviderExtension::createItemBasedOnTemplate(ItemPointer itemTemplate, ItemFields,
@@ -74,7 +92,7 @@ ProgressPointer FileProviderExtension::createItemBasedOnTemplate(ItemPointer ite
     // Only the folder type itself: a package or other folder-like type is a file.
     const bool wantFolder = itemTemplate->contentType() == ContentType::folder();
     runProviderJob(
-        [phone = AdbPhoneAccess(AdbClient(serial_, serverPort_)), path, wantFolder, contentsPath, completion] {
+        [phone = AdbPhoneAccess(client()), path, wantFolder, contentsPath, completion] {
             completion(createOnPhone(phone, path, wantFolder, contentsPath), {}, false, std::nullopt);
         },
         [completion](const ProviderError &error) { completion(nullptr, {}, false, error); });
@@ -86,7 +104,7 @@ ProgressPointer FileProviderExtension::modifyItem(ItemPointer item, const ItemVe
                                                   ChangeItemCompletion completion) {
     const PlannedChange plan = planChange(devicePathFor(item->itemIdentifier()), changedFields, *item, contentsPath);
     runProviderJob(
-        [phone = AdbPhoneAccess(AdbClient(serial_, serverPort_)), plan, completion] {
+        [phone = AdbPhoneAccess(client()), plan, completion] {
             completion(changeOnPhone(phone, plan), {}, false, std::nullopt);
         },
         [completion](const ProviderError &error) { completion(nullptr, {}, false, error); });
@@ -96,7 +114,7 @@ ProgressPointer FileProviderExtension::modifyItem(ItemPointer item, const ItemVe
 ProgressPointer FileProviderExtension::deleteItemWithIdentifier(const ItemIdentifier &identifier, const ItemVersion &,
                                                                 DeleteItemOptions, DeleteItemCompletion completion) {
     runProviderJob(
-        [phone = AdbPhoneAccess(AdbClient(serial_, serverPort_)), path = devicePathFor(identifier), completion] {
+        [phone = AdbPhoneAccess(client()), path = devicePathFor(identifier), completion] {
             deleteOnPhone(phone, path);
             completion(std::nullopt);
         },
@@ -106,7 +124,7 @@ ProgressPointer FileProviderExtension::deleteItemWithIdentifier(const ItemIdenti
 
 ProgressPointer FileProviderExtension::storageSpace(StorageSpaceCompletion completion) {
     runProviderJob(
-        [client = AdbClient(serial_, serverPort_), completion] {
+        [client = client(), completion] {
             const QString output = client.shell(QStringLiteral("df -k ") + deviceRoot);
             const auto space = readStorageReport(output);
             if (!space) {

@@ -26,6 +26,9 @@ public:
                                                                      fileprovider::FetchContentsCompletion completion) override;
     std::unique_ptr<fileprovider::Enumerator> enumeratorForContainerItemIdentifier(
         const fileprovider::ItemIdentifier &container) override;
+    // Answers once the transfer has started; the bytes follow as they arrive.
+    fileprovider::ProgressPointer openContentsForItemWithIdentifier(const fileprovider::ItemIdentifier &identifier,
+                                                                    fileprovider::OpenContentsCompletion completion) override;
 
     // Every change is done on the phone before its completion is called.
     fileprovider::ProgressPointer createItemBasedOnTemplate(fileprovider::ItemPointer itemTemplate, fileprovider::ItemFields fields,
@@ -48,7 +51,10 @@ public:
                                                                    const QString &filename) const override;
 
 private:
+    AdbClient client() const { return AdbClient(serial_, serverPort_, syncPool_); }
+
     QString serial_;
     QString tempDir_;
     quint16 serverPort_;
+    std::shared_ptr<SyncConnectionPool> syncPool_;
 };

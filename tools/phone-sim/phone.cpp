@@ -313,6 +313,14 @@ std::function<void(Stream &)> Phone::service(const std::string &name, bool *cons
             stream.write(runShellCommand(command, environment));
         };
     }
+    if (name.rfind("exec:", 0) == 0) {
+        *consumesInput = false;
+        std::string command = name.substr(5);
+        return [this, command](Stream &stream) {
+            ShellEnvironment environment{&sandbox_, options_.df, options_.wifiAddress};
+            runExecCommand(stream, command, environment);
+        };
+    }
     if (name.rfind("tcpip:", 0) == 0) {
         const std::string text = name.substr(6);
         char *end = nullptr;

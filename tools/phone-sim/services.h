@@ -22,6 +22,10 @@ struct ShellEnvironment {
 // commands it knows, and returns what it prints (output and errors merged).
 std::string runShellCommand(const std::string &commandLine, const ShellEnvironment &environment);
 
+// Runs an "exec:" command line: `dd` of a served file (raw bytes), else as
+// the shell would; a trailing "2>/dev/null" keeps errors out of the output.
+void runExecCommand(Stream &stream, const std::string &commandLine, const ShellEnvironment &environment);
+
 // What `df -k /sdcard` prints on a phone.
 std::string dfReport(const DfFigures &figures);
 // What `ip -f inet addr show wlan0` prints; without an address, the error.

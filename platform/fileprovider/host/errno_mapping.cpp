@@ -27,3 +27,12 @@ int errnoFor(const ProviderError &error) {
 }
 
 } // namespace fileprovider
+
+namespace fileprovider {
+
+int errnoForRead(const ProviderError &error) {
+    const int errorNumber = errnoFor(error);
+    return errorNumber == ENOSPC || errorNumber == ENOMEM ? errorNumber : EIO;
+}
+
+} // namespace fileprovider

@@ -97,6 +97,19 @@ Outcome<Download> ExtensionRequests::download(const ItemIdentifier &identifier) 
     return std::move(*outcome);
 }
 
+Outcome<OpenedContents> ExtensionRequests::openContents(const ItemIdentifier &identifier) const {
+    auto answer = std::make_shared<Awaited<Outcome<OpenedContents>>>();
+    extension_.openContentsForItemWithIdentifier(
+        identifier, [answer](ContentStreamPointer stream, ItemPointer item, const std::optional<ProviderError> &error) {
+            if (error) return answer->deliver(*error);
+            if (!stream || !item) return answer->deliver(brokenContract("contents without a stream or an item"));
+            answer->deliver(OpenedContents{std::move(stream), std::move(item)});
+        });
+    auto outcome = answer->wait(abandoned_);
+    if (!outcome) return abandonedError();
+    return std::move(*outcome);
+}
+
 Outcome<StorageSpace> ExtensionRequests::storageSpace() const {
     auto answer = std::make_shared<Awaited<Outcome<StorageSpace>>>();
     extension_.storageSpace([answer](const std::optional<StorageSpace> &space, const std::optional<ProviderError> &error) {

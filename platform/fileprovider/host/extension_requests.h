@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/fileprovider/host/awaited.h"
+#include "platform/fileprovider/host/outcome.h"
 #include "platform/fileprovider/host/replicated_extension.h"
 
 #include <QList>
@@ -11,14 +12,16 @@
 
 namespace fileprovider {
 
-template <typename T>
-using Outcome = std::variant<T, ProviderError>;
-
 // A change request under way; its outcome arrives later.
 using PendingChange = std::shared_ptr<Awaited<Outcome<ItemPointer>>>;
 
 struct Download {
     QString localPath;
+    ItemPointer item;
+};
+
+struct OpenedContents {
+    ContentStreamPointer stream;
     ItemPointer item;
 };
 
@@ -34,6 +37,7 @@ public:
     // Every page of the container's listing.
     Outcome<QList<ItemPointer>> contents(const ItemIdentifier &container) const;
     Outcome<Download> download(const ItemIdentifier &identifier) const;
+    Outcome<OpenedContents> openContents(const ItemIdentifier &identifier) const;
     Outcome<StorageSpace> storageSpace() const;
     Outcome<ItemPointer> create(ItemPointer itemTemplate, const std::optional<QString> &contentsPath) const;
     Outcome<ItemPointer> modify(ItemPointer item, const ItemVersion &baseVersion, ItemFields changedFields,

@@ -65,8 +65,8 @@ Outcome<ItemPointer> FuseBridge::itemAt(const QString &mountPath) const {
 }
 
 int FuseBridge::getattr(const char *path, struct stat *attributes, fuse_file_info *file) {
-    if (file && file->fh) {
-        *attributes = reinterpret_cast<const FileHandle *>(file->fh)->copy->currentAttributes();
+    if (const OpenCopy *copy = copyOf(file)) {
+        *attributes = copy->currentAttributes();
         return 0;
     }
     const QString mountPath = mountPathOf(path);
@@ -82,8 +82,6 @@ int FuseBridge::getattr(const char *path, struct stat *attributes, fuse_file_inf
     return 0;
 }
 
-namespace {
-
 // An open folder: its listing as the kernel is given it.
 struct FolderListing {
     struct Entry {
@@ -93,7 +91,7 @@ struct FolderListing {
     std::vector<Entry> entries;
 };
 
-} // namespace
+FuseBridge::~FuseBridge() = default;
 
 int FuseBridge::opendir(const char *path, fuse_file_info *folder) {
     const QString mountPath = mountPathOf(path);
@@ -119,12 +117,12 @@ int FuseBridge::opendir(const char *path, fuse_file_info *folder) {
     for (const auto &[name, attributes] : openCopies_.pendingIn(mountPath)) {
         if (!listed.contains(name)) opened->entries.push_back({name.toUtf8(), attributes});
     }
-    folder->fh = reinterpret_cast<uint64_t>(opened.release());
+    folder->fh = folderListings_.add(std::move(opened));
     return 0;
 }
 
 int FuseBridge::readdir(void *buffer, fuse_fill_dir_t filler, off_t offset, fuse_file_info *folder) {
-    const auto *listing = reinterpret_cast<const FolderListing *>(folder->fh);
+    const FolderListing *listing = folderListings_.find(folder->fh);
     if (!listing) return -EBADF;
     // Each entry's offset is the position after it. With offsets, libfuse
     // hands the attributes on to the kernel; without, it drops them and
@@ -139,7 +137,7 @@ int FuseBridge::readdir(void *buffer, fuse_fill_dir_t filler, off_t offset, fuse
 }
 
 int FuseBridge::releasedir(fuse_file_info *folder) {
-    delete reinterpret_cast<FolderListing *>(folder->fh);
+    folderListings_.take(folder->fh);
     folder->fh = 0;
     return 0;
 }

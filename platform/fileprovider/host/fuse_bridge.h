@@ -1,6 +1,8 @@
 #pragma once
 
 #include "platform/fileprovider/host/extension_requests.h"
+#include "platform/fileprovider/host/file_descriptor.h"
+#include "platform/fileprovider/host/handle_table.h"
 #include "platform/fileprovider/host/open_copies.h"
 #include "platform/fileprovider/host/replicated_extension.h"
 #include "platform/fileprovider/host/storage_space_cache.h"
@@ -14,6 +16,8 @@
 
 namespace fileprovider {
 
+struct FolderListing;
+
 // Turns the kernel's requests on a mount into the extension's requests and
 // their completions into replies. Every method answers 0 (or a count) or a
 // negated errno, as libfuse expects, and may run on many threads at once.
@@ -26,6 +30,7 @@ namespace fileprovider {
 class FuseBridge {
 public:
     explicit FuseBridge(ReplicatedExtension &extension);
+    ~FuseBridge();
     FuseBridge(const FuseBridge &) = delete;
     FuseBridge &operator=(const FuseBridge &) = delete;
 
@@ -68,6 +73,7 @@ private:
     static int fail(const char *operation, const QString &mountPath, const ProviderError &error);
 
     int openForReading(const QString &mountPath, fuse_file_info *file);
+    int readStreamed(OpenCopy &copy, char *into, size_t size, off_t offset);
     int openForWriting(const QString &mountPath, bool truncating, fuse_file_info *file);
     // With the copy's mutex held: makes sure the local file exists, holding
     // the phone's bytes when `keepContents`, else empty.
@@ -87,13 +93,18 @@ private:
     // The request that sends the copy's contents from `contentsPath`.
     Outcome<PendingChange> beginUpload(OpenCopy &copy, const QString &contentsPath);
     // A name for a fresh, empty local file.
-    Outcome<int> makeStagingFile(QString &localPath) const;
+    Outcome<FileDescriptor> makeStagingFile(QString &localPath) const;
+    FileHandle *handleOf(const fuse_file_info *file) const;
+    OpenCopy *copyOf(const fuse_file_info *file) const;
+    uint64_t newHandle(OpenCopy *copy, bool writable);
     // The POSIX checks of a rename onto an existing item; clears the way
     // by removing an empty target folder.
     int clearRenameTarget(const QString &fromPath, const ItemPointer &source, const QString &toPath, unsigned int flags);
 
     ExtensionRequests requests_;
     OpenCopies openCopies_;
+    HandleTable<FileHandle> fileHandles_;
+    HandleTable<FolderListing> folderListings_;
     StorageSpaceCache storageSpace_;
     std::atomic<bool> abandoned_{false};
     const uid_t owner_;

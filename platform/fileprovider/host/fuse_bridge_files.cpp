@@ -1,6 +1,7 @@
 // The bridge's file handles: local copies, reads, writes and uploads.
 #include "platform/fileprovider/host/fuse_bridge.h"
 
+#include "platform/fileprovider/host/errno_mapping.h"
 #include "platform/fileprovider/host/item_attributes.h"
 #include "platform/fileprovider/host/mount_paths.h"
 #include "platform/fileprovider/host/template_item.h"
@@ -8,24 +9,18 @@
 #include <QDateTime>
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <unistd.h>
 
 namespace fileprovider {
 
 namespace {
-
-FileHandle *handleOf(const fuse_file_info *file) { return file ? reinterpret_cast<FileHandle *>(file->fh) : nullptr; }
-
-OpenCopy *copyOf(const fuse_file_info *file) {
-    FileHandle *handle = handleOf(file);
-    return handle ? handle->copy : nullptr;
-}
-
-uint64_t newHandle(OpenCopy *copy, bool writable) { return reinterpret_cast<uint64_t>(new FileHandle{copy, writable}); }
 
 struct stat newFileAttributes(uid_t owner, gid_t group) {
     struct stat attributes{};
@@ -43,10 +38,19 @@ struct stat newFileAttributes(uid_t owner, gid_t group) {
 
 } // namespace
 
-Outcome<int> FuseBridge::makeStagingFile(QString &localPath) const {
+FileHandle *FuseBridge::handleOf(const fuse_file_info *file) const { return file ? fileHandles_.find(file->fh) : nullptr; }
+
+OpenCopy *FuseBridge::copyOf(const fuse_file_info *file) const {
+    FileHandle *handle = handleOf(file);
+    return handle ? handle->copy : nullptr;
+}
+
+uint64_t FuseBridge::newHandle(OpenCopy *copy, bool writable) { return fileHandles_.add(std::make_unique<FileHandle>(FileHandle{copy, writable})); }
+
+Outcome<FileDescriptor> FuseBridge::makeStagingFile(QString &localPath) const {
     QByteArray pattern = QFile::encodeName(stagingFolder_ + QStringLiteral("/XXXXXX"));
-    const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (fd < 0) return ProviderError::posix(errno, QStringLiteral("No local copy can be made in %1: %2").arg(stagingFolder_, QString::fromLocal8Bit(std::strerror(errno))));
+    FileDescriptor fd(::mkostemp(pattern.data(), O_CLOEXEC));
+    if (!fd.isOpen()) return ProviderError::posix(errno, QStringLiteral("No local copy can be made in %1: %2").arg(stagingFolder_, QString::fromLocal8Bit(std::strerror(errno))));
     localPath = QFile::decodeName(pattern);
     return fd;
 }
@@ -58,7 +62,7 @@ int FuseBridge::stage(OpenCopy &copy, bool keepContents) {
         QString localPath;
         auto made = makeStagingFile(localPath);
         if (auto *error = std::get_if<ProviderError>(&made)) return fail("staging", mountPath, *error);
-        copy.fd = std::get<int>(made);
+        copy.fd = std::get<FileDescriptor>(std::move(made));
         copy.localPath = localPath;
         copy.size = 0;
         copy.staged = true;
@@ -70,15 +74,14 @@ int FuseBridge::stage(OpenCopy &copy, bool keepContents) {
     auto download = requests_.download(std::get<ItemIdentifier>(identifier));
     if (auto *error = std::get_if<ProviderError>(&download)) return fail("download of", mountPath, *error);
     const QString localPath = std::get<Download>(download).localPath;
-    const int fd = ::open(QFile::encodeName(localPath).constData(), O_RDWR | O_CLOEXEC);
+    FileDescriptor fd(::open(QFile::encodeName(localPath).constData(), O_RDWR | O_CLOEXEC));
     struct stat downloaded{};
-    if (fd < 0 || ::fstat(fd, &downloaded) != 0) {
+    if (!fd.isOpen() || ::fstat(fd.get(), &downloaded) != 0) {
         const int errorNumber = errno;
-        if (fd >= 0) ::close(fd);
         QFile::remove(localPath);
         return fail("opening the download of", mountPath, ProviderError::posix(errorNumber));
     }
-    copy.fd = fd;
+    copy.fd = std::move(fd);
     copy.localPath = localPath;
     copy.size = downloaded.st_size;
     copy.staged = true;
@@ -179,7 +182,7 @@ int FuseBridge::create(const char *path, fuse_file_info *file) {
     QString localPath;
     auto made = makeStagingFile(localPath);
     if (auto *error = std::get_if<ProviderError>(&made)) return fail("creating", mountPath, *error);
-    copy->fd = std::get<int>(made);
+    copy->fd = std::get<FileDescriptor>(std::move(made));
     copy->localPath = localPath;
     copy->staged = true;
     file->fh = newHandle(openCopies_.adopt(std::move(copy), mountPath), true);
@@ -203,27 +206,18 @@ int FuseBridge::openForReading(const QString &mountPath, fuse_file_info *file) {
     }
     auto identifier = identifierFor(mountPath);
     if (auto *error = std::get_if<ProviderError>(&identifier)) return fail("opening of", mountPath, *error);
-    auto download = requests_.download(std::get<ItemIdentifier>(identifier));
-    if (auto *error = std::get_if<ProviderError>(&download)) return fail("download of", mountPath, *error);
-    const Download &fetched = std::get<Download>(download);
-
-    const QByteArray localPath = QFile::encodeName(fetched.localPath);
-    const int fd = ::open(localPath.constData(), O_RDONLY | O_CLOEXEC);
-    struct stat copyAttributes{};
-    if (fd < 0 || ::fstat(fd, &copyAttributes) != 0) {
-        const int errorNumber = errno;
-        if (fd >= 0) ::close(fd);
-        QFile::remove(fetched.localPath);
-        return fail("opening the download of", mountPath, ProviderError::posix(errorNumber));
-    }
+    auto opened = requests_.openContents(std::get<ItemIdentifier>(identifier));
+    if (auto *error = std::get_if<ProviderError>(&opened)) return fail("opening of", mountPath, *error);
+    const OpenedContents &contents = std::get<OpenedContents>(opened);
+    if (contents.item->isFolder()) return -EISDIR;
+    // The real size, never the phone's 32-bit field.
+    const qint64 size = contents.stream->knownSize().value_or(contents.item->documentSize().value_or(0));
     auto copy = std::make_unique<OpenCopy>();
-    copy->fd = fd;
-    copy->localPath = fetched.localPath;
-    // The copy's own size, never the phone's: its size field has 32 bits.
-    copy->attributes = attributesFor(*fetched.item, owner_, group_, copyAttributes.st_size);
+    copy->attributes = attributesFor(*contents.item, owner_, group_, size);
     copy->attributes.st_mode = S_IFREG | (copy->attributes.st_mode & 07777);
-    copy->size = copyAttributes.st_size;
+    copy->size = size;
     copy->staged = true;
+    copy->streamed = std::make_unique<StreamedRead>(contents.stream, size);
     file->fh = newHandle(openCopies_.adopt(std::move(copy), mountPath), false);
     // What the kernel last heard about the size may be out of date; make it
     // ask again, so reads go on to the end of the copy.
@@ -265,16 +259,27 @@ int FuseBridge::openForWriting(const QString &mountPath, bool truncating, fuse_f
     return 0;
 }
 
+int FuseBridge::readStreamed(OpenCopy &copy, char *into, size_t size, off_t offset) {
+    auto read = copy.streamed->read(into, qsizetype(size), offset, [this] { return abandoned_.load(); });
+    if (auto *error = std::get_if<ProviderError>(&read)) {
+        const QString mountPath = openCopies_.mountPathOf(&copy);
+        std::fprintf(stderr, "VaneFileProvider: read of %s failed: %s\n", qPrintable(mountPath), qPrintable(error->description));
+        return -errnoForRead(*error);
+    }
+    return int(std::get<qsizetype>(read));
+}
+
 int FuseBridge::read(char *into, size_t size, off_t offset, fuse_file_info *file) {
     OpenCopy *copy = copyOf(file);
     if (!copy) return -EBADF;
+    if (copy->streamed) return readStreamed(*copy, into, size, offset);
     if (!copy->staged) {
         std::lock_guard lock(copy->mutex);
         if (const int staged = stage(*copy, true); staged < 0) return staged;
     }
     size_t done = 0;
     while (done < size) {
-        const ssize_t count = ::pread(copy->fd, into + done, size - done, offset + static_cast<off_t>(done));
+        const ssize_t count = ::pread(copy->fd.get(), into + done, size - done, offset + static_cast<off_t>(done));
         if (count < 0) {
             if (errno == EINTR) continue;
             return -errno;
@@ -288,6 +293,18 @@ int FuseBridge::read(char *into, size_t size, off_t offset, fuse_file_info *file
 int FuseBridge::readBuffer(fuse_bufvec **into, size_t size, off_t offset, fuse_file_info *file) {
     OpenCopy *copy = copyOf(file);
     if (!copy) return -EBADF;
+    if (copy->streamed) {
+        // libfuse frees both with free() once the reply is out.
+        std::unique_ptr<fuse_bufvec, decltype(&std::free)> piece(static_cast<fuse_bufvec *>(std::malloc(sizeof(fuse_bufvec))), &std::free);
+        std::unique_ptr<char, decltype(&std::free)> bytes(static_cast<char *>(std::malloc(std::max<size_t>(size, 1))), &std::free);
+        if (!piece || !bytes) return -ENOMEM;
+        const int count = readStreamed(*copy, bytes.get(), size, offset);
+        if (count < 0) return count;
+        *piece = FUSE_BUFVEC_INIT(size_t(count));
+        piece->buf[0].mem = bytes.release();
+        *into = piece.release();
+        return 0;
+    }
     if (!copy->staged) {
         std::lock_guard lock(copy->mutex);
         if (const int staged = stage(*copy, true); staged < 0) return staged;
@@ -297,7 +314,7 @@ int FuseBridge::readBuffer(fuse_bufvec **into, size_t size, off_t offset, fuse_f
     if (!piece) return -ENOMEM;
     *piece = FUSE_BUFVEC_INIT(size);
     piece->buf[0].flags = static_cast<fuse_buf_flags>(FUSE_BUF_IS_FD | FUSE_BUF_FD_SEEK | FUSE_BUF_FD_RETRY);
-    piece->buf[0].fd = copy->fd;
+    piece->buf[0].fd = copy->fd.get();
     piece->buf[0].pos = offset;
     *into = piece;
     return 0;
@@ -312,7 +329,7 @@ int FuseBridge::write(const char *from, size_t size, off_t offset, fuse_file_inf
     const qint64 sizeBefore = copy->size;
     size_t done = 0;
     while (done < size) {
-        const ssize_t count = ::pwrite(copy->fd, from + done, size - done, offset + static_cast<off_t>(done));
+        const ssize_t count = ::pwrite(copy->fd.get(), from + done, size - done, offset + static_cast<off_t>(done));
         if (count < 0) {
             if (errno == EINTR) continue;
             return -errno;
@@ -338,7 +355,7 @@ int FuseBridge::truncateCopy(OpenCopy &copy, off_t size) {
     std::lock_guard lock(copy.mutex);
     // Cutting to nothing needs none of the old bytes.
     if (const int staged = stage(copy, size > 0); staged < 0) return staged;
-    if (::ftruncate(copy.fd, size) != 0) return -errno;
+    if (::ftruncate(copy.fd.get(), size) != 0) return -errno;
     if (copy.stream && size != copy.stream->sent()) abandonStream(copy);
     copy.size = size;
     copy.dirty = true;
@@ -374,7 +391,7 @@ int FuseBridge::truncate(const char *path, off_t size, fuse_file_info *file) {
 }
 
 int FuseBridge::release(fuse_file_info *file) {
-    if (FileHandle *handle = handleOf(file)) {
+    if (std::unique_ptr<FileHandle> handle = fileHandles_.take(file->fh)) {
         const bool neverUploaded = !handle->copy->onPhone && !handle->copy->detached;
         const QString mountPath = openCopies_.mountPathOf(handle->copy);
         // A file whose upload failed is gone; the kernel must not keep its entry.
@@ -383,7 +400,6 @@ int FuseBridge::release(fuse_file_info *file) {
                 fuse_invalidate_path(context->fuse, mountPath.toUtf8().constData());
             }
         }
-        delete handle;
     }
     file->fh = 0;
     return 0;

@@ -2,7 +2,6 @@
 
 #include <QFile>
 
-#include <unistd.h>
 
 namespace fileprovider {
 
@@ -24,8 +23,7 @@ OpenCopies::~OpenCopies() {
 }
 
 void OpenCopies::discard(OpenCopy &copy) {
-    if (copy.fd >= 0) ::close(copy.fd);
-    copy.fd = -1;
+    copy.fd.reset();
     if (!copy.localPath.isEmpty()) QFile::remove(copy.localPath);
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/fileprovider/host/file_descriptor.h"
+#include "platform/fileprovider/host/streamed_read.h"
 #include "platform/fileprovider/host/streamed_upload.h"
 
 #include <QList>
@@ -26,7 +28,7 @@ namespace fileprovider {
 struct OpenCopy {
     // Held while the copy is staged, written, truncated or uploaded.
     std::mutex mutex;
-    int fd = -1;
+    FileDescriptor fd;
     QString localPath;
     struct stat attributes{};   // the item's; the size is `size`
     std::atomic<qint64> size{0};
@@ -43,6 +45,8 @@ struct OpenCopy {
     // The upload that follows the writes, while they come in order.
     std::unique_ptr<StreamedUpload> stream;
     bool streamTried = false;
+    // A file opened for reading only: its bytes as they arrive, no local file.
+    std::unique_ptr<StreamedRead> streamed;
 
     struct stat currentAttributes() const {
         struct stat now = attributes;

@@ -1,5 +1,9 @@
 #include "platform/fileprovider/host/replicated_extension.h"
 
+#include "platform/fileprovider/host/local_copy_stream.h"
+
+#include <cerrno>
+
 namespace fileprovider {
 
 ProgressPointer ReplicatedExtension::createItemBasedOnTemplate(ItemPointer, ItemFields, const std::optional<QString> &,
@@ -23,6 +27,18 @@ ProgressPointer ReplicatedExtension::deleteItemWithIdentifier(const ItemIdentifi
 ProgressPointer ReplicatedExtension::storageSpace(StorageSpaceCompletion completion) {
     completion(std::nullopt, ProviderError::fileProvider(FileProviderErrorCode::featureUnsupported));
     return makeProgress();
+}
+
+ProgressPointer ReplicatedExtension::openContentsForItemWithIdentifier(const ItemIdentifier &identifier,
+                                                                       OpenContentsCompletion completion) {
+    return fetchContentsForItemWithIdentifier(
+        identifier, std::nullopt,
+        [completion](const std::optional<QString> &localPath, ItemPointer item, const std::optional<ProviderError> &error) {
+            if (error || !localPath) return completion(nullptr, nullptr, error ? *error : ProviderError::posix(EIO));
+            auto opened = LocalCopyStream::open(*localPath);
+            if (auto *failure = std::get_if<ProviderError>(&opened)) return completion(nullptr, nullptr, *failure);
+            completion(std::get<ContentStreamPointer>(opened), std::move(item), std::nullopt);
+        });
 }
 
 std::optional<ItemIdentifier> ReplicatedExtension::identifierForChild(const ItemIdentifier &, const QString &) const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/fileprovider/host/content_stream.h"
 #include "platform/fileprovider/host/domain.h"
 #include "platform/fileprovider/host/enumeration.h"
 #include "platform/fileprovider/host/item.h"
@@ -57,6 +58,10 @@ public:
                                                                const std::optional<ItemVersion> &requestedVersion,
                                                                FetchContentsCompletion completion) = 0;
     virtual std::unique_ptr<Enumerator> enumeratorForContainerItemIdentifier(const ItemIdentifier &container) = 0;
+    // The file's bytes as they arrive, for readers that need not wait for
+    // the whole file. Without an extension's own, the whole file is fetched
+    // first and read from its local copy.
+    virtual ProgressPointer openContentsForItemWithIdentifier(const ItemIdentifier &identifier, OpenContentsCompletion completion);
 
     // `itemTemplate` gives the parent, the name and the type;
     // `contentsPath` the new file's bytes (none for folders and empty files).

@@ -41,11 +41,12 @@ ProgramRun runProgram(const QString &program, const QStringList &arguments, int 
     return run;
 }
 
-MountedPhone::MountedPhone(testsupport::PhoneSimOptions options) {
+MountedPhone::MountedPhone(testsupport::PhoneSimOptions options, const QString &temporaryFolder)
+    : temporaryPath_(temporaryFolder.isEmpty() ? temporaryFolder_.path() : temporaryFolder) {
     options.folder = phoneFolder_.path();
     phone_ = std::make_unique<testsupport::PhoneSim>(options);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("TMPDIR", temporaryFolder_.path());
+    environment.insert("TMPDIR", temporaryPath_);
     provider_.setProcessEnvironment(environment);
     logPath_ = logFolder_.file("provider.log");
     provider_.setStandardErrorFile(logPath_);
@@ -77,7 +78,7 @@ QString MountedPhone::mounted(const QString &relative) const {
 
 QStringList MountedPhone::downloadedCopies() const {
     QStringList copies;
-    for (const QFileInfo &privateFolder : QDir(temporaryFolder_.path()).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+    for (const QFileInfo &privateFolder : QDir(temporaryPath_).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         for (const QString &copy : QDir(privateFolder.filePath() + "/vane-fetch").entryList(QDir::Files)) copies.append(copy);
     }
     return copies;
@@ -101,7 +102,7 @@ bool MountedPhone::unmount() {
     const bool stillMounted = isMountPoint(mountFolder_.path());
     if (stillMounted) runProgram("umount", {"-l", mountFolder_.path()});
     // The program's private temporary folder goes with it.
-    const bool leftovers = !QDir(temporaryFolder_.path()).isEmpty();
+    const bool leftovers = !QDir(temporaryPath_).isEmpty();
     phone_.reset();
     return clean && !stillMounted && !leftovers;
 }

@@ -13,7 +13,8 @@
 // checks that it left no mount, no process and no downloaded copy.
 class MountedPhone {
 public:
-    explicit MountedPhone(testsupport::PhoneSimOptions options = {});
+    // `temporaryFolder`: the program's TMPDIR, when not a folder of its own.
+    explicit MountedPhone(testsupport::PhoneSimOptions options = {}, const QString &temporaryFolder = {});
     ~MountedPhone();
     MountedPhone(const MountedPhone &) = delete;
     MountedPhone &operator=(const MountedPhone &) = delete;
@@ -23,6 +24,9 @@ public:
     const QString &phoneFolder() const { return phoneFolder_.path(); }
     QString mounted(const QString &relative = {}) const;
     const QString &serial() const { return phone_->serial(); }
+    qint64 phonePid() const { return phone_->pid(); }
+    qint64 providerPid() const { return provider_.processId(); }
+    const QString &temporaryFolder() const { return temporaryPath_; }
     // The downloaded copies that exist right now.
     QStringList downloadedCopies() const;
     // Standard error of the program so far.
@@ -35,6 +39,7 @@ private:
     testsupport::TempFolder phoneFolder_;
     testsupport::TempFolder mountFolder_;
     testsupport::TempFolder temporaryFolder_;
+    QString temporaryPath_;
     testsupport::TempFolder logFolder_;
     std::unique_ptr<testsupport::PhoneSim> phone_;
     QProcess provider_;

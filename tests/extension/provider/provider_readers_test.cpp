@@ -1,5 +1,6 @@
 #include "extension/provider/client_error_bridge.h"
 #include "extension/provider/domain_identifier.h"
+#include "extension/provider/ranged_read.h"
 #include "extension/provider/storage_report_reader.h"
 
 #include <gtest/gtest.h>
@@ -69,6 +70,28 @@ TEST(ClientErrorBridgeTest, RefusalTextsOfThePhoneAndTheServer) {
     EXPECT_EQ(posixCodeForRefusal("device unauthorized.\nThis adb server's $ADB_VENDOR_KEYS is not set"), EACCES);
     EXPECT_EQ(posixCodeForRefusal("closed"), std::nullopt);
     EXPECT_EQ(posixCodeForRefusal("the file 'device offline' was not found"), std::nullopt);
+}
+
+TEST(RangedReadTest, CoversWholeBlocksAndKnowsWhatDdMustPrint) {
+    constexpr qint64 block = rangedReadBlockSize, wrap = qint64(1) << 32;
+    EXPECT_EQ(blocksCovering(0, 1), (BlockRange{0, 1}));
+    EXPECT_EQ(blocksCovering(block - 1, 2), (BlockRange{0, 2}));
+    EXPECT_EQ(blocksCovering(block, block), (BlockRange{1, 1}));
+    EXPECT_EQ(rangedReadCommand("/sdcard/it's", {3, 2}), "dd if='/sdcard/it'\\''s' bs=65536 skip=3 count=2 2>/dev/null");
+    EXPECT_EQ(expectedRangedBytes({1, 2}, 3 * block), 2 * block);
+    EXPECT_EQ(expectedRangedBytes({1, 2}, 2 * block + 5), block + 5);
+    EXPECT_EQ(expectedRangedBytes({2, 1}, 2 * block), 0);
+
+    // A file of 4 GiB + 1 MiB is reported as 1 MiB.
+    const qint64 reported = 1 << 20;
+    qint64 size = -1;
+    EXPECT_EQ(judgeSizeProbe(reported, sizeProbeFor(reported, 1), block, &size), ProbeVerdict::reachesFurther);
+    EXPECT_EQ(judgeSizeProbe(reported, sizeProbeFor(reported, 2), 0, &size), ProbeVerdict::reachesNoFurther);
+    const qint64 odd = reported + 100;
+    EXPECT_EQ(judgeSizeProbe(odd, sizeProbeFor(odd, 1), 100, &size), ProbeVerdict::sizeFound);
+    EXPECT_EQ(size, odd + wrap);
+    // An error text of the same length is not a size that agrees.
+    EXPECT_EQ(judgeSizeProbe(odd, sizeProbeFor(odd, 1), 99, &size), ProbeVerdict::reachesNoFurther);
 }
 
 } // namespace

@@ -110,6 +110,18 @@ TEST_F(PhoneSimAdb, ShellRunsEachCommandTheSystemSends) {
     EXPECT_FALSE(QFileInfo::exists(served("odd names")));
 }
 
+TEST_F(PhoneSimAdb, ExecRunsDdOnWholeBlocksAndKeepsItsErrorsOutOfTheDataWhenAsked) {
+    QByteArray text;
+    for (int index = 0; index < 3000; ++index) text += char('0' + index % 10);
+    writeText(served("dd/it's.txt"), text);
+    const auto dd = [](const QString &operands) { return out(adb({"exec-out", "dd " + operands})); };
+    EXPECT_EQ(dd("if='/sdcard/dd/it'\\''s.txt' bs=1024 skip=1 count=1 2>/dev/null"), text.mid(1024, 1024).toStdString());
+    EXPECT_EQ(dd("if=/sdcard/dd/it\\'s.txt bs=1k skip=2 2>/dev/null"), text.mid(2048).toStdString());
+    EXPECT_EQ(dd("if=/sdcard/dd/none bs=65536 count=1 2>/dev/null"), "");
+    EXPECT_EQ(dd("if=/sdcard/dd/none bs=65536 count=1"), "dd: /sdcard/dd/none: No such file or directory\n");
+    EXPECT_EQ(dd("if=/sdcard/dd bs=65536 count=1"), "dd: /sdcard/dd: Is a directory\n");
+}
+
 TEST_F(PhoneSimAdb, FailsAsAPhoneDoes) {
     const auto pull = adb({"pull", "/sdcard/missing.txt", local_.file("missing.txt")});
     EXPECT_NE(pull.exitCode, 0);

@@ -1,0 +1,88 @@
+#include "extension/provider/phone_contents.h"
+
+#include "extension/adbclient/adb_client_error.h"
+#include "extension/provider/client_error_bridge.h"
+#include "extension/provider/ranged_read.h"
+
+#include <algorithm>
+
+using fileprovider::Outcome;
+using fileprovider::ProviderError;
+
+namespace {
+
+// A file of more than this many wraps of 4 GiB is beyond any phone's storage.
+constexpr int mostWraps = 64;
+
+} // namespace
+
+PhoneContents::PhoneContents(AdbClient client, QString path, qint64 size, PullStream transfer)
+    : client_(std::move(client)), path_(std::move(path)), size_(size), transfer_(std::move(transfer)) {}
+
+qint64 PhoneContents::realSize(const AdbClient &client, const QString &path, qint64 reported) {
+    qint64 size = reported;
+    for (int wraps = 1; wraps <= mostWraps; ++wraps) {
+        const SizeProbe probe = sizeProbeFor(reported, wraps);
+        const BlockRange block{probe.blockOffset / rangedReadBlockSize, 1};
+        QByteArray bytes;
+        try {
+            bytes = client.execOutput(rangedReadCommand(path, block), rangedReadBlockSize + 1);
+        } catch (const AdbClientError &) {
+            // A phone without "exec:" or dd: its files are taken at their reported size.
+            return size;
+        }
+        qint64 found = 0;
+        switch (judgeSizeProbe(reported, probe, bytes.size(), &found)) {
+        case ProbeVerdict::sizeFound: return found;
+        case ProbeVerdict::reachesFurther: size = reported + (qint64(wraps) << 32); break;
+        case ProbeVerdict::reachesNoFurther: return size;
+        }
+    }
+    return size;
+}
+
+Outcome<qsizetype> PhoneContents::readNext(char *into, qsizetype capacity) {
+    try {
+        return transfer_.read(into, capacity);
+    } catch (const AdbClientError &error) {
+        return bridgedError(error);
+    }
+}
+
+Outcome<QByteArray> PhoneContents::readRange(qint64 offset, qint64 length) {
+    length = std::clamp<qint64>(length, 0, std::max<qint64>(0, size_ - offset));
+    if (length == 0) return QByteArray();
+    const BlockRange blocks = blocksCovering(offset, length);
+    const qint64 expected = expectedRangedBytes(blocks, size_);
+    try {
+        // One byte more than expected shows an error text that followed the data.
+        const QByteArray bytes = client_.execOutput(rangedReadCommand(path_, blocks), expected + 1);
+        if (bytes.size() == expected) return bytes.mid(offset - blocks.skip * rangedReadBlockSize, length);
+    } catch (const AdbClientError &) {
+        // No dd, or no "exec:": the sync transfer below still works.
+    }
+    try {
+        return rangeFromTransfer(offset, length);
+    } catch (const AdbClientError &error) {
+        return bridgedError(error);
+    }
+}
+
+QByteArray PhoneContents::rangeFromTransfer(qint64 offset, qint64 length) const {
+    PullStream transfer = client_.openPull(path_);
+    QByteArray wanted(qsizetype(length), Qt::Uninitialized);
+    QByteArray skipped(qsizetype(std::min<qint64>(offset, 1 << 16)), Qt::Uninitialized);
+    for (qint64 left = offset; left > 0;) {
+        const qsizetype count = transfer.read(skipped.data(), qsizetype(std::min<qint64>(left, skipped.size())));
+        if (count == 0) return {};
+        left -= count;
+    }
+    qsizetype filled = 0;
+    while (filled < wanted.size()) {
+        const qsizetype count = transfer.read(wanted.data() + filled, wanted.size() - filled);
+        if (count == 0) break;
+        filled += count;
+    }
+    wanted.truncate(filled);
+    return wanted;
+}

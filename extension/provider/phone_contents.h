@@ -1,0 +1,29 @@
+#pragma once
+
+#include "extension/adbclient/adb_client.h"
+#include "platform/fileprovider/host/content_stream.h"
+
+#include <QString>
+
+// A phone file's bytes for the system's readers: the sync transfer in
+// order, and ranges read with dd through "exec:". Where dd gives nothing
+// usable, a range comes from a transfer of its own instead.
+class PhoneContents : public fileprovider::ContentStream {
+public:
+    PhoneContents(AdbClient client, QString path, qint64 size, PullStream transfer);
+
+    fileprovider::Outcome<qsizetype> readNext(char *into, qsizetype capacity) override;
+    fileprovider::Outcome<QByteArray> readRange(qint64 offset, qint64 length) override;
+    void cancel() override { transfer_.cancel(); }
+
+    // The file's real size: `reported` is what STAT said, modulo 2^32.
+    static qint64 realSize(const AdbClient &client, const QString &path, qint64 reported);
+
+private:
+    QByteArray rangeFromTransfer(qint64 offset, qint64 length) const;
+
+    const AdbClient client_;
+    const QString path_;
+    const qint64 size_;
+    PullStream transfer_;
+};

@@ -1,0 +1,122 @@
+#include "platform/fileprovider/host/streamed_read.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+namespace fileprovider {
+
+namespace {
+
+// Bytes asked of the stream at a time: small enough that a reader waits
+// for little more than its own bytes.
+constexpr qint64 pumpStep = 256 * 1024;
+constexpr std::chrono::milliseconds abandonPoll{100};
+
+ProviderError cutShort() { return ProviderError::posix(EIO, QStringLiteral("The file's transfer ended before its end.")); }
+
+} // namespace
+
+StreamedRead::StreamedRead(ContentStreamPointer stream, qint64 size)
+    : stream_(std::move(stream)), capacity_(std::clamp<qint64>(size, 64 * 1024, windowBytes)),
+      ring_(new char[size_t(capacity_)]), size_(size) {
+    pump_ = std::jthread([this](std::stop_token stop) { pump(stop); });
+}
+
+StreamedRead::~StreamedRead() {
+    pump_.request_stop();
+    stream_->cancel();
+    if (pump_.joinable()) pump_.join();
+}
+
+qint64 StreamedRead::size() const {
+    std::lock_guard lock(mutex_);
+    return size_;
+}
+
+qint64 StreamedRead::transferred() const {
+    std::lock_guard lock(mutex_);
+    return end_;
+}
+
+void StreamedRead::pump(std::stop_token stop) {
+    for (;;) {
+        qint64 position = 0;
+        qint64 room = 0;
+        {
+            std::unique_lock lock(mutex_);
+            if (!changed_.wait(lock, stop, [this] { return end_ - start_ < capacity_ && end_ < furthestWanted_ + readAhead_; }))
+                return;
+            position = end_ % capacity_;
+            room = std::min({capacity_ - (end_ - start_), capacity_ - position, pumpStep});
+        }
+        // Outside the lock: readers only touch [start_, end_), and this is beyond it.
+        auto received = stream_->readNext(ring_.get() + position, room);
+        std::lock_guard lock(mutex_);
+        // A failed transfer leaves the bytes it did not bring to reads apart.
+        if (std::holds_alternative<ProviderError>(received)) {
+            ended_ = true;
+        } else if (const qsizetype count = std::get<qsizetype>(received); count == 0) {
+            ended_ = true;
+        } else {
+            end_ += count;
+            // A file that grew since its size was taken.
+            size_ = std::max(size_, end_);
+        }
+        changed_.notify_all();
+        if (ended_) return;
+    }
+}
+
+void StreamedRead::slideWindow() {
+    const qint64 start = std::min(end_, furthestAsked_ - keptBehind);
+    if (start > start_) {
+        start_ = start;
+        changed_.notify_all();
+    }
+}
+
+Outcome<qsizetype> StreamedRead::read(char *into, qsizetype length, qint64 offset, const std::function<bool()> &abandoned) {
+    std::unique_lock lock(mutex_);
+    if (offset < 0) return ProviderError::posix(EINVAL);
+    if (offset >= size_ || length <= 0) return qsizetype(0);
+    length = qsizetype(std::min<qint64>(length, size_ - offset));
+    // Only reads the transfer will serve move it; a jump far away and back
+    // (a player reading an index at the end) leaves the window as it was.
+    if (offset >= start_ && offset <= end_ + farAhead) {
+        furthestAsked_ = std::max(furthestAsked_, offset);
+        furthestWanted_ = std::max(furthestWanted_, offset + length);
+        slideWindow();
+        changed_.notify_all();
+    }
+    for (;;) {
+        if (offset >= start_ && offset + length <= end_) {
+            // A reader that follows the transfer gets it further ahead.
+            readAhead_ = std::min(readAhead_ * 2, std::max(capacity_ - keptBehind, firstReadAhead));
+            const qint64 first = offset % capacity_;
+            const qint64 firstPart = std::min<qint64>(length, capacity_ - first);
+            std::memcpy(into, ring_.get() + first, size_t(firstPart));
+            std::memcpy(into + firstPart, ring_.get(), size_t(length - firstPart));
+            return length;
+        }
+        // Behind the window, far ahead of it, or never coming: asked apart.
+        if (offset < start_ || offset > end_ + farAhead || ended_ || length > capacity_) break;
+        changed_.wait_for(lock, abandonPoll);
+        if (abandoned && abandoned()) return ProviderError::posix(EIO, QStringLiteral("The mount is going away."));
+    }
+    lock.unlock();
+    return readApart(into, length, offset);
+}
+
+Outcome<qsizetype> StreamedRead::readApart(char *into, qsizetype length, qint64 offset) {
+    auto range = stream_->readRange(offset, length);
+    if (auto *error = std::get_if<ProviderError>(&range)) return *error;
+    const QByteArray &bytes = std::get<QByteArray>(range);
+    // The size was promised to the reader: fewer bytes are not the file's end.
+    if (bytes.size() != length) return cutShort();
+    std::memcpy(into, bytes.constData(), size_t(length));
+    return length;
+}
+
+} // namespace fileprovider
