@@ -1,6 +1,7 @@
 // On one emulated phone mounted by VaneFileProvider: cp of a 100 MB file into
 // the mount against adb push of it, and the time to create, rename and
-// delete 200 small files through the mount.
+// delete 200 small files through the mount, and cp -r of a folder of 300
+// files of 10 kB in and out of the mount against adb push and adb pull of it.
 //
 //   mount_write_bench [rounds, default 3]
 #include "bench/common/bench_tools.h"
@@ -34,6 +35,7 @@ using bench::run;
 using bench::secondsOf;
 
 constexpr int smallFiles = 200;
+constexpr int folderFiles = 300;
 
 void check(bool fine, const QString &what) {
     if (!fine) throw std::runtime_error(what.toStdString() + " failed: " + std::strerror(errno));
@@ -57,8 +59,11 @@ int main(int argc, char **argv) {
 
         bench::MountedProvider provider(serial, mountFolder.path(), temporary.path());
 
+        for (int index = 0; index < folderFiles; ++index)
+            testsupport::writePatternFile(local.file(QString("many/f%1.bin").arg(index)), 10'000, index);
         const QString adb = testsupport::adbTool();
         std::vector<double> cpTimes, pushTimes, createTimes, renameTimes, deleteTimes;
+        std::vector<double> folderInTimes, folderPushTimes, folderOutTimes, folderPullTimes;
         for (int round = 0; round < rounds; ++round) {
             cpTimes.push_back(secondsOf([&] { run("cp", {local.file("big.bin"), mountFolder.path() + "/copied.bin"}); }));
             if (testsupport::sha256OfFile(phoneFolder.file("copied.bin")) != hash)
@@ -92,6 +97,13 @@ int main(int argc, char **argv) {
             }));
             if (!QDir(phoneFolder.file(QString("small-%1").arg(round))).isEmpty())
                 throw std::runtime_error("small files were left on the phone");
+
+            const QString in = QString("in-%1").arg(round);
+            folderInTimes.push_back(secondsOf([&] { run("cp", {"-r", local.file("many"), mountFolder.path() + "/" + in}); }));
+            if (QDir(phoneFolder.file(in)).count() != folderFiles + 2) throw std::runtime_error("cp -r into the mount lost files");
+            folderPushTimes.push_back(secondsOf([&] { run(adb, {"-s", serial, "push", local.file("many"), "/sdcard/pushed-" + in}); }));
+            folderOutTimes.push_back(secondsOf([&] { run("cp", {"-r", mountFolder.path() + "/" + in, local.file("out-" + in)}); }));
+            folderPullTimes.push_back(secondsOf([&] { run(adb, {"-s", serial, "pull", "/sdcard/" + in, local.file("pulled-" + in)}); }));
         }
 
         std::printf("mount-write: %d rounds on one emulated phone (%s); best round shown\n", rounds, qPrintable(serial));
@@ -101,6 +113,10 @@ int main(int argc, char **argv) {
                     "delete %.3f s (%.1f ms each)\n",
                     smallFiles, best(createTimes), best(createTimes) * 1000 / smallFiles, best(renameTimes),
                     best(renameTimes) * 1000 / smallFiles, best(deleteTimes), best(deleteTimes) * 1000 / smallFiles);
+        std::printf("%d files of 10 kB: cp -r into the mount %.3f s, adb push %.3f s: ratio %.2f (cp time / push time, target <= 2)\n",
+                    folderFiles, best(folderInTimes), best(folderPushTimes), best(folderInTimes) / best(folderPushTimes));
+        std::printf("%d files of 10 kB: cp -r out of the mount %.3f s, adb pull %.3f s: ratio %.2f (cp time / pull time, target <= 2)\n",
+                    folderFiles, best(folderOutTimes), best(folderPullTimes), best(folderOutTimes) / best(folderPullTimes));
     } catch (const std::exception &error) {
         std::fprintf(stderr, "benchmark failed: %s\n", error.what());
         return 1;

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 // A client of the adb server for one phone. It holds no connection: every
@@ -38,8 +39,17 @@ public:
     // Streams the phone file into `destination`, which is created or emptied.
     // After a failure it keeps whatever had arrived.
     void pull(const QString &path, const QString &destination) const;
-    // Streams `source` to the phone file at `path`, stamped with the current time.
-    void push(const QString &source, const QString &path, quint32 mode = regularFileMode) const;
+    // What the phone acknowledged of an upload.
+    struct Sent {
+        qint64 size = 0;
+        quint32 modified = 0;
+    };
+    // Asked once the last byte is out: the upload's modification time, or
+    // none for the current time. Lets a time set while the source was still
+    // being written ride the upload itself.
+    using ModifiedAtEnd = std::function<std::optional<qint64>()>;
+    // Streams `source` to the phone file at `path`.
+    Sent push(const QString &source, const QString &path, quint32 mode = regularFileMode, const ModifiedAtEnd &modifiedAtEnd = {}) const;
 
     // The steps the operations are made of.
     static void sendRequest(BufferedSocket &connection, const QString &request);

@@ -1,9 +1,12 @@
 #pragma once
 
 #include "extension/adbclient/adb_client.h"
+#include "extension/provider/upload_leftovers.h"
 #include "platform/fileprovider/host/replicated_extension.h"
 
 #include <QString>
+
+#include <memory>
 
 // Serves one phone's domain: looks items up, downloads files, hands out
 // enumerators and creates, changes and deletes items, each request as one
@@ -51,4 +54,5 @@ private:
     QString serial_;
     QString tempDir_;
     quint16 serverPort_;
+    std::shared_ptr<UploadLeftovers> leftovers_ = std::make_shared<UploadLeftovers>();
 };

@@ -21,6 +21,7 @@ struct PhoneSimOptions {
     QString df;                     // "TOTAL_KB,USED_KB,AVAILABLE_KB"; empty: the program's default
     QStringList readOnlyFolders;    // folders under the served folder that refuse writes
     Attach attach = Attach::Cable;
+    quint16 port = 0;               // 0: a free one
 };
 
 // Runs tools/phone-sim as a child process for the life of the value. The

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 
 #include <atomic>
+#include <limits>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -43,6 +44,13 @@ struct OpenCopy {
     // The upload that follows the writes, while they come in order.
     std::unique_ptr<StreamedUpload> stream;
     bool streamTried = false;
+    // Bytes below this offset went to the phone by the stream and were let
+    // go here; the local file has a hole there.
+    std::atomic<qint64> droppedBelow{0};
+    // A modification time set through the mount since the last write: the
+    // next upload carries it (not a number: none).
+    std::shared_ptr<std::atomic<double>> modifiedTime =
+        std::make_shared<std::atomic<double>>(std::numeric_limits<double>::quiet_NaN());
 
     struct stat currentAttributes() const {
         struct stat now = attributes;
