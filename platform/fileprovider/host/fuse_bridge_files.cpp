@@ -149,6 +149,7 @@ void FuseBridge::abandonStream(OpenCopy &copy) {
     std::unique_ptr<StreamedUpload> stream = std::move(copy.stream);
     // What arrived is on the phone now, if anything; the whole copy follows on flush.
     if (std::holds_alternative<ItemPointer>(stream->finish())) copy.onPhone = true;
+    else if (copy.droppedBelow > 0) copy.streamedLost = true;
 }
 
 void FuseBridge::dropStreamedBytes(OpenCopy &copy) {
@@ -166,7 +167,10 @@ int FuseBridge::restoreDropped(OpenCopy &copy) {
     if (copy.droppedBelow == 0) return 0;
     abandonStream(copy);
     const QString mountPath = openCopies_.mountPathOf(&copy);
-    if (!copy.onPhone) return fail("upload of", mountPath, ProviderError::posix(EIO, QStringLiteral("The streamed part did not reach the phone.")));
+    // Never filled from the phone's older bytes: that would make a file nobody wrote.
+    if (copy.streamedLost || !copy.onPhone) {
+        return fail("upload of", mountPath, ProviderError::posix(EIO, QStringLiteral("Its start, already sent, did not reach the phone; write the file again.")));
+    }
     auto identifier = identifierFor(mountPath);
     if (auto *error = std::get_if<ProviderError>(&identifier)) return fail("download of", mountPath, *error);
     auto download = requests_.download(std::get<ItemIdentifier>(identifier));
@@ -198,6 +202,7 @@ int FuseBridge::upload(OpenCopy &copy) {
         const bool whole = !stream->broken() && stream->sent() == copy.size;
         auto streamed = stream->finish();
         if (auto *error = std::get_if<ProviderError>(&streamed)) {
+            if (copy.droppedBelow > 0) copy.streamedLost = true;
             if (!copy.detached) return fail("upload of", openCopies_.mountPathOf(&copy), *error);
         } else {
             copy.onPhone = true;

@@ -47,6 +47,8 @@ struct OpenCopy {
     // Bytes below this offset went to the phone by the stream and were let
     // go here; the local file has a hole there.
     std::atomic<qint64> droppedBelow{0};
+    // The stream that carried them failed: they are nowhere any more.
+    bool streamedLost = false;
     // A modification time set through the mount since the last write: the
     // next upload carries it (not a number: none).
     std::shared_ptr<std::atomic<double>> modifiedTime =
