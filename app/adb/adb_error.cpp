@@ -16,7 +16,7 @@ AdbError AdbError::commandFailed(const QString &command, const QString &output) 
 QString AdbError::description() const {
     if (kind_ == Kind::binaryNotFound) {
         return QStringLiteral("Couldn't find the `adb` tool. Install Android Platform Tools "
-                              "(e.g. `brew install android-platform-tools`).");
+                              "(e.g. `sudo apt install adb`).");
     }
     return QStringLiteral("adb ") + command_ + QStringLiteral(" failed:\n") + output_;
 }

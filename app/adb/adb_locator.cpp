@@ -11,10 +11,29 @@ QString defaultResourceDirectory() {
     return QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/../share/dorvane"));
 }
 
-QStringList fixedAdbCandidates() {
-    return {QStringLiteral("/opt/homebrew/bin/adb"), QStringLiteral("/usr/local/bin/adb"),
-            QStringLiteral("/usr/bin/adb")};
+AdbSearchEnvironment currentAdbSearchEnvironment() {
+    const auto variable = [](const char *name) { return QString::fromLocal8Bit(qgetenv(name)); };
+    return {variable("PATH"), variable("ANDROID_HOME"), variable("ANDROID_SDK_ROOT"), QDir::homePath()};
 }
+
+QStringList adbCandidates(const AdbSearchEnvironment &environment) {
+    QStringList candidates;
+    const auto add = [&](const QString &folder) {
+        // An empty PATH entry means the working folder: never a place to run a tool from.
+        if (!folder.startsWith(QLatin1Char('/'))) return;
+        const QString candidate = QDir::cleanPath(folder + QStringLiteral("/adb"));
+        if (!candidates.contains(candidate)) candidates.append(candidate);
+    };
+    for (const QString &folder : environment.path.split(QLatin1Char(':'))) add(folder);
+    if (!environment.androidHome.isEmpty()) add(environment.androidHome + QStringLiteral("/platform-tools"));
+    if (!environment.androidSdkRoot.isEmpty()) add(environment.androidSdkRoot + QStringLiteral("/platform-tools"));
+    if (!environment.home.isEmpty()) add(environment.home + QStringLiteral("/Android/Sdk/platform-tools"));
+    add(QStringLiteral("/usr/local/bin"));
+    add(QStringLiteral("/usr/bin"));
+    return candidates;
+}
+
+QStringList defaultAdbCandidates() { return adbCandidates(currentAdbSearchEnvironment()); }
 
 namespace {
 

@@ -22,7 +22,7 @@ AdbService::AdbService(QString resourceDirectory, QStringList fixedCandidates)
     : resourceDirectory_(std::move(resourceDirectory)), fixedCandidates_(std::move(fixedCandidates)) {}
 
 QString AdbService::defaultResourceDirectoryForService() { return defaultResourceDirectory(); }
-QStringList AdbService::defaultCandidatesForService() { return fixedAdbCandidates(); }
+QStringList AdbService::defaultCandidatesForService() { return defaultAdbCandidates(); }
 
 const std::optional<QString> &AdbService::adbPath() {
     if (!lookedUp_) {

@@ -16,7 +16,7 @@
 class AdbService {
 public:
     // `resourceDirectory` holds the application's own copy of the tool;
-    // `fixedCandidates` are the install places tried after it.
+    // `fixedCandidates` are the places tried after it.
     explicit AdbService(QString resourceDirectory = defaultResourceDirectoryForService(),
                         QStringList fixedCandidates = defaultCandidatesForService());
 

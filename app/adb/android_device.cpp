@@ -1,5 +1,9 @@
 #include "app/adb/android_device.h"
 
+namespace {
+const QLatin1String noPermissionsText("no permissions");
+} // namespace
+
 bool isWirelessSerial(const QString &serial) { return serial.contains(QLatin1Char(':')); }
 
 bool AndroidDevice::isWireless() const { return isWirelessSerial(serial); }
@@ -9,6 +13,7 @@ AndroidDevice::State deviceStateFromText(const QString &word) {
     if (word == QLatin1String("device")) return State::device;
     if (word == QLatin1String("unauthorized")) return State::unauthorized;
     if (word == QLatin1String("offline")) return State::offline;
+    if (word == noPermissionsText) return State::noPermissions;
     return State::unknown;
 }
 
@@ -17,6 +22,7 @@ QString deviceStateText(AndroidDevice::State state) {
     case AndroidDevice::State::device: return QStringLiteral("device");
     case AndroidDevice::State::unauthorized: return QStringLiteral("unauthorized");
     case AndroidDevice::State::offline: return QStringLiteral("offline");
+    case AndroidDevice::State::noPermissions: return QString(noPermissionsText);
     case AndroidDevice::State::unknown: break;
     }
     return QStringLiteral("unknown");

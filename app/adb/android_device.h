@@ -6,7 +6,9 @@
 
 // One phone as the adb tool lists it.
 struct AndroidDevice {
-    enum class State { device, unauthorized, offline, unknown };
+    // noPermissions: the user's account may not open the USB device (no udev
+    // rule, not in the plugdev group).
+    enum class State { device, unauthorized, offline, unknown, noPermissions };
 
     QString serial;
     QString model; // as printed after "model:", underscores kept
@@ -23,6 +25,7 @@ struct AndroidDevice {
 bool isWirelessSerial(const QString &serial);
 
 // The tool's state words; exact, case-sensitive, anything else is unknown.
+// "no permissions" is the one state of two words.
 AndroidDevice::State deviceStateFromText(const QString &word);
 QString deviceStateText(AndroidDevice::State state);
 

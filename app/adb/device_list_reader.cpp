@@ -17,6 +17,12 @@ std::optional<AndroidDevice> parseDeviceLine(const QString &line) {
 
     AndroidDevice device;
     device.serial = tokens[0];
+    // "no permissions (WHY); see [URL]": the only state word with blanks.
+    // Such a phone tells nothing about itself; the words are adb's own.
+    if (tokens[1] == QLatin1String("no") && tokens.size() > 2 && tokens[2] == QLatin1String("permissions")) {
+        device.state = AndroidDevice::State::noPermissions;
+        return device;
+    }
     device.state = deviceStateFromText(tokens[1]);
     static const QLatin1String modelKey("model:");
     for (const QString &token : tokens) {

@@ -2,6 +2,7 @@
 
 #include "app/mount/domain_identifier.h"
 #include "platform/fileprovider/domain/file_provider_error.h"
+#include "platform/fileprovider/domain/mount_table_watcher.h"
 #include "platform/workspace/desktop_workspace.h"
 
 #include <QPointer>
@@ -44,7 +45,10 @@ QCoro::Task<> removeDomainsWithIdentifier(std::shared_ptr<FileProviderManager> d
 
 MountService::MountService(std::shared_ptr<AdbService> adb, std::shared_ptr<FileProviderManager> domains,
                            std::shared_ptr<Workspace> workspace, QObject *parent)
-    : QObject(parent), adb_(std::move(adb)), domains_(std::move(domains)), workspace_(std::move(workspace)) {}
+    : QObject(parent), adb_(std::move(adb)), domains_(std::move(domains)), workspace_(std::move(workspace)),
+      mountTable_(new MountTableWatcher(this)) {
+    connect(mountTable_, &MountTableWatcher::changed, this, &MountService::dropLostMounts);
+}
 
 std::shared_ptr<Workspace> MountService::defaultWorkspace() { return std::make_shared<DesktopWorkspace>(); }
 
@@ -120,6 +124,15 @@ QCoro::Task<> MountService::runUnmount(QString serial, FileProviderDomain domain
     } catch (...) {
     }
     if (self) setMount(serial, DeviceMount{});
+}
+
+void MountService::dropLostMounts() {
+    QStringList lost;
+    for (auto entry = mounts_.cbegin(); entry != mounts_.cend(); ++entry) {
+        if (entry->state == State::mounted && entry->domain && !domains_->isServing(*entry->domain))
+            lost.append(entry.key());
+    }
+    for (const QString &serial : std::as_const(lost)) unmount(serial);
 }
 
 void MountService::reveal(const QString &serial) {

@@ -11,6 +11,8 @@
 #include <QString>
 #include <QCoro/QCoroTask>
 
+class MountTableWatcher;
+
 #include <memory>
 #include <optional>
 
@@ -47,9 +49,16 @@ public:
     QCoro::Task<> removeAllDomains();
     QCoro::Task<> removeDomains(QString identifier);
 
+    // A mounted phone whose domain the layer no longer serves (its folder
+    // was unmounted from outside, its host died) is unmounted as the user
+    // would, so its folder and host go and its card offers Mount again.
+    // Runs on every change of the mount table; dead hosts leave the table
+    // as it was, so the device screen also calls it on each quiet scan.
+    void dropLostMounts();
+
     static QString domainIdentifier(const QString &serial);
     static QString serial(const QString &domainIdentifier);
-    static inline const QString addFailurePrefix = QStringLiteral("Couldn't add to Finder: ");
+    static inline const QString addFailurePrefix = QStringLiteral("Couldn't add to the file manager: ");
 
 signals:
     // One phone's record changed.
@@ -68,4 +77,5 @@ private:
     std::shared_ptr<FileProviderManager> domains_;
     std::shared_ptr<Workspace> workspace_;
     QHash<QString, DeviceMount> mounts_;
+    MountTableWatcher *mountTable_;
 };

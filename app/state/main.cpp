@@ -3,6 +3,7 @@
 #include "app/state/dorvane_app.h"
 #include "app/state/phone_report.h"
 #include "app/state/termination_signals.h"
+#include "platform/workspace/file_manager_name.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -73,6 +74,8 @@ int main(int argc, char **argv) {
         return 1;
     }
 
+    // Asks the desktop for its file manager's name while the window is made.
+    startResolvingFileManagerName();
     DorvaneApp dorvane(applicationResourceDirectory());
     // One style on every desktop, so the dark palette reads the same everywhere.
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));

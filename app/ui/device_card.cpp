@@ -13,6 +13,7 @@
 #include "app/ui/soft_shadow_effect.h"
 #include "app/ui/styled_button.h"
 #include "app/ui/text_label.h"
+#include "platform/workspace/file_manager_name.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -142,7 +143,16 @@ QWidget *DeviceCard::makeInformationRow() {
     storageLabel_ = new ElidingLabel(QString(), valueFont, Palette::textPrimary);
     row->addWidget(labelledValue(QStringLiteral("SERIAL"), serialLabel_, Qt::AlignLeft), 1, Qt::AlignTop);
     row->addWidget(labelledValue(QStringLiteral("FREE SPACE"), storageLabel_, Qt::AlignRight), 0, Qt::AlignTop);
-    return information;
+
+    auto *rows = new QWidget;
+    auto *column = new QVBoxLayout(rows);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(information);
+    hintLabel_ = makeWrappingLabel(QString(), dmSansFont(11.5, QFont::Normal), Palette::textSecondary);
+    hintLabel_->setContentsMargins(16, 0, 16, 13);
+    column->addWidget(hintLabel_);
+    return rows;
 }
 
 QWidget *DeviceCard::makeActionsRow() {
@@ -166,7 +176,7 @@ QWidget *DeviceCard::makeActionsRow() {
     progressRow->addWidget(progressLabel_);
     row->addWidget(progress_);
 
-    showInFinder_ = makeSecondaryButton(QStringLiteral("Show in Finder"));
+    showInFinder_ = makeSecondaryButton(QStringLiteral("Show in ") + fileManagerName());
     connect(showInFinder_, &QAbstractButton::clicked, this, [this] { mount_.reveal(device_.serial); });
     row->addWidget(showInFinder_);
 
@@ -220,6 +230,8 @@ void DeviceCard::refreshState() {
     actions_ = cardActions(device_, state);
     statusLabel_->setText(statusText(device_, state));
     statusDot_->setColor(statusDotColor(device_, state));
+    hintLabel_->setText(fixHint(device_));
+    hintLabel_->setVisible(!hintLabel_->text().isEmpty());
 
     removeButton_->setVisible(offersRemove(actions_));
     progress_->setVisible(actions_ == CardActions::mounting || actions_ == CardActions::unmounting);

@@ -39,6 +39,8 @@ public:
     PhIcon *tileIcon() const { return tileIcon_; }
     ConnectionBadge *badge() const { return badge_; }
     QLabel *statusLabel() const { return statusLabel_; }
+    // How to fix a phone the user's account may not open; hidden otherwise.
+    QLabel *hintLabel() const { return hintLabel_; }
     StatusDot *statusDot() const { return statusDot_; }
     ElidingLabel *serialLabel() const { return serialLabel_; }
     ElidingLabel *storageLabel() const { return storageLabel_; }
@@ -78,6 +80,7 @@ private:
     PhIcon *tileIcon_ = nullptr;
     ConnectionBadge *badge_ = nullptr;
     QLabel *statusLabel_ = nullptr;
+    QLabel *hintLabel_ = nullptr;
     StatusDot *statusDot_ = nullptr;
     ElidingLabel *serialLabel_ = nullptr;
     ElidingLabel *storageLabel_ = nullptr;

@@ -36,6 +36,7 @@ QString statusText(const AndroidDevice &device, MountState mount) {
     case State::unauthorized: return QStringLiteral("Tap \u201CAllow\u201D on phone");
     case State::offline:
         return device.isWireless() ? QStringLiteral("Offline \u2014 reconnect via USB") : QStringLiteral("Offline");
+    case State::noPermissions: return QStringLiteral("No USB permission");
     case State::unknown: break;
     }
     return QStringLiteral("Unavailable");
@@ -44,9 +45,18 @@ QString statusText(const AndroidDevice &device, MountState mount) {
 QColor statusDotColor(const AndroidDevice &device, MountState mount) {
     if (mount == MountState::mounted || device.state == State::device)
         return Palette::accent;
-    if (device.state == State::unauthorized)
+    // Both wait for something the user does.
+    if (device.state == State::unauthorized || device.state == State::noPermissions)
         return Palette::warning;
     return Palette::textMuted;
+}
+
+QString fixHint(const AndroidDevice &device) {
+    if (device.state != State::noPermissions)
+        return {};
+    return QStringLiteral("This account may not open the phone. Install the adb package (its udev rules allow "
+                          "phones), join the plugdev group (sudo usermod -aG plugdev $USER), log in again, then "
+                          "unplug the phone and plug it in again.");
 }
 
 QString connectionBadgeText(const AndroidDevice &device) {

@@ -16,7 +16,7 @@
 enum class CardActions {
     mounting,   // spinner and "Mounting…"
     unmounting, // spinner and "Unmounting…"
-    mounted,    // "Show in Finder", "Unmount"
+    mounted,    // "Show in <file manager>", "Unmount"
     cableReady, // "Connect via Wi-Fi", "Mount"
     mountOnly,  // "Mount", usable only while the phone is ready
 };
@@ -30,6 +30,9 @@ bool mountUsable(const AndroidDevice &device);
 
 QString statusText(const AndroidDevice &device, MountState mount);
 QColor statusDotColor(const AndroidDevice &device, MountState mount);
+
+// How to make the phone usable, for states the user can fix; empty otherwise.
+QString fixHint(const AndroidDevice &device);
 
 // "Wi-Fi" or "ADB".
 QString connectionBadgeText(const AndroidDevice &device);

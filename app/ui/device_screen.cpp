@@ -41,6 +41,9 @@ DeviceScreen::DeviceScreen(AppViewModel &model, MountService &mount, std::functi
     connect(pollTimer_, &QTimer::timeout, this, [this] { pollOnce(generation_); });
 
     connect(&model_, &AppViewModel::devicesChanged, this, &DeviceScreen::syncCards);
+    // A card of a phone that left stays while its mount does.
+    connect(&mount_, &MountService::mountChanged, this, &DeviceScreen::syncCards);
+    connect(&mount_, &MountService::mountsCleared, this, &DeviceScreen::syncCards);
     syncCards();
     placeSettingsButton();
 }
@@ -106,6 +109,7 @@ QCoro::Task<> DeviceScreen::pollOnce(unsigned generation) {
     const QPointer<DeviceScreen> self(this);
     if (!current(generation))
         co_return;
+    mount_.dropLostMounts();
     co_await model_.poll();
     if (self && current(generation))
         pollTimer_->start();
@@ -125,6 +129,20 @@ void DeviceScreen::syncCards() {
         else
             card = new DeviceCard(device, model_, mount_, column_);
         ordered.append(card);
+    }
+    // A phone that left while mounted keeps its mount (reads fail until it
+    // is back) and so its card, where it can be shown or unmounted.
+    for (auto kept = existing.begin(); kept != existing.end();) {
+        const MountState state = mount_.mountOf(kept.key()).state;
+        if (state == MountState::mounted || state == MountState::unmounting) {
+            AndroidDevice gone = kept.value()->device();
+            gone.state = AndroidDevice::State::offline;
+            kept.value()->setDevice(gone);
+            ordered.append(kept.value());
+            kept = existing.erase(kept);
+        } else {
+            ++kept;
+        }
     }
     // A card may be the sender of the click that removed its phone, so it
     // goes once the event loop is back.

@@ -8,7 +8,7 @@ GuideContent guideContent(Guide guide) {
                 {{QStringLiteral("Connect via USB first"),
                   QStringLiteral("Wireless needs a one-time USB setup \u2014 follow the \u201CConnect with USB\u201D steps.")},
                  {QStringLiteral("Join the same Wi-Fi"),
-                  QStringLiteral("Make sure your phone and Mac are on the same Wi-Fi network.")},
+                  QStringLiteral("Make sure your phone and computer are on the same Wi-Fi network.")},
                  {QStringLiteral("Tap \u201CConnect via Wi-Fi\u201D"),
                   QStringLiteral("Once the device shows up over USB, click the \u201CConnect via Wi-Fi\u201D button on it.")},
                  {QStringLiteral("Unplug the cable"),
@@ -23,7 +23,7 @@ GuideContent guideContent(Guide guide) {
              {QStringLiteral("Turn on USB debugging"),
               QStringLiteral("Go to Settings \u2192 System \u2192 Developer options and enable \u201CUSB debugging\u201D.")},
              {QStringLiteral("Connect the cable"),
-              QStringLiteral("Plug your phone into your Mac with a USB cable.")},
+              QStringLiteral("Plug your phone into your computer with a USB cable.")},
              {QStringLiteral("Allow the connection"),
               QStringLiteral("On your phone, tap \u201CAllow\u201D when asked to trust this computer. Your device appears here.")}}};
 }

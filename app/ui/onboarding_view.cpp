@@ -12,6 +12,8 @@
 
 #include "resources/resource_paths.h"
 
+#include "platform/workspace/file_manager_name.h"
+
 #include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -22,8 +24,8 @@ QList<OnboardingStep> onboardingSteps() {
     return {{QStringLiteral("gear-six"), QStringLiteral("Enable USB debugging"),
              QStringLiteral("On your phone: Settings \u2192 Developer Options \u2192 USB debugging.")},
             {QStringLiteral("usb"), QStringLiteral("Connect via USB"),
-             QStringLiteral("Plug your phone into your Mac with a USB cable.")},
-            {QStringLiteral("hard-drives"), QStringLiteral("Mount in Finder"),
+             QStringLiteral("Plug your phone into your computer with a USB cable.")},
+            {QStringLiteral("hard-drives"), QStringLiteral("Mount in ") + fileManagerName(),
              QStringLiteral("Tap \u201CAllow\u201D on your phone, then press Mount.")}};
 }
 
@@ -74,7 +76,7 @@ OnboardingView::OnboardingView(std::function<void()> onGetStarted, QWidget *pare
     title->setAlignment(Qt::AlignHCenter);
     column->addWidget(title);
     column->addSpacing(5);
-    QLabel *subtitle = makeWrappingLabel(QStringLiteral("Access your Android phone right inside Finder."),
+    QLabel *subtitle = makeWrappingLabel(QStringLiteral("Access your Android phone right inside ") + fileManagerName() + QLatin1Char('.'),
                                          dmSansFont(13.5, QFont::Normal), Palette::textSecondary);
     subtitle->setAlignment(Qt::AlignHCenter);
     column->addWidget(subtitle);

@@ -1,7 +1,9 @@
 // Pulls and pushes one large file through this client and through the real
-// adb tool, on one emulated phone, and prints both throughputs and their ratio.
+// adb tool, on one emulated phone behind the link DORVANE_BENCH_LINK names,
+// and prints both throughputs and their ratio.
 //
-//   adbclient_bench [size in MiB, default 100] [rounds, default 5]
+//   adbclient_bench [size in MiB, default 100] [rounds, default 5, or 1 behind a shaped link]
+#include "bench/common/bench_tools.h"
 #include "extension/adbclient/adb_client.h"
 #include "tests/support/adb_server.h"
 #include "tests/support/phone_sim.h"
@@ -17,16 +19,10 @@
 #include <functional>
 #include <vector>
 
+using bench::secondsOf;
 using testsupport::sha256OfFile;
 
 namespace {
-
-double secondsOf(const std::function<void()> &work) {
-    QElapsedTimer timer;
-    timer.start();
-    work();
-    return double(timer.nsecsElapsed()) / 1e9;
-}
 
 void runTool(const QStringList &arguments) {
     const auto result = testsupport::runAdb(arguments, std::chrono::minutes(10));
@@ -60,14 +56,11 @@ void report(const char *direction, qint64 bytes, const Figures &client, const Fi
 int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
     const qint64 mib = argc > 1 ? QByteArray(argv[1]).toLongLong() : 100;
-    const int rounds = argc > 2 ? std::max(1, QByteArray(argv[2]).toInt()) : 5;
     const qint64 bytes = mib << 20;
     try {
+        const int rounds = bench::roundsOf(argc - 1, argv + 1, 5);
         testsupport::TempFolder phoneFolder, local;
-        testsupport::PhoneSimOptions options;
-        options.folder = phoneFolder.path();
-        options.model = "Bench_Phone";
-        testsupport::PhoneSim phone(options);
+        testsupport::PhoneSim phone(bench::phoneOptions(phoneFolder.path()));
         const QString serial = phone.serial();
         const AdbClient client(serial);
 

@@ -1,7 +1,9 @@
 // Mount latency: from the press of Mount (MountService::mount) to a live
 // mount, and on to the first listing of the phone's root through it, with
-// the real adb server, an emulated phone and the real VaneFileProvider.
+// the real adb server, an emulated phone behind the link DORVANE_BENCH_LINK
+// names and the real VaneFileProvider.
 #include "app/mount/mount_service.h"
+#include "bench/common/bench_tools.h"
 #include "platform/workspace/workspace.h"
 #include "tests/support/phone_sim.h"
 #include "tests/support/temp_folder.h"
@@ -70,10 +72,7 @@ int main(int argc, char **argv) {
     qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
     qputenv("DORVANE_MOUNT_ROOT", mountRoot.path().toLocal8Bit());
 
-    testsupport::PhoneSimOptions options;
-    options.folder = phoneFolder.path();
-    options.model = QStringLiteral("Bench_Phone");
-    testsupport::PhoneSim phone(options);
+    testsupport::PhoneSim phone(bench::phoneOptions(phoneFolder.path()));
     FileProviderManager::Settings settings = FileProviderManager::defaultSettings();
     settings.hostProgram = QStringLiteral(DORVANE_BIN_DIR "/VaneFileProvider");
     auto domains = std::make_shared<FileProviderManager>(settings);

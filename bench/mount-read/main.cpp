@@ -1,8 +1,11 @@
-// On one emulated phone mounted by VaneFileProvider: cp of a 100 MB file out
-// of the mount against adb pull of it, ls -l of a 10,000-entry folder against
-// adb ls of it, and the provider's peak memory during the copies.
+// On one emulated phone mounted by VaneFileProvider, behind the link that
+// DORVANE_BENCH_LINK names: cp of a 100 MB file out of the mount against adb
+// pull of it (with the provider's peak memory and temporary bytes meanwhile),
+// the first 4 kB and the last 64 kB of a large file against adb pull of all of
+// it, cp -r of 300 small files against adb pull of them, and ls -l of a
+// 10,000-entry folder against adb ls of it and against ls -l on local disk.
 //
-//   mount_read_bench [rounds, default 3]
+//   mount_read_bench [rounds, default 2, or 1 behind a shaped link]
 #include "bench/common/bench_tools.h"
 #include "tests/support/adb_server.h"
 #include "tests/support/phone_sim.h"
@@ -10,14 +13,10 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
-#include <QProcess>
-#include <QProcessEnvironment>
 
 #include <algorithm>
 #include <cstdio>
-#include <functional>
 #include <stdexcept>
 #include <thread>
 #include <vector>
@@ -26,10 +25,32 @@ using bench::best;
 using bench::run;
 using bench::secondsOf;
 
+namespace {
+
+constexpr int kSmallFiles = 300;
+constexpr qint64 kSmallSize = 10'000;
+constexpr qint64 kHead = 4096;
+constexpr qint64 kTail = 65536;
+
+QByteArray bytesOf(const QString &path, qint64 offset, qint64 size) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || !file.seek(offset)) return {};
+    return file.read(size);
+}
+
+void expect(bool fine, const char *what) {
+    if (!fine) throw std::runtime_error(what);
+}
+
+} // namespace
+
 int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
-    const int rounds = argc > 1 ? std::max(1, QByteArray(argv[1]).toInt()) : 3;
     try {
+        const int rounds = bench::roundsOf(argc, argv, 2);
+        const QString link = bench::linkProfile();
+        // Under a slow link a whole gigabyte would take minutes to pull.
+        const qint64 largeSize = link == "none" ? 1'000'000'000 : 256'000'000;
         testsupport::TempFolder phoneFolder, mountFolder, local, temporary;
         testsupport::writePatternFile(phoneFolder.file("big.bin"), 100'000'000);
         QDir(phoneFolder.path()).mkpath("many");
@@ -37,34 +58,75 @@ int main(int argc, char **argv) {
             QFile entry(phoneFolder.file(QString("many/entry-%1.txt").arg(index, 5, 10, QChar('0'))));
             if (!entry.open(QIODevice::WriteOnly)) throw std::runtime_error("cannot make the folder of many entries");
         }
-        testsupport::PhoneSimOptions options;
-        options.folder = phoneFolder.path();
-        options.model = "Bench_Phone";
-        testsupport::PhoneSim phone(options);
+        bench::makeSmallFiles(phoneFolder.file("small"), kSmallFiles, kSmallSize);
+        // A fresh large file for every read, so none finds another's download.
+        for (int round = 0; round < rounds; ++round) {
+            bench::makeLargeFile(phoneFolder.file(QString("large-%1.bin").arg(round)), largeSize, kTail);
+            bench::makeLargeFile(phoneFolder.file(QString("thumbnailed-%1.bin").arg(round)), largeSize, kTail);
+        }
+        const QByteArray head = bytesOf(phoneFolder.file("large-0.bin"), 0, kHead);
+        const QByteArray tail = bytesOf(phoneFolder.file("large-0.bin"), largeSize - kTail, kTail);
+        testsupport::PhoneSim phone(bench::phoneOptions(phoneFolder.path()));
         const QString serial = phone.serial();
 
         bench::MountedProvider provider(serial, mountFolder.path(), temporary.path());
 
-        std::vector<double> cpTimes, pullTimes, lsTimes, adbLsTimes;
+        std::vector<double> cpTimes, pullTimes, headTimes, wholeTimes, tailTimes, smallCpTimes, smallPullTimes, lsTimes,
+            adbLsTimes, localLsTimes;
+        double peakMemory = 0, peakTemporary = 0;
         const QString adb = testsupport::adbTool();
         for (int round = 0; round < rounds; ++round) {
-            cpTimes.push_back(secondsOf([&] { run("cp", {mountFolder.path() + "/big.bin", local.file("copied.bin")}); }));
+            {
+                bench::PeakSampler sampler(provider.pid(), temporary.path());
+                cpTimes.push_back(secondsOf([&] { run("cp", {mountFolder.path() + "/big.bin", local.file("copied.bin")}); }));
+                peakMemory = std::max(peakMemory, sampler.residentMB());
+                peakTemporary = std::max(peakTemporary, sampler.folderMB());
+            }
+            if (testsupport::sha256OfFile(local.file("copied.bin")) != testsupport::sha256OfFile(phoneFolder.file("big.bin")))
+                throw std::runtime_error("the copy out of the mount differs from the phone's file");
+            QFile::remove(local.file("copied.bin"));
             pullTimes.push_back(secondsOf([&] { run(adb, {"-s", serial, "pull", "/sdcard/big.bin", local.file("pulled.bin")}); }));
+            QFile::remove(local.file("pulled.bin"));
+
+            const QString large = QString("large-%1.bin").arg(round);
+            QByteArray got;
+            headTimes.push_back(secondsOf([&] { got = bench::outputOf("head", {"-c", QString::number(kHead), mountFolder.path() + '/' + large}); }));
+            expect(got == head, "head of the mounted file differs from the phone's file");
+            wholeTimes.push_back(secondsOf([&] { run(adb, {"-s", serial, "pull", "/sdcard/" + large, local.file("large.bin")}); }));
+            QFile::remove(local.file("large.bin"));
+            const QString thumbnailed = mountFolder.path() + QString("/thumbnailed-%1.bin").arg(round);
+            tailTimes.push_back(secondsOf([&] { got = bench::outputOf("tail", {"-c", QString::number(kTail), thumbnailed}); }));
+            expect(got == tail, "tail of the mounted file differs from the phone's file");
+
+            const QString copied = local.file(QString("small-copied-%1").arg(round));
+            const QString pulled = local.file(QString("small-pulled-%1").arg(round));
+            smallCpTimes.push_back(secondsOf([&] { run("cp", {"-r", mountFolder.path() + "/small", copied}); }));
+            smallPullTimes.push_back(secondsOf([&] { run(adb, {"-s", serial, "pull", "/sdcard/small", pulled}); }));
+            run("diff", {"-r", phoneFolder.file("small"), copied});
+            run("diff", {"-r", phoneFolder.file("small"), pulled});
+
             // The attribute timeouts must have run out, so that each listing is read afresh.
             std::this_thread::sleep_for(std::chrono::milliseconds(2500));
             lsTimes.push_back(secondsOf([&] { run("ls", {"-l", mountFolder.path() + "/many"}); }));
             adbLsTimes.push_back(secondsOf([&] { run(adb, {"-s", serial, "ls", "/sdcard/many"}); }));
+            localLsTimes.push_back(secondsOf([&] { run("ls", {"-l", phoneFolder.file("many")}); }));
         }
-        if (testsupport::sha256OfFile(local.file("copied.bin")) != testsupport::sha256OfFile(phoneFolder.file("big.bin")))
-            throw std::runtime_error("the copy out of the mount differs from the phone's file");
-        const qint64 peakKib = bench::peakResidentKib(provider.pid());
 
-        std::printf("mount-read: %d rounds on one emulated phone (%s); best round shown\n", rounds, qPrintable(serial));
+        std::printf("mount-read: %d rounds on one emulated phone (%s) behind the link %s; best round shown\n", rounds,
+                    qPrintable(serial), qPrintable(link));
         std::printf("cp 100 MB out of the mount %.3f s, adb pull %.3f s: ratio %.2f (pull time / cp time, target >= 0.9)\n",
                     best(cpTimes), best(pullTimes), best(pullTimes) / best(cpTimes));
-        std::printf("ls -l of 10,000 entries %.3f s, adb ls %.3f s: ratio %.2f (ls time / adb ls time, target <= 1.5)\n",
-                    best(lsTimes), best(adbLsTimes), best(lsTimes) / best(adbLsTimes));
-        std::printf("VaneFileProvider peak memory %.1f MB (target < 64 MB)\n", double(peakKib) / 1024.0);
+        std::printf("first byte: head -c 4096 of a %lld MB file %.3f s, adb pull of all of it %.3f s: ratio %.3f "
+                    "(head time / pull time)\n",
+                    qlonglong(largeSize / 1'000'000), best(headTimes), best(wholeTimes), best(headTimes) / best(wholeTimes));
+        std::printf("tail -c 65536 of the %lld MB file %.3f s\n", qlonglong(largeSize / 1'000'000), best(tailTimes));
+        std::printf("cp -r of %d files of 10 kB out of the mount %.3f s, adb pull %.3f s: ratio %.2f (pull time / cp time)\n",
+                    kSmallFiles, best(smallCpTimes), best(smallPullTimes), best(smallPullTimes) / best(smallCpTimes));
+        std::printf("ls -l of 10,000 entries %.3f s, adb ls %.3f s: ratio %.2f (ls time / adb ls time, target <= 1.5); "
+                    "ls -l on local disk %.3f s\n",
+                    best(lsTimes), best(adbLsTimes), best(lsTimes) / best(adbLsTimes), best(localLsTimes));
+        std::printf("VaneFileProvider during the copy out: peak memory %.1f MB, temporary files %.1f MB\n", peakMemory,
+                    peakTemporary);
     } catch (const std::exception &error) {
         std::fprintf(stderr, "benchmark failed: %s\n", error.what());
         return 1;

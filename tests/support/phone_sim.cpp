@@ -110,6 +110,7 @@ PhoneSim::PhoneSim(PhoneSimOptions options) : state_(std::make_unique<State>()) 
                                           "--watch-stdin"};
     if (!o.wifiAddress.isEmpty()) arguments.insert(arguments.end(), {"--wifi-address", o.wifiAddress.toStdString()});
     if (!o.df.isEmpty()) arguments.insert(arguments.end(), {"--df", o.df.toStdString()});
+    if (!o.link.isEmpty()) arguments.insert(arguments.end(), {"--link", o.link.toStdString()});
     for (const QString &folder : o.readOnlyFolders) arguments.insert(arguments.end(), {"--readonly", folder.toStdString()});
 
     char logTemplate[] = "/tmp/dorvane-phone-sim-XXXXXX";

@@ -22,6 +22,7 @@ struct PhoneSimOptions {
     QStringList readOnlyFolders;    // folders under the served folder that refuse writes
     Attach attach = Attach::Cable;
     quint16 port = 0;               // 0: a free one
+    QString link;                   // none, usb2, usb3 or wifi (see tools/phone-sim); empty: none
 };
 
 // Runs tools/phone-sim as a child process for the life of the value. The

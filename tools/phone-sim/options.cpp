@@ -64,7 +64,7 @@ bool isDottedIPv4(const std::string &text) {
 std::string usageText() {
     return "usage: dorvane-phone-sim --folder DIR --port PORT [--model NAME] [--wifi-address ADDR]\n"
            "       [--df TOTAL_KB,USED_KB,AVAILABLE_KB] [--attach cable|wifi|none] [--readonly RELATIVE_FOLDER]...\n"
-           "       [--watch-stdin]\n";
+           "       [--watch-stdin] [--link none|usb2|usb3|wifi]\n";
 }
 
 Options parseOptions(const std::vector<std::string> &arguments) {
@@ -115,6 +115,11 @@ Options parseOptions(const std::vector<std::string> &arguments) {
             const std::string folder = takeValue();
             if (folder.empty()) throw std::invalid_argument("--readonly wants a folder under the served folder");
             options.readOnlyFolders.push_back(folder);
+        } else if (name == "--link") {
+            const std::string profile = takeValue();
+            const auto shape = linkShapeNamed(profile);
+            if (!shape) throw std::invalid_argument("--link wants none, usb2, usb3 or wifi, got '" + profile + "'");
+            options.link = *shape;
         } else if (name == "--watch-stdin" && !inlineValue) {
             options.watchStdin = true;
         } else {

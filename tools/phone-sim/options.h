@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/phone-sim/link_shaper.h"
+
 namespace phonesim {
 
 enum class Attach { Cable, Wifi, None };
@@ -24,6 +26,7 @@ struct Options {
     Attach attach = Attach::None;
     std::vector<std::string> readOnlyFolders; // relative to the folder
     bool watchStdin = false;                  // end when standard input reaches its end
+    LinkShape link;                           // unshaped: loopback speed
 };
 
 // Reads the command line (without the program name). Throws

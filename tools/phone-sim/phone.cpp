@@ -203,7 +203,7 @@ void Phone::acceptLoop(int listener, bool wifi) {
 
 void Phone::serve(int fd) {
     {
-        Connection connection(fd, *this);
+        Connection connection(fd, *this, options_.link);
         {
             std::lock_guard lock(mutex_);
             connections_.insert(&connection);

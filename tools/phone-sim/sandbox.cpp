@@ -55,7 +55,9 @@ std::string normalizePhonePath(std::string_view path) {
         }
         out.push_back(part);
     }
-    return "/" + join(out, 0);
+    std::string normalized = "/";
+    normalized += join(out, 0);
+    return normalized;
 }
 
 PhonePath classifyPhonePath(std::string_view path) {

@@ -446,7 +446,7 @@ std::string dfReport(const DfFigures &figures) {
     std::string report;
     for (const auto &row : fields) {
         report += row[0] + std::string(widths[0] - row[0].size(), ' ');
-        for (size_t c = 1; c < 5; ++c) report += " " + std::string(widths[c] - row[c].size(), ' ') + row[c];
+        for (size_t c = 1; c < 5; ++c) report.append(1 + widths[c] - row[c].size(), ' ').append(row[c]);
         report += " " + row[5] + "\n";
     }
     return report;

@@ -209,9 +209,61 @@ void Stream::abandon() {
 
 // ------------------------------------------------------------ Connection
 
-Connection::Connection(int fd, ServiceHost &host) : fd_(fd), host_(host) {}
+Connection::Connection(int fd, ServiceHost &host, LinkShape link) : fd_(fd), host_(host) {
+    if (!link.shaped()) return;
+    outbound_ = std::make_unique<DelayLine>(link, [this](DelayLine::Packet &packet) {
+        return writeAll(packet.data(), packet.size());
+    });
+    inbound_ = std::make_unique<DelayLine>(link, [this](DelayLine::Packet &packet) { return deliverInbound(packet); });
+}
 
-Connection::~Connection() { ::close(fd_); }
+Connection::~Connection() {
+    if (inbound_) inbound_->stop();
+    if (outbound_) outbound_->stop();
+    ::close(fd_);
+}
+
+bool Connection::writeAll(const void *data, size_t size) {
+    const char *bytes = static_cast<const char *>(data);
+    while (size > 0) {
+        const ssize_t n = ::send(fd_, bytes, size, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes += n;
+        size -= size_t(n);
+    }
+    return true;
+}
+
+// Reads messages off the socket as they come and lets the link hand them on.
+void Connection::readShaped() {
+    for (;;) {
+        DelayLine::Packet packet(sizeof(MessageHeader));
+        if (!readExactly(packet.data(), packet.size())) return;
+        MessageHeader header;
+        std::memcpy(&header, packet.data(), sizeof header);
+        if (!isWellFormed(header, kMaxPayload)) {
+            if (host_.verbose()) std::fprintf(stderr, "dorvane-phone-sim: garbled message, dropping the connection\n");
+            return;
+        }
+        packet.resize(sizeof header + header.length);
+        if (header.length > 0 && !readExactly(packet.data() + sizeof header, header.length)) return;
+        if (!inbound_->push(std::move(packet))) return;
+    }
+}
+
+bool Connection::deliverInbound(DelayLine::Packet &packet) {
+    MessageHeader header;
+    std::memcpy(&header, packet.data(), sizeof header);
+    Buffer payload;
+    if (header.length > 0) {
+        payload = takeBuffer(header.length);
+        std::memcpy(payload.data.get(), packet.data() + sizeof header, header.length);
+    }
+    if (handle(header, std::move(payload))) return true;
+    ::shutdown(fd_, SHUT_RDWR); // ends readShaped()
+    return false;
+}
 
 void Connection::shutdown() { ::shutdown(fd_, SHUT_RDWR); }
 
@@ -239,6 +291,13 @@ bool Connection::sendMessage(uint32_t command, uint32_t arg0, uint32_t arg1, con
         uint32_t sum = 0;
         for (size_t i = 0; i < size; ++i) sum += static_cast<const unsigned char *>(data)[i];
         header.check = sum;
+    }
+    if (outbound_) {
+        DelayLine::Packet packet(sizeof header + size);
+        std::memcpy(packet.data(), &header, sizeof header);
+        if (size > 0) std::memcpy(packet.data() + sizeof header, data, size);
+        std::lock_guard lock(sendMutex_);
+        return outbound_->push(std::move(packet));
     }
     iovec parts[2];
     parts[0].iov_base = &header;
@@ -272,24 +331,31 @@ bool Connection::sendMessage(uint32_t command, uint32_t arg0, uint32_t arg1, con
 }
 
 void Connection::run() {
-    for (;;) {
-        MessageHeader header;
-        if (!readExactly(&header, sizeof header)) break;
-        if (!isWellFormed(header, kMaxPayload)) {
-            if (host_.verbose()) std::fprintf(stderr, "dorvane-phone-sim: garbled message, dropping the connection\n");
-            break;
+    if (inbound_) {
+        readShaped();
+    } else {
+        for (;;) {
+            MessageHeader header;
+            if (!readExactly(&header, sizeof header)) break;
+            if (!isWellFormed(header, kMaxPayload)) {
+                if (host_.verbose()) std::fprintf(stderr, "dorvane-phone-sim: garbled message, dropping the connection\n");
+                break;
+            }
+            Buffer payload;
+            if (header.length > 0) {
+                payload = takeBuffer(header.length);
+                if (!readExactly(payload.data.get(), payload.size)) break;
+            }
+            if (!handle(header, std::move(payload))) break;
         }
-        Buffer payload;
-        if (header.length > 0) {
-            payload = takeBuffer(header.length);
-            if (!readExactly(payload.data.get(), payload.size)) break;
-        }
-        if (!handle(header, std::move(payload))) break;
     }
     ::shutdown(fd_, SHUT_RDWR);
+    // No message is handled once the services are told the connection ended.
+    if (inbound_) inbound_->stop();
     endAll(false);
     for (auto &worker : workers_) worker.thread.join();
     workers_.clear();
+    if (outbound_) outbound_->stop();
 }
 
 Buffer Connection::takeBuffer(size_t size) {

@@ -13,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include "tools/phone-sim/link_shaper.h"
+
 namespace phonesim {
 
 constexpr uint32_t kCommandSync = 0x434e5953;
@@ -119,10 +121,11 @@ public:
 };
 
 // One TCP connection from the adb server, the device side of it. run() reads
-// messages until the connection ends, then waits for its services.
+// messages until the connection ends, then waits for its services. A shaped
+// `link` delays the messages of both directions as a real cable or Wi-Fi does.
 class Connection {
 public:
-    Connection(int fd, ServiceHost &host);
+    Connection(int fd, ServiceHost &host, LinkShape link = {});
     ~Connection();
     void run();
     // Wakes run() and makes it end (from another thread).
@@ -136,6 +139,9 @@ public:
 
 private:
     bool readExactly(void *data, size_t size);
+    bool writeAll(const void *data, size_t size);
+    void readShaped();
+    bool deliverInbound(DelayLine::Packet &packet);
     bool handle(const MessageHeader &header, Buffer payload);
     std::shared_ptr<Stream> find(uint32_t localId);
     void open(uint32_t remoteId, const std::string &name);
@@ -160,6 +166,10 @@ private:
         std::shared_ptr<std::atomic<bool>> done;
     };
     std::vector<Worker> workers_;
+
+    // Set on a shaped link only; stopped before the socket closes.
+    std::unique_ptr<DelayLine> outbound_;
+    std::unique_ptr<DelayLine> inbound_;
 };
 
 void tuneSocket(int fd);

@@ -170,6 +170,10 @@ QList<Scene> deviceScenes() {
     const Phone wireless{QStringLiteral("192.168.1.42:5555"), QStringLiteral("device"), QStringLiteral("Galaxy_S23"),
                          244'140'625, 97'656'250};
     const Phone waiting{QStringLiteral("R58N12ABCDE"), QStringLiteral("unauthorized"), QString()};
+    const Phone locked{QStringLiteral("0123456789ABCDEF"),
+                       QStringLiteral("no permissions (user in plugdev group; are your udev rules wrong?); see "
+                                      "[http://developer.android.com/tools/device.html] usb:1-1"),
+                       QString()};
     Phone mounted{QStringLiteral("2A191FDH300B7Y"), QStringLiteral("device"), QStringLiteral("Pixel_8_Pro"), 122'070'312,
                   48'828'125};
     mounted.mounted = true;
@@ -179,6 +183,7 @@ QList<Scene> deviceScenes() {
         deviceScene(QStringLiteral("device-cable.png"), {cable}),
         deviceScene(QStringLiteral("device-wifi.png"), {wireless}),
         deviceScene(QStringLiteral("device-unauthorized.png"), {waiting}),
+        deviceScene(QStringLiteral("device-no-permission.png"), {locked}),
     };
     if (fuseUsable()) {
         scenes << deviceScene(QStringLiteral("device-mounted.png"), {mounted})

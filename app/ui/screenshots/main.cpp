@@ -2,6 +2,7 @@
 #include "app/ui/dm_sans.h"
 #include "app/ui/screenshots/device_scenes.h"
 #include "app/ui/screenshots/screenshot_scenes.h"
+#include "platform/workspace/file_manager_name.h"
 
 #include <QApplication>
 #include <QDir>
@@ -52,6 +53,8 @@ int main(int argc, char **argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    // The pictures show the words of GNOME, Debian's default desktop.
+    useFileManagerName(QStringLiteral("Files"));
 
     const QStringList failed = registerDmSansFonts(options.resourceDir);
     if (!failed.isEmpty()) {

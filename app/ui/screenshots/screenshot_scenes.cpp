@@ -10,6 +10,7 @@
 #include "app/ui/settings_view.h"
 #include "app/ui/styled_button.h"
 #include "app/ui/text_label.h"
+#include "platform/workspace/file_manager_name.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -54,7 +55,7 @@ Scene buttonScene(bool primary, const QString &stateName, Interaction interactio
                 fillWithPageBackground(frame.get());
                 auto *layout = new QHBoxLayout(frame.get());
                 layout->setContentsMargins(20, 16, 20, 20);
-                StyledButton *button = makeButton(primary, primary ? QStringLiteral("Get Started") : QStringLiteral("Show in Finder"));
+                StyledButton *button = makeButton(primary, primary ? QStringLiteral("Get Started") : QStringLiteral("Show in ") + fileManagerName());
                 button->setEnabled(enabled);
                 layout->addWidget(button);
                 return frame;

@@ -273,3 +273,9 @@ QCoro::Task<std::optional<QString>> FileProviderManager::userVisibleLocation(Fil
     if (!isFuseMountedAt(currentMounts(), record->mountPoint)) co_return std::nullopt;
     co_return record->mountPoint;
 }
+
+bool FileProviderManager::isServing(const FileProviderDomain &domain) const {
+    const std::optional<DomainRecord> record = readRecord(domain.identifier());
+    return record && isFuseMountedAt(currentMounts(), record->mountPoint) &&
+           isHostRunning(record->pid, record->processStart);
+}

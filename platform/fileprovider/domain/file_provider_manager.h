@@ -49,6 +49,12 @@ public:
     // Throws FileProviderError when the domain is not registered.
     QCoro::Task<std::optional<QString>> userVisibleLocation(FileProviderDomain domain);
 
+    // Whether the domain is registered, its folder mounted and its host
+    // running. False once the mount was removed from outside or the host
+    // died; removeDomain then still cleans up. Reads only /proc, so a hung
+    // host cannot stall the caller.
+    bool isServing(const FileProviderDomain &domain) const;
+
     // The records as they are, for callers that need the host's details.
     QList<DomainRecord> records() const;
 

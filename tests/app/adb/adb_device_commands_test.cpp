@@ -58,7 +58,7 @@ protected:
     void SetUp() override {
         testsupport::startAdbServer();
         writeRecordingAdb(tools.file("adb"));
-        service = std::make_unique<AdbService>(tools.path(), fixedAdbCandidates());
+        service = std::make_unique<AdbService>(tools.path(), defaultAdbCandidates());
     }
 
     std::unique_ptr<PhoneSim> startPhone(Attach attach, const QString &model, const QString &wifiAddress,

@@ -158,8 +158,21 @@ TEST(AdbLookup, FixedCandidatesAreTriedInOrderAndMustBeExecutableFiles) {
     EXPECT_EQ(locateAdb(resources.path(), {notExecutable}), std::nullopt);
 }
 
-TEST(AdbLookup, TheProductionPlacesAreExactlyTheUsualThree) {
-    EXPECT_EQ(fixedAdbCandidates(), QStringList({"/opt/homebrew/bin/adb", "/usr/local/bin/adb", "/usr/bin/adb"}));
+TEST(AdbLookup, PathThenTheSdkFoldersThenTheUsualPlaces) {
+    TempFolder places;
+    const QString onPath = places.file("bin/adb"), home = places.file("sdk-home/platform-tools/adb"),
+                  root = places.file("sdk-root/platform-tools/adb"), studio = places.file("me/Android/Sdk/platform-tools/adb");
+    const AdbSearchEnvironment environment{":relative:" + places.file("empty") + ":" + places.file("bin"),
+                                           places.file("sdk-home"), places.file("sdk-root"), places.file("me")};
+    const QStringList candidates = adbCandidates(environment);
+    EXPECT_FALSE(candidates.join(":").contains("relative")) << "only absolute folders";
+    EXPECT_EQ(candidates.mid(candidates.size() - 2), QStringList({"/usr/local/bin/adb", "/usr/bin/adb"}));
+    // Each tool found in turn as the ones before it go away.
+    for (const QString &tool : {onPath, home, root, studio}) writeScriptedAdb(tool);
+    for (const QString &expected : {onPath, home, root, studio}) {
+        EXPECT_EQ(locateAdb({}, candidates.mid(0, candidates.size() - 2)), expected);
+        QFile::remove(expected);
+    }
     EXPECT_EQ(defaultResourceDirectory(), QDir::cleanPath(QCoreApplication::applicationDirPath() + "/../share/dorvane"));
 }
 
@@ -175,7 +188,7 @@ TEST(AdbLookup, AMissingToolFailsEveryRunWithoutStartingAnythingForTheServiceLif
         } catch (const AdbError &error) {
             EXPECT_EQ(error.kind(), AdbError::Kind::binaryNotFound);
             EXPECT_EQ(error.description(), "Couldn't find the `adb` tool. Install Android Platform Tools "
-                                           "(e.g. `brew install android-platform-tools`).");
+                                           "(e.g. `sudo apt install adb`).");
         }
         // Installing the tool afterwards changes nothing for this service.
         QFile::setPermissions(later, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);

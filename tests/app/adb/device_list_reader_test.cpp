@@ -63,11 +63,27 @@ TEST(DeviceLine, StateWordsAreExactAndCaseSensitive) {
     EXPECT_EQ(parseDeviceLine("s OFFLINE")->state, State::unknown);
     EXPECT_EQ(parseDeviceLine("s recovery")->state, State::unknown);
     EXPECT_EQ(parseDeviceLine("s devices")->state, State::unknown);
-    // "no permissions (...)" holds blanks: its first word is the state word.
-    const auto noPermissions = parseDeviceLine("0123 no permissions (user in plugdev group); see [http://x]");
-    ASSERT_TRUE(noPermissions);
-    EXPECT_EQ(noPermissions->serial, "0123");
-    EXPECT_EQ(noPermissions->state, State::unknown);
+    EXPECT_EQ(parseDeviceLine("s no")->state, State::unknown);
+    EXPECT_EQ(parseDeviceLine("s no permission")->state, State::unknown);
+}
+
+// Phones the user may not open, as adb versions print them: the state holds
+// blanks, and the words inside the brackets are no model.
+TEST(DeviceList, NoPermissionsIsAStateOfItsOwn) {
+    const QString text =
+        "List of devices attached\n"
+        "0123456789ABCDEF       no permissions (missing udev rules? user is in the plugdev group); see "
+        "[http://developer.android.com/tools/device.html] usb:1-1 transport_id:3\n"
+        "R58M123ABC             no permissions (user in plugdev group; are your udev rules wrong?); see "
+        "[http://developer.android.com/tools/device.html]\n"
+        "HT4CTJT00051           no permissions (user alice is not in the plugdev group model:X); see [URL]\n"
+        "emulator-5554          device product:sdk_gphone model:Pixel_7 device:panther transport_id:4\n";
+    const auto devices = parseDevices(text);
+    ASSERT_EQ(devices.size(), 4);
+    EXPECT_EQ(devices[0], device("0123456789ABCDEF", State::noPermissions));
+    EXPECT_EQ(devices[1], device("R58M123ABC", State::noPermissions));
+    EXPECT_EQ(devices[2], device("HT4CTJT00051", State::noPermissions));
+    EXPECT_EQ(devices[3], device("emulator-5554", State::device, "Pixel_7"));
 }
 
 TEST(DeviceLine, OnlyBlanksSeparateTokens) {

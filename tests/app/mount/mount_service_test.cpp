@@ -130,7 +130,7 @@ TEST_F(MountServiceTest, aMissingHostEndsUnmountedWithTheReasonAndAFreshMountCle
     EXPECT_EQ(failed.state, State::unmounted);
     EXPECT_EQ(failed.domain, std::nullopt);
     EXPECT_EQ(failed.mountPoint, std::nullopt);
-    EXPECT_TRUE(failed.error->startsWith("Couldn't add to Finder: VaneFileProvider is missing"))
+    EXPECT_TRUE(failed.error->startsWith("Couldn't add to the file manager: VaneFileProvider is missing"))
         << failed.error->toStdString();
     EXPECT_TRUE(workspace_->opened.isEmpty());
     EXPECT_EQ(sandbox_.leftovers(), QStringList());

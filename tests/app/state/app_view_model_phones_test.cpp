@@ -60,7 +60,7 @@ protected:
     void SetUp() override {
         testsupport::startAdbServer();
         writeRecordingAdb(tools.file("adb"));
-        model = std::make_unique<AppViewModel>(std::make_shared<AdbService>(tools.path(), fixedAdbCandidates()));
+        model = std::make_unique<AppViewModel>(std::make_shared<AdbService>(tools.path(), defaultAdbCandidates()));
     }
 
     std::unique_ptr<PhoneSim> startPhone(Attach attach, const QString &model, const QString &df,

@@ -103,7 +103,7 @@ TEST(ViewModelWithoutTool, AScanLeavesTheListAndSaysTheToolIsMissing) {
     runTask(model.refresh());
     EXPECT_TRUE(model.devices().isEmpty());
     EXPECT_EQ(model.errorMessage(), QString("Couldn't find the `adb` tool. Install Android Platform Tools "
-                                            "(e.g. `brew install android-platform-tools`)."));
+                                            "(e.g. `sudo apt install adb`)."));
     EXPECT_FALSE(model.statusMessage());
     EXPECT_FALSE(model.isBusy());
     // A poll fails quietly.

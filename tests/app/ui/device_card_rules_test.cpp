@@ -67,6 +67,15 @@ TEST(CardStatus, aRecordInProgressOrMountedSpeaksFirstOtherwiseThePhoneItself) {
     EXPECT_EQ(text(statusText(in(wireless, State::offline), MountState::unmounted)), "Offline \u2014 reconnect via USB");
     EXPECT_EQ(text(statusText(in(cable, State::offline), MountState::unmounted)), "Offline");
     EXPECT_EQ(text(statusText(in(wireless, State::unknown), MountState::unmounted)), "Unavailable");
+    // A phone this account may not open says why and how to fix it.
+    const AndroidDevice locked = in(cable, State::noPermissions);
+    EXPECT_EQ(text(statusText(locked, MountState::unmounted)), "No USB permission");
+    EXPECT_TRUE(fixHint(locked).contains("plugdev")) << text(fixHint(locked));
+    EXPECT_EQ(statusDotColor(locked, MountState::unmounted), Palette::warning);
+    EXPECT_EQ(cardActions(locked, MountState::unmounted), CardActions::mountOnly);
+    EXPECT_FALSE(mountUsable(locked));
+    for (const State state : {State::device, State::unauthorized, State::offline, State::unknown})
+        EXPECT_EQ(text(fixHint(in(cable, state))), "");
 }
 
 TEST(CardStatus, dotIsAccentWhenMountedOrReadyWarningWhenWaitingForAllowMutedOtherwise) {

@@ -13,6 +13,7 @@
 #include "app/ui/styled_button.h"
 #include "app/ui/svg_artwork.h"
 
+#include "platform/workspace/file_manager_name.h"
 #include "resources/resource_paths.h"
 
 #include <QAction>
@@ -103,7 +104,7 @@ TEST_F(PagesTest, UsbGuideShowsItsFourStepsNumberedByPosition) {
                   text("On your phone, open Settings → About phone, then tap “Build number” 7 times."),
                   text("Turn on USB debugging"),
                   text("Go to Settings → System → Developer options and enable “USB debugging”."),
-                  text("Connect the cable"), text("Plug your phone into your Mac with a USB cable."),
+                  text("Connect the cable"), text("Plug your phone into your computer with a USB cable."),
                   text("Allow the connection"),
                   text("On your phone, tap “Allow” when asked to trust this computer. Your device appears here."),
               }));
@@ -119,7 +120,7 @@ TEST_F(PagesTest, WifiGuideShowsItsFourStepsNumberedByPosition) {
                   text("Connect with Wi-Fi"), text("A one-time setup, then go wireless."),
                   text("Connect via USB first"),
                   text("Wireless needs a one-time USB setup — follow the “Connect with USB” steps."),
-                  text("Join the same Wi-Fi"), text("Make sure your phone and Mac are on the same Wi-Fi network."),
+                  text("Join the same Wi-Fi"), text("Make sure your phone and computer are on the same Wi-Fi network."),
                   text("Tap “Connect via Wi-Fi”"),
                   text("Once the device shows up over USB, click the “Connect via Wi-Fi” button on it."),
                   text("Unplug the cable"), text("Your phone stays connected wirelessly — no cable needed."),
@@ -177,11 +178,11 @@ TEST_F(PagesTest, OnboardingShowsItsWelcomeAndThreeSteps) {
     view.resize(560, 660);
     view.show();
     EXPECT_EQ(labelTexts(view),
-              (QStringList{text("Welcome to Dorvane"), text("Access your Android phone right inside Finder."),
+              (QStringList{text("Welcome to Dorvane"), "Access your Android phone right inside " + fileManagerName() + ".",
                            text("Enable USB debugging"),
                            text("On your phone: Settings → Developer Options → USB debugging."),
-                           text("Connect via USB"), text("Plug your phone into your Mac with a USB cable."),
-                           text("Mount in Finder"), text("Tap “Allow” on your phone, then press Mount.")}));
+                           text("Connect via USB"), text("Plug your phone into your computer with a USB cable."),
+                           "Mount in " + fileManagerName(), text("Tap “Allow” on your phone, then press Mount.")}));
     QStringList icons;
     for (const PhIcon *icon : view.findChildren<PhIcon *>())
         icons << icon->iconName();

@@ -181,7 +181,7 @@ TEST_F(StyleTest, DisabledPrimaryButtonKeepsItsColoursAtFortyFivePercent) {
 }
 
 TEST_F(StyleTest, PointingHandOnlyWhileTheButtonCanBePressed) {
-    ShownButton shown(makeSecondaryButton(QStringLiteral("Show in Finder")));
+    ShownButton shown(makeSecondaryButton(QStringLiteral("Show in Files")));
     EXPECT_EQ(shown.button->cursor().shape(), Qt::PointingHandCursor);
     shown.button->setEnabled(false);
     EXPECT_EQ(shown.button->cursor().shape(), Qt::ArrowCursor);
@@ -190,7 +190,7 @@ TEST_F(StyleTest, PointingHandOnlyWhileTheButtonCanBePressed) {
 }
 
 TEST_F(StyleTest, SecondaryButtonFillAndBorderPerState) {
-    ShownButton shown(makeSecondaryButton(QStringLiteral("Show in Finder")));
+    ShownButton shown(makeSecondaryButton(QStringLiteral("Show in Files")));
     // The resting fill is the window colour itself; the border sits on the edge.
     EXPECT_TRUE(nearlyEqual(shown.fillPixel(), QColor(0x1C, 0x1C, 0x1C)));
     EXPECT_TRUE(nearlyEqual(shown.borderPixel(), QColor(0x2E, 0x2E, 0x2E))) << describe(shown.borderPixel()).toStdString();

@@ -6,6 +6,7 @@
 #include "tests/tools/phone-sim/raw_adb.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -212,6 +213,32 @@ TEST_F(PhoneSimAdb, ACableAndAWifiPhoneServeAtTheSameTime) {
               "/dev/fuse           2000     500      1500  25% /storage/emulated\n");
     EXPECT_TRUE(runAdb({"-s", wifi.serial(), "shell", "ip -f inet addr show wlan0"})
                     .output.contains("\n    inet 127.0.0.3/24 brd 127.0.0.255 scope global wlan0\n"));
+}
+
+TEST(PhoneSimAdbLink, AShapedLinkSlowsBothDirectionsToItsPace) {
+    // Wide bounds from the profile's own figures: 8 MB at 20 MB/s take 0.4 s.
+    TempFolder folder, local;
+    const QString sha = writePatternFile(local.file("up.bin"), 8'000'000);
+    PhoneSimOptions options = simOptions(folder.path(), Attach::Cable);
+    PhoneSim plain(options);
+    options.link = "wifi";
+    PhoneSim wifi(options);
+    auto seconds = [&](const PhoneSim &sim, const QStringList &arguments) {
+        QElapsedTimer timer;
+        timer.start();
+        const auto result = runAdb(QStringList{"-s", sim.serial()} + arguments, std::chrono::minutes(1));
+        EXPECT_EQ(result.exitCode, 0) << out(result);
+        return double(timer.nsecsElapsed()) / 1e9;
+    };
+    const double push = seconds(wifi, {"push", local.file("up.bin"), "/sdcard/wifi.bin"});
+    const double pull = seconds(wifi, {"pull", "/sdcard/wifi.bin", local.file("wifi.bin")});
+    const double plainPush = seconds(plain, {"push", local.file("up.bin"), "/sdcard/plain.bin"});
+    const double plainPull = seconds(plain, {"pull", "/sdcard/plain.bin", local.file("plain.bin")});
+    EXPECT_GE(push, 0.7 * 0.4);
+    EXPECT_GE(pull, 0.7 * 0.4);
+    EXPECT_LT(plainPush, push / 2);
+    EXPECT_LT(plainPull, pull / 2);
+    EXPECT_EQ(sha256OfFile(local.file("wifi.bin")), sha);
 }
 
 TEST(PhoneSimAdbWireless, TcpipThenConnectReachesTheSamePhone) {

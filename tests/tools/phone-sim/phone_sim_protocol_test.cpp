@@ -84,7 +84,7 @@ struct SyncSession {
     std::string failText() {
         std::string header, text;
         if (!stream->read(8, &header)) return "<nothing>";
-        if (header.substr(0, 4) != "FAIL") return "<" + header.substr(0, 4) + ">";
+        if (header.substr(0, 4) != "FAIL") return std::string("<").append(header, 0, 4).append(">");
         stream->read(le32(header, 4), &text);
         return text;
     }

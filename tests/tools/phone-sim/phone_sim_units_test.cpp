@@ -54,7 +54,7 @@ std::string splitError(const std::string &text) {
 TEST(PhoneSimOptions, ReadsEveryOption) {
     const Options o = parse({"--folder", "/tmp/x", "--port", "5557", "--model", "Pixel 7", "--wifi-address", "127.0.0.2",
                              "--df", "100,40,60", "--attach", "cable", "--readonly", "Android/data/a", "--readonly=b",
-                             "--watch-stdin"});
+                             "--watch-stdin", "--link", "usb2"});
     EXPECT_EQ(o.folder, "/tmp/x");
     EXPECT_EQ(o.port, 5557);
     EXPECT_EQ(o.model, "Pixel 7");
@@ -65,6 +65,7 @@ TEST(PhoneSimOptions, ReadsEveryOption) {
     EXPECT_EQ(o.attach, Attach::Cable);
     EXPECT_EQ(o.readOnlyFolders, (Words{"Android/data/a", "b"}));
     EXPECT_TRUE(o.watchStdin);
+    EXPECT_TRUE(o.link.shaped());
 }
 
 TEST(PhoneSimOptions, HasRealisticDefaults) {
@@ -77,6 +78,7 @@ TEST(PhoneSimOptions, HasRealisticDefaults) {
     EXPECT_EQ(o.df.usedKb, "9871244");
     EXPECT_EQ(o.df.availableKb, "105377992");
     EXPECT_FALSE(o.watchStdin);
+    EXPECT_FALSE(o.link.shaped());
 }
 
 TEST(PhoneSimOptions, KeepsDfFiguresAsGivenEvenBeyondAnyIntegerType) {
@@ -99,6 +101,7 @@ TEST(PhoneSimOptions, RefusesWhatIsWrongWithAMessage) {
     EXPECT_NE(parseError({"--folder", "f", "--port", "0", "--wifi-address", "127.0.0.256"}).find("--wifi-address"), std::string::npos);
     EXPECT_NE(parseError({"--folder", "f", "--port", "0", "--wifi-address", "localhost"}).find("--wifi-address"), std::string::npos);
     EXPECT_NE(parseError({"--folder", "f", "--port", "0", "--model", "a;b"}).find("--model"), std::string::npos);
+    EXPECT_NE(parseError({"--folder", "f", "--port", "0", "--link", "usb4"}).find("--link"), std::string::npos);
     EXPECT_NE(parseError({"--folder", "f", "--port", "0", "--frobnicate"}).find("--frobnicate"), std::string::npos);
     EXPECT_NE(parseError({"--folder", "f", "--port"}).find("wants a value"), std::string::npos);
     EXPECT_NE(parseError({"--folder", "f", "--port", "0", "--readonly", ""}).find("--readonly"), std::string::npos);
