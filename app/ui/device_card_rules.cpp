@@ -26,7 +26,8 @@ bool mountUsable(const AndroidDevice &device) {
 }
 
 QString statusText(const AndroidDevice &device, MountState mount) {
-    if (mount == MountState::mounted)
+    // A mounted phone that left keeps its mount; the card says it is away.
+    if (mount == MountState::mounted && device.state != State::offline)
         return QStringLiteral("Mounted");
     if (mount == MountState::mounting)
         return QStringLiteral("Mounting\u2026");
@@ -43,7 +44,7 @@ QString statusText(const AndroidDevice &device, MountState mount) {
 }
 
 QColor statusDotColor(const AndroidDevice &device, MountState mount) {
-    if (mount == MountState::mounted || device.state == State::device)
+    if ((mount == MountState::mounted && device.state != State::offline) || device.state == State::device)
         return Palette::accent;
     // Both wait for something the user does.
     if (device.state == State::unauthorized || device.state == State::noPermissions)

@@ -32,33 +32,43 @@ std::optional<LinkShape> linkShapeNamed(const std::string &name);
 class DelayLine {
 public:
     using Packet = std::vector<char>;
-    // `deliver` returns false when the far side is gone; the line then drops
-    // what it holds and refuses more.
-    DelayLine(LinkShape shape, std::function<bool(Packet &)> deliver);
+    using Clock = std::chrono::steady_clock;
+    // `deliver` gets each packet's bytes in order and returns false when the
+    // far side is gone; the line then drops what it holds and refuses more.
+    // Packets longer than `piece` reach it in pieces, each when its last byte
+    // has come, so the far side reads a long packet while it is still coming
+    // in, as over a cable.
+    DelayLine(LinkShape shape, size_t piece, std::function<bool(const char *bytes, size_t size)> deliver);
     ~DelayLine();
     DelayLine(const DelayLine &) = delete;
     DelayLine &operator=(const DelayLine &) = delete;
 
-    // Queues a packet; false once the line has failed or stopped. Waits only
-    // while a peer that ignores flow control has filled the line.
-    bool push(Packet packet);
+    // An empty packet to fill, with the room of one delivered before.
+    Packet spare();
+    // Queues a packet the sender let go of at `handed`; false once the line
+    // has failed or stopped. Waits only while a peer that ignores flow
+    // control has filled the line.
+    bool push(Packet packet, Clock::time_point handed);
     // Drops what is queued and ends the thread (idempotent).
     void stop();
 
 private:
-    using Clock = std::chrono::steady_clock;
     void deliverInOrder();
+    bool deliverPieces(std::unique_lock<std::mutex> &lock, const Packet &packet, Clock::time_point arrival);
+    Clock::duration transmission(size_t bytes) const;
 
     const LinkShape shape_;
-    const std::function<bool(Packet &)> deliver_;
+    const size_t piece_;
+    const std::function<bool(const char *, size_t)> deliver_;
     std::mutex mutex_;
     std::condition_variable changed_;
     struct Queued {
         Packet packet;
-        Clock::time_point arrival;
+        Clock::time_point arrival; // of its last byte
     };
     std::deque<Queued> queue_;
     size_t queuedBytes_ = 0;
+    std::vector<Packet> spares_;
     Clock::time_point linkFree_{};
     bool stopped_ = false;
     std::thread thread_;

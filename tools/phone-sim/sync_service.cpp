@@ -184,6 +184,8 @@ bool doRecv(Output &out, Stream &stream, const Sandbox &sandbox, const std::stri
     std::vector<iovec> parts;
     parts.reserve(capacity / (8 + kDataMax) + 2);
     bool ok = true;
+    bool doneSent = false;
+    off_t position = 0;
     for (;;) {
         parts.clear();
         size_t offset = 0;
@@ -213,15 +215,28 @@ bool doRecv(Output &out, Stream &stream, const Sandbox &sandbox, const std::stri
             used = size_t(header - buffer.data.get()) + 8 + n;
             left -= n;
         }
+        position += got;
+        // A file's end goes out with its last bytes, as one message, as a
+        // phone's does: apart, the server's Nagle holds the DONE back from
+        // adb until the host's delayed ack, 40 ms a file.
+        char probe;
+        doneSent = size_t(got) < offset - 8 * parts.size() && used + 8 <= capacity && ::pread(fd, &probe, 1, position) == 0;
+        if (doneSent) {
+            put32(buffer.data.get() + used, kDone);
+            put32(buffer.data.get() + used + 4, 0);
+            used += 8;
+        }
         buffer.size = used;
         if (!stream.post(std::move(buffer), &buffer)) {
             ok = false;
             break;
         }
+        if (doneSent) break;
     }
     ::close(fd);
     stream.recycle(std::move(buffer));
     if (!ok) return false;
+    if (doneSent) return true;
     char done[8];
     put32(done, kDone);
     put32(done + 4, 0);

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -14,6 +15,8 @@ namespace phonesim {
 
 namespace {
 
+// What a cable carries at a time; the adb server reads a long message as it comes.
+constexpr size_t kLinkPiece = 64 * 1024;
 // A misbehaving peer that ignores the flow control could otherwise make a
 // stream's queue grow without end.
 constexpr size_t kMaxQueuedWrites = 8;
@@ -211,10 +214,9 @@ void Stream::abandon() {
 
 Connection::Connection(int fd, ServiceHost &host, LinkShape link) : fd_(fd), host_(host) {
     if (!link.shaped()) return;
-    outbound_ = std::make_unique<DelayLine>(link, [this](DelayLine::Packet &packet) {
-        return writeAll(packet.data(), packet.size());
-    });
-    inbound_ = std::make_unique<DelayLine>(link, [this](DelayLine::Packet &packet) { return deliverInbound(packet); });
+    outbound_ = std::make_unique<DelayLine>(link, kLinkPiece, [this](const char *bytes, size_t size) { return writeAll(bytes, size); });
+    // The phone acts on a message once all of it is there.
+    inbound_ = std::make_unique<DelayLine>(link, SIZE_MAX, [this](const char *bytes, size_t size) { return deliverInbound(bytes, size); });
 }
 
 Connection::~Connection() {
@@ -238,8 +240,10 @@ bool Connection::writeAll(const void *data, size_t size) {
 // Reads messages off the socket as they come and lets the link hand them on.
 void Connection::readShaped() {
     for (;;) {
-        DelayLine::Packet packet(sizeof(MessageHeader));
+        DelayLine::Packet packet = inbound_->spare();
+        packet.resize(sizeof(MessageHeader));
         if (!readExactly(packet.data(), packet.size())) return;
+        const auto handed = DelayLine::Clock::now();
         MessageHeader header;
         std::memcpy(&header, packet.data(), sizeof header);
         if (!isWellFormed(header, kMaxPayload)) {
@@ -248,21 +252,29 @@ void Connection::readShaped() {
         }
         packet.resize(sizeof header + header.length);
         if (header.length > 0 && !readExactly(packet.data() + sizeof header, header.length)) return;
-        if (!inbound_->push(std::move(packet))) return;
+        if (!inbound_->push(std::move(packet), handed)) return;
     }
 }
 
-bool Connection::deliverInbound(DelayLine::Packet &packet) {
+bool Connection::deliverInbound(const char *bytes, size_t) {
     MessageHeader header;
-    std::memcpy(&header, packet.data(), sizeof header);
+    std::memcpy(&header, bytes, sizeof header);
     Buffer payload;
     if (header.length > 0) {
         payload = takeBuffer(header.length);
-        std::memcpy(payload.data.get(), packet.data() + sizeof header, header.length);
+        std::memcpy(payload.data.get(), bytes + sizeof header, header.length);
     }
     if (handle(header, std::move(payload))) return true;
     ::shutdown(fd_, SHUT_RDWR); // ends readShaped()
     return false;
+}
+
+// The adb server writes a header and its payload apart, with Nagle on: until
+// the header is acknowledged, the payload waits, and the kernel delays that
+// acknowledgement by 40 ms. The kernel drops the quick mode again by itself.
+void Connection::acknowledgeNow() {
+    int one = 1;
+    ::setsockopt(fd_, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
 }
 
 void Connection::shutdown() { ::shutdown(fd_, SHUT_RDWR); }
@@ -273,6 +285,7 @@ bool Connection::readExactly(void *data, size_t size) {
         const ssize_t n = ::recv(fd_, out, size, MSG_WAITALL);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
+        acknowledgeNow();
         out += n;
         size -= size_t(n);
     }
@@ -293,11 +306,14 @@ bool Connection::sendMessage(uint32_t command, uint32_t arg0, uint32_t arg1, con
         header.check = sum;
     }
     if (outbound_) {
-        DelayLine::Packet packet(sizeof header + size);
-        std::memcpy(packet.data(), &header, sizeof header);
-        if (size > 0) std::memcpy(packet.data() + sizeof header, data, size);
+        // The link takes the message from now; copying it is not the link's time.
+        const auto handed = DelayLine::Clock::now();
+        DelayLine::Packet packet = outbound_->spare();
+        const char *headerBytes = reinterpret_cast<const char *>(&header);
+        packet.insert(packet.end(), headerBytes, headerBytes + sizeof header);
+        if (size > 0) packet.insert(packet.end(), static_cast<const char *>(data), static_cast<const char *>(data) + size);
         std::lock_guard lock(sendMutex_);
-        return outbound_->push(std::move(packet));
+        return outbound_->push(std::move(packet), handed);
     }
     iovec parts[2];
     parts[0].iov_base = &header;

@@ -139,9 +139,10 @@ public:
 
 private:
     bool readExactly(void *data, size_t size);
+    void acknowledgeNow();
     bool writeAll(const void *data, size_t size);
     void readShaped();
-    bool deliverInbound(DelayLine::Packet &packet);
+    bool deliverInbound(const char *bytes, size_t size);
     bool handle(const MessageHeader &header, Buffer payload);
     std::shared_ptr<Stream> find(uint32_t localId);
     void open(uint32_t remoteId, const std::string &name);

@@ -118,17 +118,6 @@ TEST_F(DeviceCommands, ListsCableAndWifiPhonesWithModelsAndReadsTheirStorage) {
     EXPECT_EQ(runTask(service->storage(wifi->serial())), (StoragePair{500000LL * 1024, 2000000LL * 1024}));
 }
 
-TEST_F(DeviceCommands, AnUnknownSerialFailsWithTheToolsOwnMessage) {
-    try {
-        runTask(service->storage("no-such-phone"));
-        FAIL() << "storage of an unknown phone succeeded";
-    } catch (const AdbError &error) {
-        EXPECT_EQ(error.kind(), AdbError::Kind::commandFailed);
-        EXPECT_EQ(error.command(), "-s no-such-phone shell df -k /sdcard");
-        EXPECT_TRUE(error.output().contains("not found")) << error.output().toStdString();
-    }
-}
-
 TEST_F(DeviceCommands, EnableWirelessSwitchesACablePhoneAndDisconnectDropsIt) {
     const auto cable = startPhone(Attach::Cable, "Cable_Phone", "127.0.0.2", "1000,400,600");
     WirelessSerialCleanup cleanup{"127.0.0.2:5555"};
@@ -147,20 +136,6 @@ TEST_F(DeviceCommands, EnableWirelessSwitchesACablePhoneAndDisconnectDropsIt) {
     runTask(service->disconnect("127.0.0.2:5555"));
     EXPECT_TRUE(waitForListing("127.0.0.2:5555", std::nullopt));
     EXPECT_TRUE(findListed(runTask(service->devices()), cable->serial()));
-}
-
-TEST_F(DeviceCommands, EnableWirelessWithWifiOffFailsBeforeRestartingThePhone) {
-    const auto cable = startPhone(Attach::Cable, "Cable_Phone", {}, {});
-    try {
-        runTask(service->enableWireless(cable->serial()));
-        FAIL() << "switched without a Wi-Fi address";
-    } catch (const AdbError &error) {
-        EXPECT_EQ(error.command(), "wifi");
-        EXPECT_EQ(error.description(), "adb wifi failed:\nCouldn't find the phone's Wi-Fi IP. Make sure Wi-Fi is on "
-                                       "and the phone is on the same network.");
-    }
-    EXPECT_EQ(calls(), QStringList({"-s|" + cable->serial() + "|shell|ip|-f|inet|addr|show|wlan0"}));
-    EXPECT_EQ(findListed(runTask(service->devices()), cable->serial())->state, State::device);
 }
 
 } // namespace

@@ -73,37 +73,6 @@ TEST_F(ScriptedRun, FailuresCarryTheJoinedCommandAndTheRightStream) {
     EXPECT_EQ(killed.command(), "killed");
 }
 
-TEST_F(ScriptedRun, InvalidUtf8BecomesReplacementCharacters) {
-    const QString text = run({"invalid-utf8"});
-    EXPECT_TRUE(text.startsWith(QString("a") + QChar(0xFFFD) + "b")) << text.toStdString();
-    EXPECT_TRUE(text.endsWith("(c\n"));
-    EXPECT_FALSE(text.contains(QChar(0x00FF)));
-}
-
-TEST_F(ScriptedRun, OutputLargerThanAPipeHoldsIsCollectedWhole) {
-    const QString text = run({"big"});
-    ASSERT_EQ(text.size(), 1048576 + 3);
-    EXPECT_EQ(text.count('x'), 1048576);
-    EXPECT_TRUE(text.endsWith("end"));
-
-    const AdbError error = runExpectingFailure({"big-fail"});
-    EXPECT_EQ(error.output().size(), 1048576);
-}
-
-TEST_F(ScriptedRun, ArgumentsArriveWholeWithoutAShell) {
-    const QStringList arguments{"args", "two words", "", "  padded  ", "it's", "$HOME", "*", "a;b|c", "naïve"};
-    EXPECT_EQ(run(arguments), "[two words]\n[]\n[  padded  ]\n[it's]\n[$HOME]\n[*]\n[a;b|c]\n[naïve]\n");
-    const AdbError error = runExpectingFailure({"fail-silent", "two words"});
-    EXPECT_EQ(error.command(), "fail-silent two words");
-}
-
-TEST_F(ScriptedRun, EnvironmentAndWorkingFolderAreInherited) {
-    qputenv("DORVANE_SCRIPTED_MARK", "inherited");
-    const QString expected = "inherited|" + QDir::currentPath();
-    EXPECT_EQ(run({"environment"}), expected);
-    qunsetenv("DORVANE_SCRIPTED_MARK");
-}
-
 TEST_F(ScriptedRun, CommandsRunAtOnceWithoutBlockingTheEventLoop) {
     const QString flag = resources.file("flag");
     // The first child only ends once the second has run: serialised runs would hang.
@@ -115,32 +84,6 @@ TEST_F(ScriptedRun, CommandsRunAtOnceWithoutBlockingTheEventLoop) {
     const QString timerFlag = resources.file("timer-flag");
     QTimer::singleShot(50, [&] { QFile(timerFlag).open(QIODevice::WriteOnly); });
     EXPECT_EQ(run({"wait-for", timerFlag}), "saw " + timerFlag);
-}
-
-TEST_F(ScriptedRun, ABundledToolThatCannotBeLaunchedGivesThePlatformError) {
-    QFile::remove(resources.file("adb"));
-    QFile garbage(resources.file("adb"));
-    ASSERT_TRUE(garbage.open(QIODevice::WriteOnly));
-    garbage.write("\x7f" "ELF not really");
-    garbage.close();
-    try {
-        run({"empty"});
-        FAIL() << "launched";
-    } catch (const ProcessLaunchError &error) {
-        EXPECT_FALSE(error.description().isEmpty());
-    }
-}
-
-TEST(AdbLookup, TheBundledToolWinsAndIsMadeExecutable) {
-    TempFolder resources, elsewhere;
-    const QString bundled = writeScriptedAdb(resources.file("adb"), false);
-    const QString installed = writeScriptedAdb(elsewhere.file("adb"));
-    EXPECT_EQ(locateAdb(resources.path(), {installed}), QFileInfo(bundled).absoluteFilePath());
-    EXPECT_EQ(QFileInfo(bundled).permissions() & 0x7777,
-              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadUser | QFile::WriteUser |
-                  QFile::ExeUser | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
-    AdbService service(resources.path(), {installed});
-    EXPECT_EQ(runTask(service.run({"empty"})), "");
 }
 
 TEST(AdbLookup, FixedCandidatesAreTriedInOrderAndMustBeExecutableFiles) {
@@ -199,20 +142,6 @@ TEST(AdbLookup, AMissingToolFailsEveryRunWithoutStartingAnythingForTheServiceLif
     AdbService fresh(resources.path(), {later});
     EXPECT_EQ(runTask(fresh.run({"empty"})), "");
     EXPECT_TRUE(QFile::exists(places.file("calls.log")));
-}
-
-TEST(AdbLookup, AFoundToolIsKeptEvenAfterItDisappears) {
-    TempFolder resources, places;
-    const QString first = writeScriptedAdb(places.file("first/adb"));
-    const QString second = writeScriptedAdb(places.file("second/adb"));
-    AdbService service(resources.path(), {first, second});
-    EXPECT_EQ(runTask(service.run({"empty"})), "");
-    ASSERT_TRUE(QFile::remove(first));
-    EXPECT_EQ(service.adbPath(), first);
-    EXPECT_THROW(runTask(service.run({"empty"})), ProcessLaunchError);
-    // A fresh lookup would move on; the service does not.
-    EXPECT_EQ(service.locateAdb(), second);
-    EXPECT_EQ(service.adbPath(), first);
 }
 
 } // namespace

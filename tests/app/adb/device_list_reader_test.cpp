@@ -10,13 +10,6 @@ AndroidDevice device(const QString &serial, State state, const QString &model = 
     return AndroidDevice{serial, model, state};
 }
 
-TEST(DeviceList, HeaderAndEmptyLinesGiveNoDevices) {
-    EXPECT_TRUE(parseDevices("").isEmpty());
-    EXPECT_TRUE(parseDevices("\n\n\n").isEmpty());
-    EXPECT_TRUE(parseDevices("List of devices attached\n").isEmpty());
-    EXPECT_TRUE(parseDevices("List of devices attached\n\n").isEmpty());
-}
-
 TEST(DeviceList, FirstNonEmptyLineIsAlwaysDroppedEvenWhenItLooksLikeADevice) {
     EXPECT_TRUE(parseDevices("emulator-5554 device model:A\n").isEmpty());
     const auto devices = parseDevices("\n\nemulator-5554 device model:A\n\nR58M device model:B\n\n");
@@ -86,25 +79,6 @@ TEST(DeviceList, NoPermissionsIsAStateOfItsOwn) {
     EXPECT_EQ(devices[3], device("emulator-5554", State::device, "Pixel_7"));
 }
 
-TEST(DeviceLine, OnlyBlanksSeparateTokens) {
-    EXPECT_FALSE(parseDeviceLine(""));
-    EXPECT_FALSE(parseDeviceLine("     "));
-    EXPECT_FALSE(parseDeviceLine("serial"));
-    EXPECT_FALSE(parseDeviceLine("  serial  "));
-    // adb's short listing separates with a tab: one token, no device.
-    EXPECT_FALSE(parseDeviceLine("emulator-5554\tdevice"));
-
-    const auto tabbed = parseDeviceLine("emulator-5554\tdevice product:x model:M");
-    ASSERT_TRUE(tabbed);
-    EXPECT_EQ(tabbed->serial, "emulator-5554\tdevice");
-    EXPECT_EQ(tabbed->state, State::unknown);
-    EXPECT_EQ(tabbed->model, "M");
-
-    const auto padded = parseDeviceLine("   A      device    model:M   ");
-    ASSERT_TRUE(padded);
-    EXPECT_EQ(*padded, device("A", State::device, "M"));
-}
-
 TEST(DeviceLine, ModelComesFromTheFirstModelToken) {
     EXPECT_EQ(parseDeviceLine("A device product:p device:d")->model, "");
     EXPECT_EQ(parseDeviceLine("A device model:")->model, "");
@@ -122,15 +96,6 @@ TEST(DeviceLine, ModelComesFromTheFirstModelToken) {
     const auto stateToken = parseDeviceLine("A model:InState model:Later");
     EXPECT_EQ(stateToken->model, "InState");
     EXPECT_EQ(stateToken->state, State::unknown);
-}
-
-TEST(DeviceLine, WirelessMeansTheSerialHoldsAColon) {
-    EXPECT_TRUE(device("192.168.1.20:5555", State::device).isWireless());
-    EXPECT_TRUE(device("[::1]:5555", State::device).isWireless());
-    EXPECT_TRUE(device("adb-R58M-abc._adb-tls-connect._tcp.:", State::device).isWireless());
-    EXPECT_FALSE(device("emulator-5554", State::device).isWireless());
-    EXPECT_FALSE(device("R58M123ABC", State::device).isWireless());
-    EXPECT_FALSE(device("", State::device).isWireless());
 }
 
 } // namespace

@@ -1,36 +1,32 @@
-// The application entry: the fonts it registers, its window and tray rules,
-// the dorvane program as a child process, and a phone mounted end to end
+// The dorvane program as a child process, and a phone mounted end to end
 // through the window with the real adb server, the emulated phone and the
 // real VaneFileProvider, then cleaned up by the next start of the program.
-#include "tests/app/ui/window_test_support.h"
-
 #include "app/mount/mount_service.h"
 #include "app/state/app_view_model.h"
 #include "app/state/dorvane_app.h"
-#include "app/state/font_registration.h"
 #include "app/ui/card_parts.h"
 #include "app/ui/content_view.h"
 #include "app/ui/device_card.h"
 #include "app/ui/device_screen.h"
 #include "app/ui/main_window.h"
-#include "app/ui/menu_bar_content.h"
 #include "app/ui/styled_button.h"
 #include "platform/fileprovider/domain/mount_table.h"
+#include "platform/workspace/workspace.h"
 #include "tests/platform/fileprovider/domain/domain_test_support.h"
 #include "tests/support/adb_server.h"
 #include "tests/support/phone_sim.h"
 #include "tests/support/run_task.h"
+#include "tests/support/temp_folder.h"
 
-#include <QAction>
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QFontDatabase>
 #include <QLineEdit>
 #include <QProcess>
 #include <QSettings>
-#include <QSystemTrayIcon>
+#include <QStandardPaths>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -40,92 +36,43 @@
 namespace {
 
 using namespace std::chrono_literals;
-using windowtest::click;
 
-const QString program = QStringLiteral(DORVANE_PROGRAM);
-const QString buildFonts = QStringLiteral(DORVANE_BUILD_RESOURCE_DIR "/Fonts");
-
-std::string text(const QString &value) {
-    return value.toStdString();
-}
-
-void copyFont(const QString &face, const QString &target) {
-    QDir().mkpath(QFileInfo(target).path());
-    ASSERT_TRUE(QFile::copy(buildFonts + "/" + face + ".ttf", target)) << text(target);
-}
-
-// ---- fonts ----
-
-TEST(FontRegistration, eachFaceComesFromTheTopLevelFirstThenFromFonts) {
-    testsupport::TempFolder resources;
-    copyFont("DMSans-Medium", resources.file("Fonts/DMSans-Medium.ttf"));
-    copyFont("DMSans-Bold", resources.file("DMSans-Bold.ttf"));
-    copyFont("DMSans-Bold", resources.file("Fonts/DMSans-Bold.ttf"));
-    EXPECT_EQ(registerFonts(resources.path()),
-              (QStringList{resources.file("Fonts/DMSans-Medium.ttf"), resources.file("DMSans-Bold.ttf")}));
-    EXPECT_TRUE(QFontDatabase::families().contains("DM Sans"));
-}
-
-TEST(FontRegistration, aTopLevelFileThatIsNoFontIsStillTheOneTriedAndNothingBreaks) {
-    testsupport::TempFolder resources;
-    QFile broken(resources.file("DMSans-Regular.ttf"));
-    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
-    broken.write("not a font");
-    broken.close();
-    copyFont("DMSans-Regular", resources.file("Fonts/DMSans-Regular.ttf"));
-    EXPECT_EQ(registerFonts(resources.path()), QStringList{resources.file("DMSans-Regular.ttf")});
-}
-
-TEST(FontRegistration, resourcesWithoutFontsRegisterNothing) {
-    testsupport::TempFolder resources;
-    QDir().mkpath(resources.file("Fonts/DMSans-SemiBold.ttf")); // a folder, not a file
-    EXPECT_EQ(registerFonts(resources.path()), QStringList());
-    EXPECT_EQ(registerFonts(resources.file("missing")), QStringList());
-}
-
-// ---- the application in this process ----
-
-class DorvaneAppTest : public ::testing::Test {
-protected:
-    // Not onboarded, so no window here scans or cleans up.
-    windowtest::PrivateSettings settings_;
-    domaintest::DomainSandbox sandbox_;
+// Notes what the app asks of the file manager instead of opening windows.
+class NotingWorkspace : public Workspace {
+public:
+    void open(const QString &path) override { opened.append(path); }
+    void reveal(const QString &path) override { revealed.append(path); }
+    QStringList opened;
+    QStringList revealed;
 };
 
-TEST_F(DorvaneAppTest, withoutATrayClosingQuitsAndOpenDorvaneAlwaysGivesAFreshWindow) {
-    DorvaneApp app(QStringLiteral(DORVANE_BUILD_RESOURCE_DIR));
-    EXPECT_EQ(app.registeredFontFiles().size(), 4);
-    app.start();
-    // The offscreen platform has no system tray.
-    ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable());
-    EXPECT_EQ(app.trayIcon(), nullptr);
-    EXPECT_TRUE(QApplication::quitOnLastWindowClosed());
-    QApplication::setQuitOnLastWindowClosed(false); // this test's own event loop goes on
+// The user's settings in a private folder for the life of the value.
+class PrivateSettings {
+public:
+    PrivateSettings() { QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder_.path()); }
+    ~PrivateSettings() {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                           QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
+    }
+    PrivateSettings(const PrivateSettings &) = delete;
+    PrivateSettings &operator=(const PrivateSettings &) = delete;
+    void setOnboardingDone() const {
+        QSettings(QSettings::NativeFormat, QSettings::UserScope, "Dorvane", "Dorvane").setValue("hasCompletedOnboarding", true);
+    }
 
-    QPointer<MainWindow> first = app.window();
-    ASSERT_FALSE(first.isNull());
-    EXPECT_TRUE(first->isVisible());
-    EXPECT_EQ(text(first->windowTitle()), "Dorvane");
-    EXPECT_EQ(text(first->objectName()), "main");
-    EXPECT_EQ(first->size(), QSize(560, 660));
-    EXPECT_EQ(first->minimumSizeHint(), QSize(480, 540));
-    EXPECT_TRUE(first->actions().contains(app.menu().quitAction()));
-    ContentView *firstContent = first->content();
+private:
+    testsupport::TempFolder folder_;
+};
 
-    app.menu().openAction()->trigger();
-    EXPECT_EQ(app.window(), first.data()) << "an open window is only raised";
+void click(QAbstractButton *button) {
+    ASSERT_NE(button, nullptr);
+    ASSERT_TRUE(button->isVisible() && button->isEnabled()) << button->text().toStdString();
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(button->width() / 2, button->height() / 2));
+}
 
-    first->close();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(first.isNull());
-    EXPECT_EQ(app.window(), nullptr);
-
-    app.menu().openAction()->trigger();
-    ASSERT_NE(app.window(), nullptr);
-    EXPECT_TRUE(app.window()->isVisible());
-    EXPECT_NE(app.window()->content(), firstContent);
-    EXPECT_TRUE(app.window()->content()->model().devices().isEmpty());
-    EXPECT_EQ(app.window()->content()->page(), ContentView::Page::onboarding);
+const QString program = QStringLiteral(DORVANE_PROGRAM);
+std::string text(const QString &value) {
+    return value.toStdString();
 }
 
 // ---- the program ----
@@ -157,21 +104,6 @@ QProcessEnvironment withoutDesktop() {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) environment.remove(name);
     return environment;
-}
-
-TEST(DorvaneProgram, versionAndHelpNeedNoDesktop) {
-    const ProgramRun version = runProgram({"--version"}, withoutDesktop());
-    EXPECT_EQ(version.exitCode, 0);
-    EXPECT_EQ(text(version.out), "Dorvane " DORVANE_VERSION_TEXT "\n");
-
-    const ProgramRun help = runProgram({"--help"}, withoutDesktop());
-    EXPECT_EQ(help.exitCode, 0);
-    EXPECT_TRUE(help.out.contains("shared storage (/sdcard) of Android phones in the file manager")) << text(help.out);
-    EXPECT_TRUE(help.out.contains("--list")) << text(help.out);
-
-    const ProgramRun wrong = runProgram({"--no-such-option"}, withoutDesktop());
-    EXPECT_NE(wrong.exitCode, 0);
-    EXPECT_TRUE(wrong.err.contains("no-such-option")) << text(wrong.err);
 }
 
 TEST(DorvaneProgram, withoutADesktopSessionItSaysHowToRunIt) {
@@ -220,7 +152,7 @@ protected:
         // 62,500,000 KB in all, 12,011,719 KB free.
         options.df = "62500000,50488281,12011719";
         phone_ = std::make_unique<testsupport::PhoneSim>(options);
-        settings_.setOnboardingDone(true);
+        settings_.setOnboardingDone();
         // The same flag for the program, which reads $XDG_CONFIG_HOME.
         QSettings childSettings(config_.file("Dorvane/Dorvane.conf"), QSettings::IniFormat);
         childSettings.setValue("hasCompletedOnboarding", true);
@@ -269,12 +201,12 @@ protected:
         return environment;
     }
 
-    windowtest::PrivateSettings settings_;
+    PrivateSettings settings_;
     domaintest::DomainSandbox sandbox_; // XDG_RUNTIME_DIR and DORVANE_MOUNT_ROOT for us and the program
     testsupport::TempFolder config_;
     testsupport::TempFolder phoneFolder_;
     std::unique_ptr<testsupport::PhoneSim> phone_;
-    std::shared_ptr<windowtest::NotingWorkspace> workspace_ = std::make_shared<windowtest::NotingWorkspace>();
+    std::shared_ptr<NotingWorkspace> workspace_ = std::make_shared<NotingWorkspace>();
     std::unique_ptr<ContentView> view_;
     QList<qint64> hosts_;
 };
@@ -333,12 +265,6 @@ TEST_F(EndToEndTest, quittingLeavesTheMountAndTheProgramsNextStartRemovesIt) {
     ASSERT_TRUE(dorvane.waitForFinished(10000));
     EXPECT_EQ(dorvane.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(dorvane.exitCode(), 0);
-}
-
-TEST_F(EndToEndTest, listPrintsThePhonesWithoutADesktop) {
-    const ProgramRun run = runProgram({"--list"}, withoutDesktop());
-    EXPECT_EQ(run.exitCode, 0) << text(run.err);
-    EXPECT_TRUE(run.out.contains(phone_->serial())) << text(run.out);
 }
 
 } // namespace

@@ -113,15 +113,6 @@ TEST_F(MountServiceTest, ignoresRequestsThatDoNotFitTheState) {
     EXPECT_EQ(service_->mountOf("emulator-5554").state, State::unmounted) << "no mount was started meanwhile";
 }
 
-TEST_F(MountServiceTest, phonesThatAreNotReadyStillMount) {
-    service_->mount(phone("R58M", "", AndroidDevice::State::unauthorized));
-    service_->mount(phone("R59M", "Galaxy_S23", AndroidDevice::State::offline));
-    ASSERT_TRUE(waitForState("R58M", State::mounted));
-    ASSERT_TRUE(waitForState("R59M", State::mounted));
-    EXPECT_EQ(service_->mountOf("R58M").domain->displayName(), "R58M");
-    EXPECT_EQ(service_->mountOf("R59M").mountPoint, root() + "/Galaxy S23");
-}
-
 TEST_F(MountServiceTest, aMissingHostEndsUnmountedWithTheReasonAndAFreshMountClearsIt) {
     service_ = makeService(sandbox_.settings(sandbox_.runtimeFolder() + "/bin/VaneFileProvider"));
     service_->mount(phone("emulator-5554"));
@@ -148,14 +139,6 @@ TEST_F(MountServiceTest, aStaleDomainWithTheSameIdentifierMakesWayForTheNewMount
     ASSERT_TRUE(waitForState("emulator-5554", State::mounted));
     EXPECT_EQ(testsupport::runTask(domains_->domains()), QList<FileProviderDomain>({{"emulator-5554", "Fresh"}}));
     EXPECT_FALSE(QFileInfo::exists(root() + "/Left over"));
-}
-
-TEST_F(MountServiceTest, removeDomainsTakesOnlyThatIdentifier) {
-    testsupport::runTask(domains_->addDomain({"emulator-5554", "One"}));
-    testsupport::runTask(domains_->addDomain({"emulator-5556", "Two"}));
-    testsupport::runTask(service_->removeDomains("emulator-5554"));
-    testsupport::runTask(service_->removeDomains("emulator"));
-    EXPECT_EQ(testsupport::runTask(domains_->domains()), QList<FileProviderDomain>({{"emulator-5556", "Two"}}));
 }
 
 TEST_F(MountServiceTest, removeAllDomainsClearsEverythingAlsoFromAnEarlierRun) {

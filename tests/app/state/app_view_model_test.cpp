@@ -27,24 +27,6 @@ protected:
     AppViewModel model;
 };
 
-TEST_F(ViewModel, DisplayNamePrefersTypedNameThenModelThenSerial) {
-    const AndroidDevice pixel{"R58M", "Pixel_7_Pro", State::device};
-    const AndroidDevice bare{"R58N", "", State::device};
-    EXPECT_EQ(model.displayName(pixel), "Pixel 7 Pro");
-    EXPECT_EQ(model.displayName(bare), "R58N");
-
-    SignalLog log(model);
-    model.setCustomName("R58M", "Work phone");
-    EXPECT_EQ(model.displayName(pixel), "Work phone");
-    model.setCustomName("R58M", "Work phone");
-    EXPECT_EQ(log["customNames"], 1);
-    // Clearing the field keeps an empty entry, which counts as no name.
-    model.setCustomName("R58M", "");
-    EXPECT_EQ(log["customNames"], 2);
-    EXPECT_EQ(model.customNames().value("R58M", "absent"), "");
-    EXPECT_EQ(model.displayName(pixel), "Pixel 7 Pro");
-}
-
 TEST_F(ViewModel, FirstScanListsPhonesReadsReadyOnesStorageAndClearsItsTexts) {
     adb.setListing("A device model:Alpha\nB unauthorized\n127.0.0.1:5557 device model:Wifi\n");
     adb.setStorage("A", 1000, 600);
@@ -74,27 +56,6 @@ TEST_F(ViewModel, FirstScanListsPhonesReadsReadyOnesStorageAndClearsItsTexts) {
     adb.clearCalls();
     runTask(model.refresh());
     EXPECT_EQ(adb.calls(), QStringList({"devices|-l"}));
-}
-
-TEST_F(ViewModel, FailedScanKeepsTheListAndStoresTheToolsMessage) {
-    adb.setListing("A device model:Alpha\n");
-    adb.setStorage("A", 1000, 600);
-    runTask(model.refresh());
-    adb.failListing("error: protocol fault\n");
-    SignalLog log(model);
-
-    runTask(model.refresh());
-    EXPECT_EQ(model.devices().size(), 1);
-    EXPECT_TRUE(model.storageBySerial().contains("A"));
-    EXPECT_EQ(model.errorMessage(), QString("adb devices -l failed:\nerror: protocol fault\n"));
-    EXPECT_FALSE(model.statusMessage());
-    EXPECT_FALSE(model.isBusy());
-    EXPECT_EQ(log["devices"], 0);
-
-    // The next good scan clears the error.
-    adb.failListing({});
-    runTask(model.refresh());
-    EXPECT_FALSE(model.errorMessage());
 }
 
 TEST(ViewModelWithoutTool, AScanLeavesTheListAndSaysTheToolIsMissing) {
@@ -214,23 +175,6 @@ TEST_F(ViewModel, ARemovedCablePhoneStaysHiddenWhileListedAndReturnsAfterAGap) {
     EXPECT_TRUE(model.storageBySerial().contains("A")); // read afresh
 }
 
-TEST_F(ViewModel, ApplyRemovalsPrunesAndFiltersInListOrder) {
-    adb.setListing("A device\nB device\nC device\n");
-    runTask(model.refresh());
-    runTask(model.remove("A"));
-    runTask(model.remove("C"));
-    SignalLog log(model);
-    const QList<AndroidDevice> listed{{"C", "", State::device}, {"B", "", State::device}, {"D", "", State::offline}};
-    const QList<AndroidDevice> shown = model.applyRemovals(listed);
-    ASSERT_EQ(shown.size(), 2);
-    EXPECT_EQ(shown[0].serial, "B");
-    EXPECT_EQ(shown[1].serial, "D");
-    EXPECT_EQ(model.removedSerials(), QSet<QString>({"C"}));
-    EXPECT_EQ(log["removedSerials"], 1);
-    model.applyRemovals(listed);
-    EXPECT_EQ(log["removedSerials"], 1); // nothing left to prune
-}
-
 TEST_F(ViewModel, WifiSwitchTakesTheNewListingAsReadAndSaysWhereItConnected) {
     adb.setListing("A device model:Alpha\nB device model:Beta\n");
     adb.setWifiAddress("A", "192.168.1.42");
@@ -260,25 +204,6 @@ TEST_F(ViewModel, WifiSwitchTakesTheNewListingAsReadAndSaysWhereItConnected) {
     EXPECT_TRUE(model.storageBySerial().contains("192.168.1.42:5555"));
 }
 
-TEST_F(ViewModel, WifiSwitchWithoutAnAddressEndsWithTheWifiError) {
-    adb.setListing("A device model:Alpha\n");
-    runTask(model.refresh());
-    runTask(model.connectWireless("A"));
-    EXPECT_EQ(model.errorMessage(), QString("adb wifi failed:\nCouldn't find the phone's Wi-Fi IP. Make sure Wi-Fi "
-                                            "is on and the phone is on the same network."));
-    EXPECT_FALSE(model.statusMessage());
-    EXPECT_FALSE(model.isBusy());
-    EXPECT_EQ(adb.countCalls("-s|A|tcpip"), 0);
-
-    // A failing listing after a good switch is dropped; the success text stays.
-    adb.setWifiAddress("A", "192.168.1.42");
-    adb.failListing("error: boom\n");
-    runTask(model.connectWireless("A"));
-    EXPECT_FALSE(model.errorMessage());
-    EXPECT_EQ(model.devices().size(), 1);
-    EXPECT_TRUE(model.statusMessage()->startsWith("Connected wirelessly at 192.168.1.42:5555"));
-}
-
 TEST_F(ViewModel, FiguresArrivingAfterTheirPhoneWasRemovedAreDropped) {
     adb.setListing("A device model:Alpha\n");
     adb.setStorage("A", 1000, 600);
@@ -290,27 +215,6 @@ TEST_F(ViewModel, FiguresArrivingAfterTheirPhoneWasRemovedAreDropped) {
     EXPECT_TRUE(model.devices().isEmpty());
     EXPECT_FALSE(model.storageBySerial().contains("A"));
     EXPECT_FALSE(model.isBusy());
-}
-
-TEST(ViewModelLifetime, OperationsStartedAndLeftRunningOutliveTheirModel) {
-    ListingAdb adb;
-    adb.setListing("A device model:Alpha\n10.0.0.5:5555 device\n");
-    adb.setStorage("A", 1000, 600);
-    adb.setWifiAddress("A", "10.0.0.7");
-    adb.setListingDelay(0.2);
-    auto model = std::make_unique<AppViewModel>(std::make_shared<AdbService>(adb.folder(), QStringList{}));
-    QPointer<AppViewModel> watch(model.get());
-    // Fire and forget, as a button would: nobody awaits these.
-    (void)model->refresh();
-    (void)model->poll();
-    (void)model->remove("10.0.0.5:5555");
-    (void)model->connectWireless("A");
-    ASSERT_TRUE(testsupport::waitUntil([&] { return adb.countCalls("devices") >= 2; }));
-    model.reset();
-    EXPECT_TRUE(watch.isNull());
-    // Let every child finish and every coroutine resume into a dead model.
-    testsupport::waitUntil([] { return false; }, std::chrono::milliseconds(800));
-    EXPECT_GE(adb.countCalls("devices"), 2);
 }
 
 } // namespace

@@ -14,7 +14,6 @@ here=$(dirname "$0")
 ( IFS='|'; printf '%s\n' "$*" ) >> "$here/calls.log"
 case "$1" in
   devices)
-    [ -e "$here/devices.delay" ] && sleep "$(cat "$here/devices.delay")"
     if [ -e "$here/devices.fail" ]; then cat "$here/devices.fail" >&2; exit 1; fi
     printf 'List of devices attached\n'; cat "$here/devices.txt" 2>/dev/null; printf '\n'; exit 0 ;;
   disconnect)
@@ -63,7 +62,6 @@ void ListingAdb::failListing(const QString &stderrText) {
     else write("devices.fail", stderrText);
 }
 
-void ListingAdb::setListingDelay(double seconds) { write("devices.delay", QString::number(seconds)); }
 
 void ListingAdb::setStorage(const QString &serial, qint64 totalKb, qint64 availableKb) {
     setStorageText(serial, QStringLiteral("Filesystem 1K-blocks Used Available Use% Mounted on\n"

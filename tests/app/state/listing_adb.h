@@ -20,7 +20,6 @@ public:
 
     void setListing(const QString &deviceLines);   // lines after the header
     void failListing(const QString &stderrText);   // "" stops failing
-    void setListingDelay(double seconds);
     void setStorage(const QString &serial, qint64 totalKb, qint64 availableKb);
     void setStorageText(const QString &serial, const QString &text);
     void removeStorage(const QString &serial);

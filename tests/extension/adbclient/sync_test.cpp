@@ -91,23 +91,6 @@ TEST(SyncList, SendsTheExactRequestAndReadsEntriesInOrder) {
     EXPECT_TRUE(entries[3].name.contains(QChar(0xFFFD)));
 }
 
-TEST(SyncList, DentOfANineByteNameIsTwentyNineBytes) {
-    EXPECT_EQ(dent(0100644, 1, 1, "123456789").size(), 29);
-    ScriptedServer server(twoOkays() + dent(0100644, 1, 1, "123456789") + "DONE" + QByteArray(16, '\0') + "XTRA",
-                          Ending::closeAfterReply);
-    const auto entries = AdbClient(kSerial, server.port()).list("/sdcard/Download");
-    ASSERT_EQ(entries.size(), 1);
-    EXPECT_EQ(entries[0].name, "123456789");
-}
-
-TEST(SyncList, EmptyListings) {
-    ScriptedServer doneAtOnce(twoOkays() + "DONE" + QByteArray(16, '\0'));
-    EXPECT_TRUE(AdbClient(kSerial, doneAtOnce.port()).list("/sdcard/missing").isEmpty());
-    ScriptedServer dotsOnly(twoOkays() + dent(040755, 0, 0, ".") + dent(040755, 0, 0, "..") + "DONE" +
-                            QByteArray(16, '\0'));
-    EXPECT_TRUE(AdbClient(kSerial, dotsOnly.port()).list("/sdcard/empty").isEmpty());
-}
-
 TEST(SyncList, AnyOtherPacketIsAProtocolErrorNamingIt) {
     ScriptedServer failed(twoOkays() + "FAIL" + le32(4) + "oops");
     const auto failure = clientFailure([&] { AdbClient(kSerial, failed.port()).list("/sdcard"); });
@@ -117,19 +100,6 @@ TEST(SyncList, AnyOtherPacketIsAProtocolErrorNamingIt) {
 
     ScriptedServer unknown(twoOkays() + dent(0100644, 1, 1, "a") + "DNT2" + QByteArray(40, '\0'));
     EXPECT_CLIENT_ERROR(AdbClient(kSerial, unknown.port()).list("/sdcard"), protocolError, "LIST got DNT2");
-}
-
-TEST(SyncList, StreamEndingInsideARecordIsUnexpectedEof) {
-    for (const QByteArray &cut : {QByteArray("DEN"), dent(0100644, 5, 5, "name").chopped(2),
-                                  QByteArray("DONE") + QByteArray(15, '\0')}) {
-        ScriptedServer server(twoOkays() + cut, Ending::closeAfterReply);
-        EXPECT_CLIENT_ERROR(AdbClient(kSerial, server.port()).list("/sdcard"), protocolError, "unexpected EOF");
-    }
-}
-
-TEST(SyncList, RefusedSyncServiceIsRequestFailed) {
-    ScriptedServer server(QByteArray("OKAYFAIL0006closed"), Ending::closeAfterReply);
-    EXPECT_CLIENT_ERROR(AdbClient(kSerial, server.port()).list("/sdcard"), requestFailed, "closed");
 }
 
 // ---- STAT ----
@@ -155,15 +125,6 @@ TEST(SyncStat, ModeZeroIsNothingThere) {
     EXPECT_EQ(AdbClient(kSerial, server.port()).stat("/sdcard/missing"), std::nullopt);
 }
 
-TEST(SyncStat, FieldsWithAllBitsSet) {
-    ScriptedServer server(twoOkays() + "STAT" + le32(0100644) + le32(0xffffffffu) + le32(0xffffffffu));
-    const auto entry = AdbClient(kSerial, server.port()).stat("/sdcard/big");
-    ASSERT_TRUE(entry);
-    EXPECT_EQ(entry->size, 4294967295LL);
-    EXPECT_EQ(entry->modified, 4294967295.0);
-    EXPECT_FALSE(entry->isDirectory);
-}
-
 TEST(SyncStat, AnyOtherReplyIsBadStat) {
     for (const QByteArray &reply : {QByteArray("FAIL") + le32(4) + "nope", QByteArray("STA2") + QByteArray(12, '\0')}) {
         ScriptedServer server(twoOkays() + reply);
@@ -177,29 +138,14 @@ TEST(SyncStat, AnyOtherReplyIsBadStat) {
 
 TEST(SyncPull, WritesEveryChunkInOrder) {
     testsupport::TempFolder folder;
-    const QByteArray first = pattern(65536), second = pattern(1) + "x";
-    ScriptedServer server(twoOkays() + "DATA" + le32(65536) + first + "DATA" + le32(2) + second + "DONE" +
-                          le32(0));
+    // A chunk larger than a phone sends is still taken whole.
+    const QByteArray first = pattern(65536), second = pattern(1) + "x", third = pattern(300000);
+    ScriptedServer server(twoOkays() + "DATA" + le32(65536) + first + "DATA" + le32(2) + second + "DATA" +
+                          le32(300000) + third + "DONE" + le32(0));
     const QString destination = folder.file("photo.jpg");
     AdbClient(kSerial, server.port()).pull("/sdcard/DCIM/photo.jpg", destination);
-    EXPECT_EQ(readFile(destination), first + second);
+    EXPECT_EQ(readFile(destination), first + second + third);
     EXPECT_EQ(server.received(), syncPrologue(kSerial) + syncPacket("RECV", "/sdcard/DCIM/photo.jpg"));
-}
-
-TEST(SyncPull, ChunkLargerThanUsualIsStillWrittenWhole) {
-    testsupport::TempFolder folder;
-    const QByteArray big = pattern(300000);
-    ScriptedServer server(twoOkays() + "DATA" + le32(quint32(big.size())) + big + "DONE" + le32(0));
-    AdbClient(kSerial, server.port()).pull("/sdcard/a", folder.file("a"));
-    EXPECT_EQ(readFile(folder.file("a")), big);
-}
-
-TEST(SyncPull, EmptyFileReplacesExistingContents) {
-    testsupport::TempFolder folder;
-    writeFile(folder.file("old"), "previous contents");
-    ScriptedServer server(twoOkays() + "DONE" + le32(0));
-    AdbClient(kSerial, server.port()).pull("/sdcard/empty", folder.file("old"));
-    EXPECT_EQ(readFile(folder.file("old")), "");
 }
 
 TEST(SyncPull, FailCarriesThePhonesTextAndLeavesAnEmptyFile) {
@@ -210,56 +156,6 @@ TEST(SyncPull, FailCarriesThePhonesTextAndLeavesAnEmptyFile) {
     EXPECT_CLIENT_ERROR(AdbClient(kSerial, server.port()).pull("/sdcard/nothing", folder.file("x")), requestFailed,
                         QString(message));
     EXPECT_EQ(readFile(folder.file("x")), "");
-}
-
-TEST(SyncPull, UnknownPacketIsAProtocolErrorAfterKeepingWhatArrived) {
-    testsupport::TempFolder folder;
-    ScriptedServer server(twoOkays() + "DATA" + le32(3) + "abc" + "DNT2");
-    EXPECT_CLIENT_ERROR(AdbClient(kSerial, server.port()).pull("/sdcard/a", folder.file("a")), protocolError,
-                        "RECV got DNT2");
-    EXPECT_EQ(readFile(folder.file("a")), "abc");
-}
-
-TEST(SyncPull, ConnectionCutMidChunkIsUnexpectedEof) {
-    testsupport::TempFolder folder;
-    ScriptedServer server(twoOkays() + "DATA" + le32(100) + "only a few", Ending::closeAfterReply);
-    EXPECT_CLIENT_ERROR(AdbClient(kSerial, server.port()).pull("/sdcard/a", folder.file("a")), protocolError,
-                        "unexpected EOF");
-}
-
-TEST(SyncPull, UnwritableDestinationIsAFileErrorAndClosesTheConnection) {
-    testsupport::TempFolder folder;
-    ScriptedServer server(twoOkays() + "DATA" + le32(3) + "abc" + "DONE" + le32(0));
-    try {
-        AdbClient(kSerial, server.port()).pull("/sdcard/a", folder.file("no/such/folder/a"));
-        FAIL() << "pull succeeded";
-    } catch (const LocalFileError &error) {
-        EXPECT_EQ(error.code(), std::errc::no_such_file_or_directory);
-        EXPECT_TRUE(error.description().contains("no/such/folder/a"));
-    }
-    // Returns only once the client has closed its end.
-    EXPECT_EQ(server.received(), syncPrologue(kSerial) + syncPacket("RECV", "/sdcard/a"));
-}
-
-TEST(SyncPull, FullDiskEndsTheDownloadWithAnError) {
-    if (!QFile::exists("/dev/full")) GTEST_SKIP() << "/dev/full is missing";
-    ScriptedServer server(twoOkays() + "DATA" + le32(3) + "abc" + "DONE" + le32(0));
-    try {
-        AdbClient(kSerial, server.port()).pull("/sdcard/a", "/dev/full");
-        FAIL() << "pull succeeded on a full disk";
-    } catch (const LocalFileError &error) {
-        EXPECT_EQ(error.code(), std::errc::no_space_on_device);
-    }
-    server.received();
-}
-
-TEST(SyncPull, UnreachablePhoneLeavesTheDestinationUntouched) {
-    testsupport::TempFolder folder;
-    writeFile(folder.file("keep"), "precious");
-    ScriptedServer server("FAIL" + request("device offline"), Ending::closeAfterReply);
-    EXPECT_CLIENT_ERROR(AdbClient(kSerial, server.port()).pull("/sdcard/a", folder.file("keep")), requestFailed,
-                        "device offline");
-    EXPECT_EQ(readFile(folder.file("keep")), "precious");
 }
 
 // ---- SEND ----
@@ -307,13 +203,6 @@ TEST(SyncPush, ChunksAreAtMost65536Bytes) {
     }
 }
 
-TEST(SyncPush, OkayWithoutTrailingBytesStillSucceeds) {
-    testsupport::TempFolder folder;
-    writeFile(folder.file("src"), "x");
-    ScriptedServer server(twoOkays() + "OKAY", Ending::closeAfterReply);
-    EXPECT_NO_THROW(AdbClient(kSerial, server.port()).push(folder.file("src"), "/sdcard/x"));
-}
-
 TEST(SyncPush, FailCarriesThePhonesText) {
     testsupport::TempFolder folder;
     writeFile(folder.file("src"), "x");
@@ -334,31 +223,3 @@ TEST(SyncPush, ReplyThatIsNeitherOkayNorFailIsNotASuccess) {
                         "unexpected EOF");
 }
 
-TEST(SyncPush, UnreadableSourceFailsBeforeThePhoneIsAsked) {
-    testsupport::TempFolder folder;
-    // Nothing listens: reaching the server at all would be connectionFailed.
-    RefusingPort refusing;
-    AdbClient client(kSerial, refusing.port());
-    try {
-        client.push(folder.file("missing"), "/sdcard/x");
-        FAIL() << "push succeeded";
-    } catch (const LocalFileError &error) {
-        EXPECT_EQ(error.code(), std::errc::no_such_file_or_directory);
-    }
-    try {
-        client.push(folder.path(), "/sdcard/x");
-        FAIL() << "push of a folder succeeded";
-    } catch (const LocalFileError &error) {
-        EXPECT_EQ(error.code(), std::errc::is_a_directory);
-    }
-}
-
-TEST(SyncPush, ServerGivingUpMidUploadIsConnectionFailedWithoutKillingTheProcess) {
-    testsupport::TempFolder folder;
-    testsupport::writePatternFile(folder.file("big"), 16 << 20);
-    // Takes the requests and a little data, then resets the connection.
-    const qsizetype prologue = syncPrologue(kSerial).size() + 8 + QByteArray("/sdcard/big,33188").size();
-    ScriptedServer server({{twoOkays(), Ending::resetAfterReading, prologue + 1000}});
-    EXPECT_CLIENT_ERROR(AdbClient(kSerial, server.port()).push(folder.file("big"), "/sdcard/big"), connectionFailed,
-                        "");
-}

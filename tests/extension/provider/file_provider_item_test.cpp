@@ -32,18 +32,6 @@ TEST(FileProviderItemTest, RootIsItsOwnParentAndFirstLevelEntriesHangOffTheRootI
     EXPECT_EQ(photo.filename(), "a.jpg");
 }
 
-TEST(FileProviderItemTest, ItemsFromListingsAndLookupsKeepTheirPaths) {
-    const AdbEntry entry{"Music", true, 4096, 17.5};
-    const auto listed = FileProviderItem::listed("/sdcard/", entry);
-    EXPECT_EQ(listed->devicePath(), "/sdcard/Music");
-    EXPECT_TRUE(listed->isDirectory());
-    EXPECT_EQ(listed->modified(), 17.5);
-    // A lookup names the item by the path asked for, whatever the entry's name.
-    const auto looked = FileProviderItem::looked("/sdcard/Other/x.mp3", AdbEntry{"ignored", false, 12, 3});
-    EXPECT_EQ(looked->devicePath(), "/sdcard/Other/x.mp3");
-    EXPECT_EQ(looked->documentSize(), 12);
-}
-
 TEST(FileProviderItemTest, FoldersAreAlwaysFoldersAndFilesAreTypedByTheirExtensionAlone) {
     EXPECT_EQ(folder("/sdcard/photos.zip").contentType(), ContentType::folder());
     EXPECT_EQ(file("/sdcard/photos.zip").contentType().identifier(), "application/zip");
@@ -53,13 +41,6 @@ TEST(FileProviderItemTest, FoldersAreAlwaysFoldersAndFilesAreTypedByTheirExtensi
     EXPECT_EQ(file("/sdcard/README").contentType(), ContentType::data());
     EXPECT_EQ(file("/sdcard/ends-in-dot.").contentType(), ContentType::data());
     EXPECT_NE(file("/sdcard/looks-like-a-folder").contentType(), ContentType::folder());
-}
-
-TEST(FileProviderItemTest, DocumentSizeIsZeroForAnEmptyFileAndAbsentForAFolder) {
-    EXPECT_EQ(file("/sdcard/empty", 0).documentSize(), std::optional<qint64>(0));
-    EXPECT_EQ(folder("/sdcard/DCIM").documentSize(), std::nullopt);
-    EXPECT_EQ(file("/sdcard/f", 5, 9.5).contentModificationDate(), 9.5);
-    EXPECT_EQ(file("/sdcard/f", 5, 9.5).creationDate(), 9.5);
 }
 
 TEST(FileProviderItemTest, VersionChangesWithWholeSecondsAndSizeOnly) {
@@ -75,12 +56,6 @@ TEST(FileProviderItemTest, VersionChangesWithWholeSecondsAndSizeOnly) {
     EXPECT_EQ(file("/sdcard/far", 1, 1e300).itemVersion().contentVersion, QByteArray("9223372036854775807-1"));
 }
 
-TEST(FileProviderItemTest, EveryItemMayBeReadWrittenMovedRenamedAndDeletedButNotTrashed) {
-    EXPECT_EQ(file("/sdcard/a").capabilities().toInt(), 47);
-    EXPECT_EQ(folder("/sdcard/b").capabilities().toInt(), 47);
-    EXPECT_EQ(FileProviderItem::rootItem()->capabilities().toInt(), 47);
-}
-
 TEST(DevicePathsTest, IdentifiersAreDevicePathsAndOnlyTheRootIsSpecial) {
     EXPECT_EQ(devicePathFor(ItemIdentifier::rootContainer()), "/sdcard");
     EXPECT_EQ(devicePathFor(ItemIdentifier("/sdcard/Music")), "/sdcard/Music");
@@ -88,13 +63,6 @@ TEST(DevicePathsTest, IdentifiersAreDevicePathsAndOnlyTheRootIsSpecial) {
     EXPECT_EQ(devicePathFor(ItemIdentifier::trashContainer()), ItemIdentifier::trashContainer().text());
     EXPECT_EQ(identifierForDevicePath("/sdcard"), ItemIdentifier::rootContainer());
     EXPECT_EQ(identifierForDevicePath("/sdcard/"), ItemIdentifier("/sdcard/"));
-}
-
-TEST(DevicePathsTest, ChildPathJoinsWithOneSlashAndChangesNothingElse) {
-    EXPECT_EQ(childPath("/sdcard", "Download"), "/sdcard/Download");
-    EXPECT_EQ(childPath("/sdcard/", "Download"), "/sdcard/Download");
-    EXPECT_EQ(childPath("/sdcard", "a/b"), "/sdcard/a/b");
-    EXPECT_EQ(childPath("/sdcard//", ".."), "/sdcard//..");
 }
 
 TEST(DevicePathsTest, PathComponentsFollowThePathStringRules) {

@@ -5,7 +5,6 @@
 #include "extension/provider/item_changes.h"
 #include "extension/provider/shell_commands.h"
 
-#include <QDateTime>
 #include <QHash>
 #include <QRegularExpression>
 #include <QStringList>
@@ -52,8 +51,6 @@ private:
 AdbEntry folderEntry() { return AdbEntry{"", true, 4096, 1700000000}; }
 AdbEntry fileEntry(qint64 size) { return AdbEntry{"", false, size, 1700000100}; }
 
-double now() { return static_cast<double>(QDateTime::currentMSecsSinceEpoch()) / 1000.0; }
-
 // The failure a call threw, or none.
 template <typename Call>
 std::optional<ProviderError> failureOf(Call call) {
@@ -64,20 +61,6 @@ std::optional<ProviderError> failureOf(Call call) {
     }
     return std::nullopt;
 }
-
-class ChangedItem : public Item {
-public:
-    ChangedItem(ItemIdentifier parent, QString name) : parent_(std::move(parent)), name_(std::move(name)) {}
-    ItemIdentifier itemIdentifier() const override { return ItemIdentifier("/sdcard/unused"); }
-    ItemIdentifier parentItemIdentifier() const override { return parent_; }
-    QString filename() const override { return name_; }
-    ContentType contentType() const override { return ContentType::data(); }
-    ItemVersion itemVersion() const override { return {}; }
-
-private:
-    ItemIdentifier parent_;
-    QString name_;
-};
 
 TEST(ShellCommandsTest, PathsAreOneSingleQuotedWordWhateverTheyHold) {
     EXPECT_EQ(quoteForShell("/sdcard/Bob's notes.txt"), R"('/sdcard/Bob'\''s notes.txt')");
@@ -132,26 +115,6 @@ TEST(CreateOnPhoneTest, ACommandThatMadeNothingFailsWithThePhonesWords) {
     EXPECT_EQ(touched->underlyingPosixCode, EIO);
 }
 
-TEST(PlanChangeTest, OnlyTheNamedFieldsChangeAndAnUnchangedPathMovesNothing) {
-    const auto renamed = std::make_shared<ChangedItem>(ItemIdentifier("/sdcard/Elsewhere"), "b.txt");
-    EXPECT_EQ(planChange("/sdcard/a.txt", ItemField::filename, renamed, std::nullopt).moveTo, QString("/sdcard/b.txt"));
-    EXPECT_EQ(planChange("/sdcard/a.txt", ItemField::parentItemIdentifier, renamed, std::nullopt).moveTo,
-              QString("/sdcard/Elsewhere/a.txt"));
-    EXPECT_EQ(planChange("/sdcard/a.txt", ItemField::filename | ItemField::parentItemIdentifier, renamed, std::nullopt).moveTo,
-              QString("/sdcard/Elsewhere/b.txt"));
-    const auto toRoot = std::make_shared<ChangedItem>(ItemIdentifier::rootContainer(), "a.txt");
-    EXPECT_EQ(planChange("/sdcard/Docs/a.txt", ItemField::parentItemIdentifier, toRoot, std::nullopt).moveTo, QString("/sdcard/a.txt"));
-
-    const auto same = std::make_shared<ChangedItem>(ItemIdentifier("/sdcard"), "a.txt");
-    EXPECT_EQ(planChange("/sdcard/a.txt", ItemField::filename | ItemField::parentItemIdentifier, same, QString("/tmp/x")),
-              (PlannedChange{"/sdcard/a.txt", std::nullopt, std::nullopt}));
-    EXPECT_EQ(planChange("/sdcard/a.txt", ItemField::lastUsedDate | ItemField::tagData, renamed, QString("/tmp/x")),
-              (PlannedChange{"/sdcard/a.txt", std::nullopt, std::nullopt}));
-    EXPECT_TRUE(planChange("/sdcard/a.txt", ItemField::contentModificationDate, renamed, std::nullopt).newModified);
-    EXPECT_EQ(planChange("/sdcard/a.txt", ItemField::contents, renamed, std::nullopt).uploadFrom, std::nullopt);
-    EXPECT_EQ(planChange("/sdcard/a.txt", ItemField::contents, renamed, QString("/tmp/x")).uploadFrom, QString("/tmp/x"));
-}
-
 TEST(ChangeOnPhoneTest, ContentsReplaceTheFileFromAHiddenNameOnlyOnceWhole) {
     ScriptedPhone phone;
     UploadLeftovers leftovers;
@@ -171,18 +134,6 @@ TEST(ChangeOnPhoneTest, ContentsReplaceTheFileFromAHiddenNameOnlyOnceWhole) {
     EXPECT_THROW(changeOnPhone(phone, PlannedChange{"/sdcard/a.txt", QString("/tmp/new"), std::nullopt}, leftovers), AdbClientError);
     EXPECT_EQ(phone.calls, QStringList({"push /tmp/new -> /sdcard/.a.txt.dorvane-XXXXXX mode 33188",
                                         "shell rm -f '/sdcard/.a.txt.dorvane-XXXXXX'", "stat /sdcard/.a.txt.dorvane-XXXXXX"}));
-}
-
-TEST(ChangeOnPhoneTest, ANoOpChangeOnlyReadsTheItemAndFallsBackWhenItIsGone) {
-    ScriptedPhone phone;
-    UploadLeftovers leftovers;
-    const double before = now();
-    auto item = changeOnPhone(phone, PlannedChange{"/sdcard/a.txt", std::nullopt, std::nullopt}, leftovers);
-    EXPECT_EQ(phone.calls, QStringList({"stat /sdcard/a.txt"}));
-    EXPECT_EQ(item->devicePath(), "/sdcard/a.txt");
-    EXPECT_FALSE(item->isDirectory());
-    EXPECT_EQ(item->size(), 0);
-    EXPECT_GE(item->modified(), before - 1);
 }
 
 TEST(ChangeOnPhoneTest, AMoveThePhoneDidNotMakeFails) {

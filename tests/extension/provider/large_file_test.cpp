@@ -1,7 +1,7 @@
 // A phone file past 4 GiB, whose size the sync service's 32-bit field
 // wraps, copied out of the mount whole.
 #include "tests/extension/provider/mounted_phone.h"
-#include "tests/platform/fileprovider/host/fuse_availability.h"
+#include "tests/extension/provider/fuse_availability.h"
 
 #include <QFile>
 #include <QStorageInfo>

@@ -123,42 +123,6 @@ TEST_F(FileProviderManagerTest, removesADomainWhoseHostWasKilled) {
     EXPECT_FALSE(isMountedAt(currentMounts(), record.mountPoint));
 }
 
-TEST_F(FileProviderManagerTest, removesADomainWhoseMountIsAlreadyGone) {
-    FileProviderManager &domains = manager();
-    const FileProviderDomain domain("emulator-5560", "Gone");
-    testsupport::runTask(domains.addDomain(domain));
-    const DomainRecord record = recordOf(domain.identifier());
-    ASSERT_EQ(QProcess::execute("fusermount3", {"-u", record.mountPoint}), 0);
-    EXPECT_TRUE(testsupport::waitUntil([&] { return domaintest::processEnded(record.pid); }))
-        << "the host ends with its mount";
-    EXPECT_EQ(testsupport::runTask(domains.userVisibleLocation(domain)), std::nullopt);
-
-    testsupport::runTask(domains.removeDomain(domain));
-}
-
-TEST_F(FileProviderManagerTest, removesABusyMountLazily) {
-    FileProviderManager &domains = manager();
-    const FileProviderDomain domain("emulator-5562", "Busy");
-    testsupport::runTask(domains.addDomain(domain));
-    const DomainRecord record = recordOf(domain.identifier());
-    // An open handle on the mount makes a plain unmount fail with EBUSY.
-    const int handle = ::open(QFile::encodeName(record.mountPoint).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    ASSERT_GE(handle, 0);
-
-    testsupport::runTask(domains.removeDomain(domain));
-    EXPECT_FALSE(isMountedAt(currentMounts(), record.mountPoint));
-    EXPECT_TRUE(testsupport::waitUntil([&] { return domaintest::processEnded(record.pid); }));
-    ::close(handle);
-}
-
-TEST_F(FileProviderManagerTest, aMissingProgramFailsAndLeavesNothing) {
-    FileProviderManager &domains = manager(sandbox_->settings(sandbox_->runtimeFolder() + "/no-such/VaneFileProvider"));
-    const FileProviderError error = addFailure({"emulator-5554", "Pixel 7"});
-    EXPECT_EQ(error.kind(), Kind::programMissing);
-    EXPECT_TRUE(error.description().contains("VaneFileProvider is missing")) << error.description().toStdString();
-    EXPECT_TRUE(testsupport::runTask(domains.domains()).isEmpty());
-}
-
 TEST_F(FileProviderManagerTest, aHostThatExitsFailsWithItsComplaint) {
     domaintest::ScopedVariable behaviour("STAND_IN_BEHAVIOUR", "fail");
     manager();
@@ -166,76 +130,6 @@ TEST_F(FileProviderManagerTest, aHostThatExitsFailsWithItsComplaint) {
     EXPECT_EQ(error.kind(), Kind::programExited);
     EXPECT_EQ(error.description(),
               "stand_in_provider stopped before its folder was mounted: stand-in: no phone for emulator-5554");
-}
-
-TEST_F(FileProviderManagerTest, aHostThatNeverMountsIsEndedAfterTheLimit) {
-    domaintest::ScopedVariable behaviour("STAND_IN_BEHAVIOUR", "hang");
-    FileProviderManager::Settings settings = sandbox_->settings();
-    settings.liveLimit = std::chrono::milliseconds(700);
-    manager(settings);
-    const FileProviderError error = addFailure({"emulator-5554", "Pixel 7"});
-    EXPECT_EQ(error.kind(), Kind::mountNotLive);
-    EXPECT_TRUE(error.description().contains("didn't mount")) << error.description().toStdString();
-    EXPECT_TRUE(error.description().endsWith("within 0.7 seconds.")) << error.description().toStdString();
-    // leftovers() in TearDown shows that no record or folder stayed; the host
-    // was ended before the add returned.
-}
-
-TEST_F(FileProviderManagerTest, refusesBadRequestsWithoutTouchingWhatIsThere) {
-    FileProviderManager &domains = manager();
-    const FileProviderDomain domain("emulator-5564", "Kept");
-    testsupport::runTask(domains.addDomain(domain));
-    const DomainRecord record = recordOf(domain.identifier());
-
-    EXPECT_EQ(addFailure({"emulator-5564", "Other name"}).kind(), Kind::alreadyAdded);
-    EXPECT_EQ(addFailure({"", "No identifier"}).kind(), Kind::invalidIdentifier);
-    EXPECT_EQ(recordOf(domain.identifier()), record);
-    EXPECT_TRUE(isLiveFuseMount(record.mountPoint));
-
-    try {
-        testsupport::runTask(domains.removeDomain({"never-added", "x"}));
-        ADD_FAILURE() << "removing an unknown domain succeeded";
-    } catch (const FileProviderError &error) {
-        EXPECT_EQ(error.kind(), Kind::notRegistered);
-    }
-    EXPECT_THROW(testsupport::runTask(domains.userVisibleLocation({"never-added", "x"})), FileProviderError);
-
-    testsupport::runTask(domains.removeDomain(domain));
-}
-
-TEST_F(FileProviderManagerTest, namesFoldersSafelyAndLeavesTheUsersFoldersAlone) {
-    FileProviderManager &domains = manager();
-    const QString root = QFileInfo(sandbox_->mountRoot()).canonicalFilePath();
-    // The user keeps a folder of their own with the phone's name.
-    ASSERT_TRUE(QDir(root).mkpath("Pixel 7"));
-    QFile own(root + "/Pixel 7/notes.txt");
-    ASSERT_TRUE(own.open(QIODevice::WriteOnly));
-    own.write("mine");
-    own.close();
-    // An empty folder left from a crash may be used again.
-    ASSERT_TRUE(QDir(root).mkpath("Old"));
-
-    const FileProviderDomain named("a", "Pixel 7");
-    const FileProviderDomain slashed("b", "Work/Home");
-    const FileProviderDomain unnamed("emulator-5566", "");
-    const FileProviderDomain dots("c", "..");
-    const FileProviderDomain reused("d", "Old");
-    for (const FileProviderDomain &domain : {named, slashed, unnamed, dots, reused}) {
-        testsupport::runTask(domains.addDomain(domain));
-    }
-    EXPECT_EQ(recordOf("a").mountPoint, root + "/Pixel 7 (2)");
-    EXPECT_EQ(recordOf("b").mountPoint, root + "/Work-Home");
-    EXPECT_EQ(recordOf("emulator-5566").mountPoint, root + "/emulator-5566");
-    EXPECT_EQ(recordOf("c").mountPoint, root + "/c");
-    EXPECT_EQ(recordOf("d").mountPoint, root + "/Old");
-    EXPECT_EQ(testsupport::runTask(domains.domains()).first().displayName(), "Pixel 7") << "the name itself is kept";
-
-    for (const FileProviderDomain &domain : {named, slashed, unnamed, dots, reused}) {
-        testsupport::runTask(domains.removeDomain(domain));
-    }
-    EXPECT_TRUE(QFile::exists(root + "/Pixel 7/notes.txt"));
-    QFile::remove(root + "/Pixel 7/notes.txt");
-    QDir(root).rmdir("Pixel 7");
 }
 
 } // namespace
