@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <memory>
+#include <functional>
 #include <optional>
 
 // A client of the adb server for one phone. It holds no connection: every
@@ -49,8 +50,17 @@ public:
     void pull(const QString &path, const QString &destination) const;
     // Starts the transfer of the phone file; its bytes are read as they come.
     PullStream openPull(const QString &path) const;
-    // Streams `source` to the phone file at `path`, stamped with the current time.
-    void push(const QString &source, const QString &path, quint32 mode = regularFileMode) const;
+    // What the phone acknowledged of an upload.
+    struct Sent {
+        qint64 size = 0;
+        quint32 modified = 0;
+    };
+    // Asked once the last byte is out: the upload's modification time, or
+    // none for the current time. Lets a time set while the source was still
+    // being written ride the upload itself.
+    using ModifiedAtEnd = std::function<std::optional<qint64>()>;
+    // Streams `source` to the phone file at `path`.
+    Sent push(const QString &source, const QString &path, quint32 mode = regularFileMode, const ModifiedAtEnd &modifiedAtEnd = {}) const;
 
     // The steps the operations are made of.
     static void sendRequest(BufferedSocket &connection, const QString &request);

@@ -159,7 +159,7 @@ void AdbClient::pullOn(BufferedSocket &connection, const QString &path, const QS
     }
 }
 
-void AdbClient::push(const QString &source, const QString &path, quint32 mode) const {
+AdbClient::Sent AdbClient::push(const QString &source, const QString &path, quint32 mode, const ModifiedAtEnd &modifiedAtEnd) const {
     // Opened before the phone is asked: SEND replaces the target on the
     // phone, so a source that cannot be read must fail before it is sent.
     LocalFile file = LocalFile::openForReading(source);
@@ -172,9 +172,11 @@ void AdbClient::push(const QString &source, const QString &path, quint32 mode) c
     connection.write(target, true);
 
     QByteArray chunk(adbwire::syncChunkSize, Qt::Uninitialized);
+    Sent sent;
     for (;;) {
         const qsizetype filled = file.read(chunk.data(), chunk.size());
         if (filled == 0) break;
+        sent.size += filled;
         connection.write("DATA", true);
         connection.write(adbwire::encodeUInt32LE(quint32(filled)), true);
         // Held back like the headers: the DONE that follows flushes it, so
@@ -183,8 +185,10 @@ void AdbClient::push(const QString &source, const QString &path, quint32 mode) c
     }
     file.close();
 
+    const std::optional<qint64> chosen = modifiedAtEnd ? modifiedAtEnd() : std::nullopt;
+    sent.modified = adbwire::clampToUInt32Seconds(chosen.value_or(secondsSinceEpochNow()));
     connection.write("DONE", true);
-    connection.write(adbwire::encodeUInt32LE(adbwire::clampToUInt32Seconds(secondsSinceEpochNow())));
+    connection.write(adbwire::encodeUInt32LE(sent.modified));
 
     const QByteArray reply = connection.readExactly(4);
     if (reply == "FAIL") throw AdbClientError::requestFailed(readSyncFailMessage(connection));
@@ -195,4 +199,5 @@ void AdbClient::push(const QString &source, const QString &path, quint32 mode) c
         // The phone has already said OKAY; a connection closed before the
         // trailing bytes does not undo the upload.
     }
+    return sent;
 }

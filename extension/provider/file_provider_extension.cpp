@@ -91,9 +91,12 @@ ProgressPointer FileProviderExtension::createItemBasedOnTemplate(ItemPointer ite
     const QString path = childPath(devicePathFor(itemTemplate->parentItemIdentifier()), itemTemplate->filename());
     // Only the folder type itself: a package or other folder-like type is a file.
     const bool wantFolder = itemTemplate->contentType() == ContentType::folder();
+    // A time the template carries rides the upload.
     runProviderJob(
-        [phone = AdbPhoneAccess(client()), path, wantFolder, contentsPath, completion] {
-            completion(createOnPhone(phone, path, wantFolder, contentsPath), {}, false, std::nullopt);
+        [phone = AdbPhoneAccess(client()), path, wantFolder, contentsPath, completion, leftovers = leftovers_,
+         modified = modificationTimeOf(itemTemplate)] {
+            leftovers->removeRemembered(phone);
+            completion(createOnPhone(phone, path, wantFolder, contentsPath, modified), {}, false, std::nullopt);
         },
         [completion](const ProviderError &error) { completion(nullptr, {}, false, error); });
     return makeProgress();
@@ -102,10 +105,11 @@ ProgressPointer FileProviderExtension::createItemBasedOnTemplate(ItemPointer ite
 ProgressPointer FileProviderExtension::modifyItem(ItemPointer item, const ItemVersion &, ItemFields changedFields,
                                                   const std::optional<QString> &contentsPath, ModifyItemOptions,
                                                   ChangeItemCompletion completion) {
-    const PlannedChange plan = planChange(devicePathFor(item->itemIdentifier()), changedFields, *item, contentsPath);
+    const PlannedChange plan = planChange(devicePathFor(item->itemIdentifier()), changedFields, item, contentsPath);
     runProviderJob(
-        [phone = AdbPhoneAccess(client()), plan, completion] {
-            completion(changeOnPhone(phone, plan), {}, false, std::nullopt);
+        [phone = AdbPhoneAccess(client()), plan, completion, leftovers = leftovers_] {
+            leftovers->removeRemembered(phone);
+            completion(changeOnPhone(phone, plan, *leftovers), {}, false, std::nullopt);
         },
         [completion](const ProviderError &error) { completion(nullptr, {}, false, error); });
     return makeProgress();
@@ -114,7 +118,8 @@ ProgressPointer FileProviderExtension::modifyItem(ItemPointer item, const ItemVe
 ProgressPointer FileProviderExtension::deleteItemWithIdentifier(const ItemIdentifier &identifier, const ItemVersion &,
                                                                 DeleteItemOptions, DeleteItemCompletion completion) {
     runProviderJob(
-        [phone = AdbPhoneAccess(client()), path = devicePathFor(identifier), completion] {
+        [phone = AdbPhoneAccess(client()), path = devicePathFor(identifier), completion, leftovers = leftovers_] {
+            leftovers->removeRemembered(phone);
             deleteOnPhone(phone, path);
             completion(std::nullopt);
         },

@@ -1,9 +1,12 @@
 #pragma once
 
 #include "extension/adbclient/adb_client.h"
+#include "extension/provider/upload_leftovers.h"
 #include "platform/fileprovider/host/replicated_extension.h"
 
 #include <QString>
+
+#include <memory>
 
 // Serves one phone's domain: looks items up, downloads files, hands out
 // enumerators and creates, changes and deletes items, each request as one
@@ -57,4 +60,5 @@ private:
     QString tempDir_;
     quint16 serverPort_;
     std::shared_ptr<SyncConnectionPool> syncPool_;
+    std::shared_ptr<UploadLeftovers> leftovers_ = std::make_shared<UploadLeftovers>();
 };

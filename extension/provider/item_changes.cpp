@@ -7,8 +7,10 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QRandomGenerator>
 
 #include <cerrno>
+#include <cmath>
 
 using namespace fileprovider;
 
@@ -28,6 +30,52 @@ std::shared_ptr<FileProviderItem> itemAt(const QString &path, const std::optiona
     return std::make_shared<FileProviderItem>(path, directoryWithoutEntry, 0, now());
 }
 
+// What the phone's sync records can tell apart: whole seconds in 32 bits.
+constexpr qint64 latestPhoneTime = 0xffffffffLL;
+
+// Sets the file's modification time with touch and checks that it took.
+AdbEntry setModifiedOnPhone(const PhoneAccess &phone, const QString &path, qint64 seconds) {
+    if (seconds < 0 || seconds > latestPhoneTime) {
+        throw ChangeFailure(ProviderError::posix(EINVAL, QStringLiteral("The phone keeps no modification time before 1970 or after 2106.")));
+    }
+    const QString said = phone.shell(setModifiedCommand(path, seconds)).trimmed();
+    const std::optional<AdbEntry> entry = phone.stat(path);
+    if (!entry) throw notCarriedOut(QStringLiteral("The phone has no file ") + path, said);
+    if (qint64(entry->modified) != seconds) {
+        const QString what = QStringLiteral("The phone did not take the new modification time of ") + path;
+        throw ChangeFailure(ProviderError::posix(EPERM, said.isEmpty() ? what + u'.' : what + QStringLiteral(": ") + said));
+    }
+    return *entry;
+}
+
+// A requested time the upload's DONE did not leave on the file (some
+// phones ignore it) is set the other way.
+AdbEntry keepRequestedTime(const PhoneAccess &phone, const QString &path, const AdbEntry &entry, const AdbClient::ModifiedAtEnd &modified,
+                           quint32 sentTime) {
+    if (!modified || qint64(entry.modified) == qint64(sentTime)) return entry;
+    return setModifiedOnPhone(phone, path, sentTime);
+}
+
+// Uploads to a hidden name beside the file and moves it over the file only
+// once the phone has all of it; the old contents stay on every failure.
+AdbEntry replaceContents(const PhoneAccess &phone, const QString &path, const QString &source, const AdbClient::ModifiedAtEnd &modified,
+                         UploadLeftovers &leftovers) {
+    const QString temporary = temporaryUploadPath(path);
+    try {
+        const AdbClient::Sent sent = phone.push(source, temporary, AdbClient::regularFileMode, modified);
+        const QString output = phone.shell(moveCommand(temporary, path));
+        const bool moved = !phone.stat(temporary).has_value();
+        const std::optional<AdbEntry> entry = phone.stat(path);
+        if (!moved || !entry || entry->isDirectory || entry->size != (sent.size & latestPhoneTime)) {
+            throw notCarriedOut(QStringLiteral("The phone did not put the new contents in place at ") + path, output);
+        }
+        return keepRequestedTime(phone, path, *entry, modified, sent.modified);
+    } catch (...) {
+        leftovers.remove(phone, temporary);
+        throw;
+    }
+}
+
 bool isBelowStorage(const QString &path) {
     const QString cleaned = QDir::cleanPath(path);
     return cleaned.startsWith(deviceRoot + u'/') && cleaned.size() > deviceRoot.size() + 1;
@@ -35,10 +83,30 @@ bool isBelowStorage(const QString &path) {
 
 } // namespace
 
-PlannedChange planChange(const QString &currentPath, ItemFields changedFields, const Item &item,
+AdbClient::ModifiedAtEnd modificationTimeOf(const ItemPointer &item) {
+    return [item]() -> std::optional<qint64> {
+        const std::optional<Timestamp> date = item->contentModificationDate();
+        if (!date) return std::nullopt;
+        return qint64(std::floor(*date));
+    };
+}
+
+QString temporaryUploadPath(const QString &path) {
+    static constexpr char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    QString suffix;
+    for (int index = 0; index < 6; ++index) suffix += QLatin1Char(letters[QRandomGenerator::global()->bounded(62)]);
+    // A long name is cut so the hidden one still fits the 255 bytes of a name.
+    QString name = lastPathComponent(path);
+    while (name.toUtf8().size() > 200) name.chop(1);
+    return childPath(deletingLastPathComponent(path), u'.' + name + QStringLiteral(".dorvane-") + suffix);
+}
+
+PlannedChange planChange(const QString &currentPath, ItemFields changedFields, const ItemPointer &changedItem,
                          const std::optional<QString> &contentsPath) {
+    const Item &item = *changedItem;
     PlannedChange plan{currentPath, std::nullopt, std::nullopt};
     if (changedFields.testFlag(ItemField::contents) && contentsPath) plan.uploadFrom = contentsPath;
+    if (changedFields.testFlag(ItemField::contentModificationDate)) plan.newModified = modificationTimeOf(changedItem);
     const bool newParent = changedFields.testFlag(ItemField::parentItemIdentifier);
     const bool newName = changedFields.testFlag(ItemField::filename);
     if (newParent || newName) {
@@ -51,7 +119,7 @@ PlannedChange planChange(const QString &currentPath, ItemFields changedFields, c
 }
 
 std::shared_ptr<FileProviderItem> createOnPhone(const PhoneAccess &phone, const QString &path, bool wantFolder,
-                                                const std::optional<QString> &contentsPath) {
+                                                const std::optional<QString> &contentsPath, const AdbClient::ModifiedAtEnd &modified) {
     if (wantFolder) {
         const QString output = phone.shell(makeFolderCommand(path));
         const std::optional<AdbEntry> entry = phone.stat(path);
@@ -59,10 +127,14 @@ std::shared_ptr<FileProviderItem> createOnPhone(const PhoneAccess &phone, const 
         return FileProviderItem::looked(path, *entry);
     }
     if (contentsPath) {
-        // The phone confirmed the upload; should the file be gone already
-        // (a phone app took it), the item still tells what was written.
-        phone.push(*contentsPath, path, AdbClient::regularFileMode);
-        return itemAt(path, phone.stat(path), false);
+        // The phone's OKAY says the file is whole, and the upload itself
+        // tells its size and time: no lookup per file copied in.
+        const AdbClient::Sent sent = phone.push(*contentsPath, path, AdbClient::regularFileMode, modified);
+        AdbEntry entry{lastPathComponent(path), false, sent.size, double(sent.modified)};
+        if (modified && modified()) {
+            if (const std::optional<AdbEntry> found = phone.stat(path)) entry = keepRequestedTime(phone, path, *found, modified, sent.modified);
+        }
+        return FileProviderItem::looked(path, entry);
     }
     const QString output = phone.shell(touchFileCommand(path));
     const std::optional<AdbEntry> entry = phone.stat(path);
@@ -70,9 +142,14 @@ std::shared_ptr<FileProviderItem> createOnPhone(const PhoneAccess &phone, const 
     return FileProviderItem::looked(path, *entry);
 }
 
-std::shared_ptr<FileProviderItem> changeOnPhone(const PhoneAccess &phone, const PlannedChange &change) {
-    if (change.uploadFrom) phone.push(*change.uploadFrom, change.currentPath, AdbClient::regularFileMode);
-    if (!change.moveTo) return itemAt(change.currentPath, phone.stat(change.currentPath), false);
+std::shared_ptr<FileProviderItem> changeOnPhone(const PhoneAccess &phone, const PlannedChange &change, UploadLeftovers &leftovers) {
+    std::optional<AdbEntry> changed;
+    if (change.uploadFrom) {
+        changed = replaceContents(phone, change.currentPath, *change.uploadFrom, change.newModified, leftovers);
+    } else if (change.newModified) {
+        if (const std::optional<qint64> seconds = change.newModified()) changed = setModifiedOnPhone(phone, change.currentPath, *seconds);
+    }
+    if (!change.moveTo) return itemAt(change.currentPath, changed ? changed : phone.stat(change.currentPath), false);
 
     const QString output = phone.shell(moveCommand(change.currentPath, *change.moveTo));
     const std::optional<AdbEntry> moved = phone.stat(*change.moveTo);

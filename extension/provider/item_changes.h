@@ -2,6 +2,7 @@
 
 #include "extension/provider/file_provider_item.h"
 #include "extension/provider/phone_access.h"
+#include "extension/provider/upload_leftovers.h"
 #include "platform/fileprovider/host/item.h"
 
 #include <QString>
@@ -10,19 +11,32 @@
 #include <optional>
 
 // What a change request asks of the phone, worked out from the item's new
-// values: new contents are written to the old path first, then the entry
-// is moved or renamed.
+// values: new contents replace the file at the old path first, then the
+// entry is moved or renamed.
 struct PlannedChange {
     QString currentPath;
     std::optional<QString> uploadFrom;
     // Only when it differs from currentPath.
     std::optional<QString> moveTo;
+    // Set when a modification time was asked for; read once the new
+    // contents are out, so a time set while they were written still counts.
+    AdbClient::ModifiedAtEnd newModified = {};
 
-    friend bool operator==(const PlannedChange &, const PlannedChange &) = default;
+    friend bool operator==(const PlannedChange &a, const PlannedChange &b) {
+        return a.currentPath == b.currentPath && a.uploadFrom == b.uploadFrom && a.moveTo == b.moveTo &&
+               bool(a.newModified) == bool(b.newModified);
+    }
 };
 
-PlannedChange planChange(const QString &currentPath, fileprovider::ItemFields changedFields, const fileprovider::Item &item,
+PlannedChange planChange(const QString &currentPath, fileprovider::ItemFields changedFields, const fileprovider::ItemPointer &item,
                          const std::optional<QString> &contentsPath);
+
+// The item's modification time in whole seconds, read when it is called.
+AdbClient::ModifiedAtEnd modificationTimeOf(const fileprovider::ItemPointer &item);
+
+// Where new contents for `path` go until they are whole: a hidden name in
+// the same folder, so that the move over the old file is atomic.
+QString temporaryUploadPath(const QString &path);
 
 // Each of these runs on the phone and reads the result back. The phone's
 // shell reports no exit status, so what a command did is judged by what is
@@ -30,10 +44,15 @@ PlannedChange planChange(const QString &currentPath, fileprovider::ItemFields ch
 // the client's own failures are thrown unchanged.
 //
 // A folder is made with mkdir (any contents are ignored), a file with
-// contents is uploaded, an empty one made with touch.
+// contents is uploaded (stamped with `modified` when it gives a time), an
+// empty one made with touch.
 std::shared_ptr<FileProviderItem> createOnPhone(const PhoneAccess &phone, const QString &path, bool wantFolder,
-                                                const std::optional<QString> &contentsPath);
-std::shared_ptr<FileProviderItem> changeOnPhone(const PhoneAccess &phone, const PlannedChange &change);
+                                                const std::optional<QString> &contentsPath,
+                                                const AdbClient::ModifiedAtEnd &modified = {});
+// New contents never replace the old ones until the phone holds them whole:
+// a failed upload leaves the file as it was, and its temporary file goes
+// (now, or through `leftovers` once the phone is back).
+std::shared_ptr<FileProviderItem> changeOnPhone(const PhoneAccess &phone, const PlannedChange &change, UploadLeftovers &leftovers);
 // Folders go with everything in them. The storage folder itself, and
 // anything that is not below it, is never deleted.
 void deleteOnPhone(const PhoneAccess &phone, const QString &path);

@@ -14,7 +14,8 @@ public:
     virtual ~PhoneAccess() = default;
     virtual QString shell(const QString &command) const = 0;
     virtual std::optional<AdbEntry> stat(const QString &path) const = 0;
-    virtual void push(const QString &source, const QString &path, quint32 mode) const = 0;
+    virtual AdbClient::Sent push(const QString &source, const QString &path, quint32 mode,
+                                 const AdbClient::ModifiedAtEnd &modifiedAtEnd) const = 0;
 };
 
 // Through the adb server; every call is a connection of its own.
@@ -23,7 +24,10 @@ public:
     explicit AdbPhoneAccess(AdbClient client) : client_(std::move(client)) {}
     QString shell(const QString &command) const override { return client_.shell(command); }
     std::optional<AdbEntry> stat(const QString &path) const override { return client_.stat(path); }
-    void push(const QString &source, const QString &path, quint32 mode) const override { client_.push(source, path, mode); }
+    AdbClient::Sent push(const QString &source, const QString &path, quint32 mode,
+                         const AdbClient::ModifiedAtEnd &modifiedAtEnd) const override {
+        return client_.push(source, path, mode, modifiedAtEnd);
+    }
 
 private:
     AdbClient client_;

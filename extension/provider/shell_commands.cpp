@@ -15,3 +15,9 @@ QString moveCommand(const QString &from, const QString &to) {
 }
 
 QString deleteCommand(const QString &path) { return QStringLiteral("rm -rf ") + quoteForShell(path); }
+
+QString removeFileCommand(const QString &path) { return QStringLiteral("rm -f ") + quoteForShell(path); }
+
+QString setModifiedCommand(const QString &path, qint64 secondsSinceEpoch) {
+    return QStringLiteral("touch -m -d @%1 ").arg(secondsSinceEpoch) + quoteForShell(path);
+}

@@ -11,3 +11,5 @@ QString makeFolderCommand(const QString &path);
 QString touchFileCommand(const QString &path);
 QString moveCommand(const QString &from, const QString &to);
 QString deleteCommand(const QString &path);
+QString removeFileCommand(const QString &path);
+QString setModifiedCommand(const QString &path, qint64 secondsSinceEpoch);

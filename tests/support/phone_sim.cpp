@@ -105,7 +105,7 @@ PhoneSim::PhoneSim(PhoneSimOptions options) : state_(std::make_unique<State>()) 
     startAdbServer();
 
     const std::string program = DORVANE_BIN_DIR "/dorvane-phone-sim";
-    std::vector<std::string> arguments = {program, "--folder", o.folder.toStdString(), "--port", "0",
+    std::vector<std::string> arguments = {program, "--folder", o.folder.toStdString(), "--port", std::to_string(o.port),
                                           "--model", o.model.toStdString(), "--attach", attachWord(o.attach),
                                           "--watch-stdin"};
     if (!o.wifiAddress.isEmpty()) arguments.insert(arguments.end(), {"--wifi-address", o.wifiAddress.toStdString()});

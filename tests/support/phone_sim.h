@@ -21,6 +21,7 @@ struct PhoneSimOptions {
     QString df;                     // "TOTAL_KB,USED_KB,AVAILABLE_KB"; empty: the program's default
     QStringList readOnlyFolders;    // folders under the served folder that refuse writes
     Attach attach = Attach::Cable;
+    quint16 port = 0;               // 0: a free one
     QString link;                   // none, usb2, usb3 or wifi (see tools/phone-sim); empty: none
 };
 

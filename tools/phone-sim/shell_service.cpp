@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -133,17 +134,50 @@ int mkdirCommand(Shell &sh, const std::vector<std::string> &words) {
     return status;
 }
 
+// Parses touch's options; -d takes the time as "@SECONDS", as toybox does.
+bool takeTouchOptions(Shell &sh, const std::vector<std::string> &words, size_t *index, std::string *flags,
+                      std::optional<time_t> *when) {
+    size_t i = 1;
+    while (i < words.size() && words[i].size() >= 2 && words[i][0] == '-') {
+        const std::string &w = words[i++];
+        if (w == "--") break;
+        for (size_t k = 1; k < w.size(); ++k) {
+            if (w[k] == 'd') {
+                std::string value = k + 1 < w.size() ? w.substr(k + 1) : (i < words.size() ? words[i++] : "");
+                char *end = nullptr;
+                const long long seconds = value.size() > 1 && value[0] == '@' ? std::strtoll(value.c_str() + 1, &end, 10) : 0;
+                if (!end || *end != '\0') {
+                    sh.line("touch: bad date '" + value + "'");
+                    return false;
+                }
+                *when = time_t(seconds);
+                break;
+            }
+            if (std::string("acmh").find(w[k]) == std::string::npos) {
+                sh.line("touch: Unknown option '" + std::string(1, w[k]) + "'");
+                return false;
+            }
+            flags->push_back(w[k]);
+        }
+    }
+    *index = i;
+    return true;
+}
+
 int touchCommand(Shell &sh, const std::vector<std::string> &words) {
     size_t i;
-    std::string flags, bad;
-    if (!takeOptions(words, &i, "acmh", &flags, &bad)) {
-        sh.line("touch: Unknown option '" + bad + "'");
-        return 1;
-    }
+    std::string flags;
+    std::optional<time_t> when;
+    if (!takeTouchOptions(sh, words, &i, &flags, &when)) return 1;
     if (i >= words.size()) {
         sh.line("touch: Needs 1 argument");
         return 1;
     }
+    // With -m only the modification time changes; the access time is omitted.
+    timespec times[2];
+    times[0].tv_sec = times[1].tv_sec = when.value_or(0);
+    times[0].tv_nsec = has(flags, 'm') && !has(flags, 'a') ? UTIME_OMIT : (when ? 0 : UTIME_NOW);
+    times[1].tv_nsec = has(flags, 'a') && !has(flags, 'm') ? UTIME_OMIT : (when ? 0 : UTIME_NOW);
     int status = 0;
     for (; i < words.size(); ++i) {
         const std::string &arg = words[i];
@@ -156,11 +190,14 @@ int touchCommand(Shell &sh, const std::vector<std::string> &words) {
             failure = EACCES;
         } else {
             const std::string host = sh.sandbox().hostPath(where.relative);
-            if (::utimensat(AT_FDCWD, host.c_str(), nullptr, 0) != 0) {
+            if (::utimensat(AT_FDCWD, host.c_str(), times, 0) != 0) {
                 if (errno == ENOENT && !has(flags, 'c')) {
                     const int fd = ::open(host.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0664);
                     if (fd < 0) failure = errno;
-                    else ::close(fd);
+                    else {
+                        ::futimens(fd, times);
+                        ::close(fd);
+                    }
                 } else if (errno != ENOENT) {
                     failure = errno;
                 }

@@ -56,6 +56,9 @@ public:
     int flush(fuse_file_info *file);
     int fsync(fuse_file_info *file);
     int truncate(const char *path, off_t size, fuse_file_info *file);
+    // The modification time, to the second: carried by a pending upload of
+    // the file, else set on the phone at once.
+    int utimens(const char *path, const struct timespec times[2], fuse_file_info *file);
     int release(fuse_file_info *file);
 
     int mkdir(const char *path);
@@ -90,6 +93,12 @@ private:
     // With the copy's mutex held: ends a streamed upload that can no longer
     // carry the whole file; the local copy is uploaded instead.
     void abandonStream(OpenCopy &copy);
+    // With the copy's mutex held: while a file streams in order, the local
+    // copy keeps only its last bytes.
+    void dropStreamedBytes(OpenCopy &copy);
+    // With the copy's mutex held: ends the stream and fetches back from the
+    // phone the bytes that were let go, for a writer that stopped going in order.
+    int restoreDropped(OpenCopy &copy);
     // The request that sends the copy's contents from `contentsPath`.
     Outcome<PendingChange> beginUpload(OpenCopy &copy, const QString &contentsPath);
     // A name for a fresh, empty local file.

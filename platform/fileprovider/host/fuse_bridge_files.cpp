@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -21,6 +22,23 @@
 namespace fileprovider {
 
 namespace {
+
+// A file streamed in order keeps at most this much of itself here; it is
+// let go in steps, so that not every write costs a call.
+constexpr qint64 streamedWindow = 48LL << 20;
+constexpr qint64 dropStep = 8LL << 20;
+
+Timestamp nowInSeconds() { return static_cast<Timestamp>(QDateTime::currentMSecsSinceEpoch()) / 1000.0; }
+
+// What the next upload of the copy stamps on the phone file: a time set
+// through the mount, else none (the upload's own time).
+std::function<std::optional<Timestamp>()> modificationDateOf(const OpenCopy &copy) {
+    return [cell = copy.modifiedTime]() -> std::optional<Timestamp> {
+        const double seconds = cell->load();
+        if (std::isnan(seconds)) return std::nullopt;
+        return seconds;
+    };
+}
 
 struct stat newFileAttributes(uid_t owner, gid_t group) {
     struct stat attributes{};
@@ -95,13 +113,16 @@ Outcome<PendingChange> FuseBridge::beginUpload(OpenCopy &copy, const QString &co
     const QString name = lastComponent(mountPath);
     if (!copy.onPhone) {
         auto itemTemplate = std::make_shared<TemplateItem>(ItemIdentifier(name), std::get<ItemIdentifier>(parent), name, ContentType::data());
+        itemTemplate->setModificationDate(modificationDateOf(copy));
         return requests_.beginCreate(std::move(itemTemplate), contentsPath);
     }
     auto identifier = identifierFor(mountPath);
     if (auto *error = std::get_if<ProviderError>(&identifier)) return *error;
     auto changed = std::make_shared<TemplateItem>(std::get<ItemIdentifier>(identifier), std::get<ItemIdentifier>(parent), name,
                                                   ContentType::data());
-    return requests_.beginModify(std::move(changed), ItemVersion{}, ItemField::contents, contentsPath);
+    changed->setModificationDate(modificationDateOf(copy));
+    return requests_.beginModify(std::move(changed), ItemVersion{}, ItemField::contents | ItemField::contentModificationDate,
+                                 contentsPath);
 }
 
 void FuseBridge::streamWrite(OpenCopy &copy, const char *bytes, size_t count, off_t offset, qint64 sizeBefore) {
@@ -131,6 +152,50 @@ void FuseBridge::abandonStream(OpenCopy &copy) {
     std::unique_ptr<StreamedUpload> stream = std::move(copy.stream);
     // What arrived is on the phone now, if anything; the whole copy follows on flush.
     if (std::holds_alternative<ItemPointer>(stream->finish())) copy.onPhone = true;
+    else if (copy.droppedBelow > 0) copy.streamedLost = true;
+}
+
+void FuseBridge::dropStreamedBytes(OpenCopy &copy) {
+    if (!copy.stream || copy.stream->broken()) return;
+    // Whole MiB only, so the hole never cuts a block the kernel still shares.
+    const qint64 dropTo = ((copy.stream->sent() - streamedWindow) >> 20) << 20;
+    if (dropTo - copy.droppedBelow < dropStep) return;
+    // Where holes cannot be made the copy is simply kept whole.
+    if (::fallocate(copy.fd.get(), FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, copy.droppedBelow, dropTo - copy.droppedBelow) == 0) {
+        copy.droppedBelow = dropTo;
+    }
+}
+
+int FuseBridge::restoreDropped(OpenCopy &copy) {
+    if (copy.droppedBelow == 0) return 0;
+    abandonStream(copy);
+    const QString mountPath = openCopies_.mountPathOf(&copy);
+    // Never filled from the phone's older bytes: that would make a file nobody wrote.
+    if (copy.streamedLost || !copy.onPhone) {
+        return fail("upload of", mountPath, ProviderError::posix(EIO, QStringLiteral("Its start, already sent, did not reach the phone; write the file again.")));
+    }
+    auto identifier = identifierFor(mountPath);
+    if (auto *error = std::get_if<ProviderError>(&identifier)) return fail("download of", mountPath, *error);
+    auto download = requests_.download(std::get<ItemIdentifier>(identifier));
+    if (auto *error = std::get_if<ProviderError>(&download)) return fail("download of", mountPath, *error);
+    const QString localPath = std::get<Download>(download).localPath;
+    const FileDescriptor downloaded(::open(QFile::encodeName(localPath).constData(), O_RDONLY | O_CLOEXEC));
+    QFile::remove(localPath);
+    if (!downloaded.isOpen()) return fail("opening the download of", mountPath, ProviderError::posix(errno));
+    QByteArray buffer(1 << 20, Qt::Uninitialized);
+    qint64 at = 0;
+    int result = 0;
+    while (at < copy.droppedBelow && result == 0) {
+        const ssize_t count = ::pread(downloaded.get(), buffer.data(), size_t(std::min<qint64>(buffer.size(), copy.droppedBelow - at)), at);
+        if (count < 0 && errno == EINTR) continue;
+        if (count <= 0 || ::pwrite(copy.fd.get(), buffer.constData(), size_t(count), at) != count) {
+            result = fail("restoring", mountPath, ProviderError::posix(count < 0 ? errno : EIO));
+            break;
+        }
+        at += count;
+    }
+    if (result == 0) copy.droppedBelow = 0;
+    return result;
 }
 
 int FuseBridge::upload(OpenCopy &copy) {
@@ -139,6 +204,7 @@ int FuseBridge::upload(OpenCopy &copy) {
         const bool whole = !stream->broken() && stream->sent() == copy.size;
         auto streamed = stream->finish();
         if (auto *error = std::get_if<ProviderError>(&streamed)) {
+            if (copy.droppedBelow > 0) copy.streamedLost = true;
             if (!copy.detached) return fail("upload of", openCopies_.mountPathOf(&copy), *error);
         } else {
             copy.onPhone = true;
@@ -146,6 +212,7 @@ int FuseBridge::upload(OpenCopy &copy) {
         }
     }
     if (!copy.dirty || copy.detached) return 0;
+    if (const int restored = restoreDropped(copy); restored < 0) return restored;
     const QString mountPath = openCopies_.mountPathOf(&copy);
     auto begun = beginUpload(copy, copy.localPath);
     if (auto *error = std::get_if<ProviderError>(&begun)) return fail("upload of", mountPath, *error);
@@ -273,9 +340,10 @@ int FuseBridge::read(char *into, size_t size, off_t offset, fuse_file_info *file
     OpenCopy *copy = copyOf(file);
     if (!copy) return -EBADF;
     if (copy->streamed) return readStreamed(*copy, into, size, offset);
-    if (!copy->staged) {
+    if (!copy->staged || copy->droppedBelow > 0) {
         std::lock_guard lock(copy->mutex);
         if (const int staged = stage(*copy, true); staged < 0) return staged;
+        if (const int restored = restoreDropped(*copy); restored < 0) return restored;
     }
     size_t done = 0;
     while (done < size) {
@@ -305,9 +373,10 @@ int FuseBridge::readBuffer(fuse_bufvec **into, size_t size, off_t offset, fuse_f
         *into = piece.release();
         return 0;
     }
-    if (!copy->staged) {
+    if (!copy->staged || copy->droppedBelow > 0) {
         std::lock_guard lock(copy->mutex);
         if (const int staged = stage(*copy, true); staged < 0) return staged;
+        if (const int restored = restoreDropped(*copy); restored < 0) return restored;
     }
     // libfuse frees it with free().
     auto *piece = static_cast<fuse_bufvec *>(std::malloc(sizeof(fuse_bufvec)));
@@ -326,6 +395,12 @@ int FuseBridge::write(const char *from, size_t size, off_t offset, fuse_file_inf
     OpenCopy *copy = handle->copy;
     std::lock_guard lock(copy->mutex);
     if (const int staged = stage(*copy, true); staged < 0) return staged;
+    // Out of order: the stream ends, and what was let go comes back before
+    // these bytes land on it.
+    if (copy->stream && offset != copy->stream->sent()) abandonStream(*copy);
+    if (!copy->stream) {
+        if (const int restored = restoreDropped(*copy); restored < 0) return restored;
+    }
     const qint64 sizeBefore = copy->size;
     size_t done = 0;
     while (done < size) {
@@ -337,8 +412,11 @@ int FuseBridge::write(const char *from, size_t size, off_t offset, fuse_file_inf
         done += static_cast<size_t>(count);
     }
     copy->dirty = true;
+    // New bytes make a new modification time, as anywhere.
+    copy->modifiedTime->store(std::numeric_limits<double>::quiet_NaN());
     copy->size = std::max<qint64>(sizeBefore, offset + static_cast<qint64>(done));
     streamWrite(*copy, from, done, offset, sizeBefore);
+    dropStreamedBytes(*copy);
     return static_cast<int>(done);
 }
 
@@ -355,8 +433,12 @@ int FuseBridge::truncateCopy(OpenCopy &copy, off_t size) {
     std::lock_guard lock(copy.mutex);
     // Cutting to nothing needs none of the old bytes.
     if (const int staged = stage(copy, size > 0); staged < 0) return staged;
-    if (::ftruncate(copy.fd.get(), size) != 0) return -errno;
     if (copy.stream && size != copy.stream->sent()) abandonStream(copy);
+    if (size > 0 && !copy.stream) {
+        if (const int restored = restoreDropped(copy); restored < 0) return restored;
+    }
+    copy.droppedBelow = std::min<qint64>(copy.droppedBelow, size);
+    if (::ftruncate(copy.fd.get(), size) != 0) return -errno;
     copy.size = size;
     copy.dirty = true;
     return 0;
@@ -388,6 +470,38 @@ int FuseBridge::truncate(const char *path, off_t size, fuse_file_info *file) {
     if (result == 0) result = uploadHeldCopy(*held);
     openCopies_.release(held);
     return result;
+}
+
+int FuseBridge::utimens(const char *path, const struct timespec times[2], fuse_file_info *file) {
+    const struct timespec modified = times ? times[1] : timespec{0, UTIME_NOW};
+    if (modified.tv_nsec == UTIME_OMIT) return 0;
+    // The phone keeps whole seconds.
+    const Timestamp seconds = modified.tv_nsec == UTIME_NOW ? std::floor(nowInSeconds()) : static_cast<Timestamp>(modified.tv_sec);
+    const QString mountPath = mountPathOf(path);
+    OpenCopy *copy = copyOf(file);
+    OpenCopy *joined = nullptr;
+    if (!copy || !copy->shared) copy = joined = openCopies_.joinShared(mountPath);
+    bool ridesUpload = false;
+    if (copy) {
+        std::lock_guard lock(copy->mutex);
+        copy->attributes.st_mtim = timespecFor(seconds);
+        // cp -p and file managers set the time after the last write but
+        // before close: the upload that close makes carries it.
+        ridesUpload = (copy->dirty || copy->stream) && !copy->detached;
+        if (ridesUpload) copy->modifiedTime->store(seconds);
+    }
+    if (joined) openCopies_.release(joined);
+    if (ridesUpload) return 0;
+
+    auto item = itemAt(mountPath);
+    if (auto *error = std::get_if<ProviderError>(&item)) return fail("setting the time of", mountPath, *error);
+    const ItemPointer &found = std::get<ItemPointer>(item);
+    auto changed = std::make_shared<TemplateItem>(found->itemIdentifier(), found->parentItemIdentifier(), found->filename(),
+                                                  found->contentType());
+    changed->setModificationDate([seconds] { return std::optional<Timestamp>(seconds); });
+    auto result = requests_.modify(std::move(changed), found->itemVersion(), ItemField::contentModificationDate, std::nullopt);
+    if (auto *error = std::get_if<ProviderError>(&result)) return fail("setting the time of", mountPath, *error);
+    return 0;
 }
 
 int FuseBridge::release(fuse_file_info *file) {

@@ -84,12 +84,12 @@ int fsync(const char *, int, fuse_file_info *file) { return bridge().fsync(file)
 
 int truncate(const char *path, off_t size, fuse_file_info *file) { return bridge().truncate(path, size, file); }
 
-// The phone keeps no owners or permission bits of ours and stamps every
-// upload with its own time; accepting these lets cp -p, touch and editors
-// go on rather than fail.
+// The phone keeps no owners or permission bits of ours; accepting these
+// lets cp -p, touch and editors go on rather than fail.
 int chmod(const char *, mode_t, fuse_file_info *) { return 0; }
 int chown(const char *, uid_t, gid_t, fuse_file_info *) { return 0; }
-int utimens(const char *, const struct timespec[2], fuse_file_info *) { return 0; }
+
+int utimens(const char *path, const struct timespec times[2], fuse_file_info *file) { return bridge().utimens(path, times, file); }
 
 // The phone's shared storage holds no links or special files.
 int symlink(const char *, const char *) { return -EPERM; }

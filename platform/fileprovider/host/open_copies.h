@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 
 #include <atomic>
+#include <limits>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -47,6 +48,15 @@ struct OpenCopy {
     bool streamTried = false;
     // A file opened for reading only: its bytes as they arrive, no local file.
     std::unique_ptr<StreamedRead> streamed;
+    // Bytes below this offset went to the phone by the stream and were let
+    // go here; the local file has a hole there.
+    std::atomic<qint64> droppedBelow{0};
+    // The stream that carried them failed: they are nowhere any more.
+    bool streamedLost = false;
+    // A modification time set through the mount since the last write: the
+    // next upload carries it (not a number: none).
+    std::shared_ptr<std::atomic<double>> modifiedTime =
+        std::make_shared<std::atomic<double>>(std::numeric_limits<double>::quiet_NaN());
 
     struct stat currentAttributes() const {
         struct stat now = attributes;

@@ -2,6 +2,8 @@
 
 #include "platform/fileprovider/host/item.h"
 
+#include <functional>
+
 namespace fileprovider {
 
 // The parts of a new or changed item that the system fills in for a
@@ -16,8 +18,14 @@ public:
     QString filename() const override { return filename_; }
     ContentType contentType() const override { return type_; }
     ItemVersion itemVersion() const override { return {}; }
+    // Asked each time: a file still being written may be given its time later.
+    std::optional<Timestamp> contentModificationDate() const override {
+        return modificationDate_ ? modificationDate_() : std::nullopt;
+    }
+    void setModificationDate(std::function<std::optional<Timestamp>()> date) { modificationDate_ = std::move(date); }
 
 private:
+    std::function<std::optional<Timestamp>()> modificationDate_;
     ItemIdentifier identifier_;
     ItemIdentifier parent_;
     QString filename_;

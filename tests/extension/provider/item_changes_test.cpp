@@ -1,10 +1,12 @@
 // The extension's changes against a scripted phone: the exact commands, their
 // order, what is read back and what a change that did not happen reports.
+#include "extension/adbclient/adb_client_error.h"
 #include "extension/provider/change_failure.h"
 #include "extension/provider/item_changes.h"
 #include "extension/provider/shell_commands.h"
 
 #include <QHash>
+#include <QRegularExpression>
 #include <QStringList>
 
 #include <gtest/gtest.h>
@@ -19,23 +21,31 @@ namespace {
 class ScriptedPhone : public PhoneAccess {
 public:
     QString shell(const QString &command) const override {
-        calls.append("shell " + command);
+        calls.append(shown("shell " + command));
         return printed.value(command.section(' ', 0, 0));
     }
     std::optional<AdbEntry> stat(const QString &path) const override {
-        calls.append("stat " + path);
+        calls.append(shown("stat " + path));
         if (!entries.contains(path)) return std::nullopt;
         return entries.value(path);
     }
-    void push(const QString &source, const QString &path, quint32 mode) const override {
-        calls.append(QString("push %1 -> %2 mode %3").arg(source, path).arg(mode));
+    AdbClient::Sent push(const QString &source, const QString &path, quint32 mode, const AdbClient::ModifiedAtEnd &) const override {
+        calls.append(shown(QString("push %1 -> %2 mode %3").arg(source, path).arg(mode)));
+        if (pushFails) throw AdbClientError::connectionFailed();
+        return {pushedSize, 1700000200};
     }
 
     // What STAT finds, by path; nothing where none is given.
     QHash<QString, AdbEntry> entries;
     // What a command prints, by its first word.
     QHash<QString, QString> printed;
+    qint64 pushedSize = 5;
+    bool pushFails = false;
     mutable QStringList calls;
+
+private:
+    // Temporary names are random; the calls show them as XXXXXX.
+    static QString shown(QString call) { return call.replace(QRegularExpression("dorvane-\\w{6}"), "dorvane-XXXXXX"); }
 };
 
 AdbEntry folderEntry() { return AdbEntry{"", true, 4096, 1700000000}; }
@@ -74,12 +84,12 @@ TEST(CreateOnPhoneTest, EachKindIsMadeItsOwnWayAndReadBack) {
     EXPECT_EQ(folder->devicePath(), "/sdcard/New folder");
     EXPECT_TRUE(folder->isDirectory());
 
+    // The upload's own answer tells size and time: no lookup after it.
     phone.calls.clear();
-    phone.entries["/sdcard/a.bin"] = fileEntry(5);
     auto uploaded = createOnPhone(phone, "/sdcard/a.bin", false, QString("/tmp/source"));
-    EXPECT_EQ(phone.calls, QStringList({"push /tmp/source -> /sdcard/a.bin mode 33188", "stat /sdcard/a.bin"}));
+    EXPECT_EQ(phone.calls, QStringList({"push /tmp/source -> /sdcard/a.bin mode 33188"}));
     EXPECT_EQ(uploaded->size(), 5);
-    EXPECT_EQ(uploaded->modified(), 1700000100);
+    EXPECT_EQ(uploaded->modified(), 1700000200);
 
     phone.calls.clear();
     phone.entries["/sdcard/empty"] = fileEntry(0);
@@ -105,31 +115,43 @@ TEST(CreateOnPhoneTest, ACommandThatMadeNothingFailsWithThePhonesWords) {
     EXPECT_EQ(touched->underlyingPosixCode, EIO);
 }
 
-TEST(ChangeOnPhoneTest, ContentsGoToTheOldPathThenTheEntryMovesThenItIsReadBack) {
+TEST(ChangeOnPhoneTest, ContentsReplaceTheFileFromAHiddenNameOnlyOnceWhole) {
     ScriptedPhone phone;
-    phone.entries["/sdcard/Docs/b.txt"] = fileEntry(9);
-    auto item = changeOnPhone(phone, PlannedChange{"/sdcard/a.txt", QString("/tmp/new"), QString("/sdcard/Docs/b.txt")});
-    EXPECT_EQ(phone.calls, QStringList({"push /tmp/new -> /sdcard/a.txt mode 33188", "shell mv '/sdcard/a.txt' '/sdcard/Docs/b.txt'",
-                                        "stat /sdcard/Docs/b.txt", "stat /sdcard/a.txt"}));
-    EXPECT_EQ(item->devicePath(), "/sdcard/Docs/b.txt");
-    EXPECT_EQ(item->size(), 9);
+    UploadLeftovers leftovers;
+    phone.entries["/sdcard/a.txt"] = fileEntry(5);
+    auto item = changeOnPhone(phone, PlannedChange{"/sdcard/a.txt", QString("/tmp/new"), std::nullopt}, leftovers);
+    EXPECT_EQ(phone.calls, QStringList({"push /tmp/new -> /sdcard/.a.txt.dorvane-XXXXXX mode 33188",
+                                        "shell mv '/sdcard/.a.txt.dorvane-XXXXXX' '/sdcard/a.txt'",
+                                        "stat /sdcard/.a.txt.dorvane-XXXXXX", "stat /sdcard/a.txt"}));
+    EXPECT_EQ(item->size(), 5);
+    // The file the phone shows is not what was sent: the move did not happen.
+    phone.pushedSize = 6;
+    EXPECT_TRUE(failureOf([&] { changeOnPhone(phone, PlannedChange{"/sdcard/a.txt", QString("/tmp/new"), std::nullopt}, leftovers); }));
+
+    // A cut upload never moves anything; its temporary file is removed.
+    phone.calls.clear();
+    phone.pushFails = true;
+    EXPECT_THROW(changeOnPhone(phone, PlannedChange{"/sdcard/a.txt", QString("/tmp/new"), std::nullopt}, leftovers), AdbClientError);
+    EXPECT_EQ(phone.calls, QStringList({"push /tmp/new -> /sdcard/.a.txt.dorvane-XXXXXX mode 33188",
+                                        "shell rm -f '/sdcard/.a.txt.dorvane-XXXXXX'", "stat /sdcard/.a.txt.dorvane-XXXXXX"}));
 }
 
 TEST(ChangeOnPhoneTest, AMoveThePhoneDidNotMakeFails) {
     ScriptedPhone phone;
+    UploadLeftovers leftovers;
     phone.printed["mv"] = "mv: '/sdcard/a.txt': Permission denied\n";
-    const auto nowhere = failureOf([&] { changeOnPhone(phone, PlannedChange{"/sdcard/a.txt", std::nullopt, QString("/sdcard/R/a.txt")}); });
+    const auto nowhere = failureOf([&] { changeOnPhone(phone, PlannedChange{"/sdcard/a.txt", std::nullopt, QString("/sdcard/R/a.txt")}, leftovers); });
     ASSERT_TRUE(nowhere);
     EXPECT_EQ(nowhere->underlyingPosixCode, EACCES);
 
     // The target was there before; the source still being there gives it away.
     phone.entries["/sdcard/a.txt"] = fileEntry(1);
     phone.entries["/sdcard/b.txt"] = fileEntry(2);
-    EXPECT_TRUE(failureOf([&] { changeOnPhone(phone, PlannedChange{"/sdcard/a.txt", std::nullopt, QString("/sdcard/b.txt")}); }));
+    EXPECT_TRUE(failureOf([&] { changeOnPhone(phone, PlannedChange{"/sdcard/a.txt", std::nullopt, QString("/sdcard/b.txt")}, leftovers); }));
 
     // Storage that ignores case finds the old spelling too.
     phone.entries["/sdcard/A.TXT"] = fileEntry(1);
-    EXPECT_FALSE(failureOf([&] { changeOnPhone(phone, PlannedChange{"/sdcard/a.txt", std::nullopt, QString("/sdcard/A.TXT")}); }));
+    EXPECT_FALSE(failureOf([&] { changeOnPhone(phone, PlannedChange{"/sdcard/a.txt", std::nullopt, QString("/sdcard/A.TXT")}, leftovers); }));
 }
 
 TEST(DeleteOnPhoneTest, EverythingBelowTheStorageGoesAndWhatStaysIsAFailure) {

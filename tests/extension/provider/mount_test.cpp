@@ -10,8 +10,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QDateTime>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 
 #include <gtest/gtest.h>
 
@@ -292,6 +294,83 @@ TEST_F(MountTest, MovesRenameReplaceFilesAndNeverMoveIntoAFolder) {
     EXPECT_EQ(contentsOf(phone->phoneFile("Moves/Empty/new.txt")), "inside");
 }
 
+TEST_F(MountTest, ASaveUnderAnotherNameMovedOverTheOriginalReplacesIt) {
+    // Editors, GIO and KDE's .part files.
+    for (const QString temporaryName : {"x.txt.tmp", ".goutputstream-Q1W2E3", "x.txt.part"}) {
+        SCOPED_TRACE(qPrintable(temporaryName));
+        writeFile(phone->phoneFile("Editor/x.txt"), "old version");
+        const QString original = phone->mounted("Editor/x.txt");
+        const QString temporary = phone->mounted("Editor/" + temporaryName);
+        const int fd = ::open(temporary.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, "new version", 11), 11);
+        ASSERT_EQ(::fsync(fd), 0) << qPrintable(phone->log());
+        ASSERT_EQ(::close(fd), 0);
+        ASSERT_EQ(::rename(temporary.toLocal8Bit().constData(), original.toLocal8Bit().constData()), 0) << qPrintable(phone->log());
+        EXPECT_EQ(treeOf(phone->phoneFile("Editor")), QStringList({"x.txt"}));
+        EXPECT_EQ(contentsOf(phone->phoneFile("Editor/x.txt")), "new version");
+        EXPECT_EQ(contentsOf(original), "new version");
+    }
+}
+
+TEST_F(MountTest, TimesSetThroughTheMountReachThePhoneToTheSecond) {
+    const qint64 dated = QDateTime(QDate(2019, 5, 6), QTime(7, 8, 9)).toSecsSinceEpoch();
+    const qint64 touched = QDateTime(QDate(2020, 1, 2), QTime(3, 4, 5)).toSecsSinceEpoch();
+    writeFile(local.file("dated.txt"), "dated");
+    const struct timespec times[2] = {{dated, 0}, {dated, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, local.file("dated.txt").toLocal8Bit().constData(), times, 0), 0);
+    writeFile(phone->phoneFile("Times/old.txt"), "old");
+    const bool haveGio = !QStandardPaths::findExecutable("gio").isEmpty();
+    struct Case {
+        QString name;
+        QString program;
+        QStringList arguments;
+        qint64 expected;
+    } cases[] = {
+        {"cp -p", "cp", {"-p", local.file("dated.txt"), phone->mounted("Times/cp.txt")}, dated},
+        {"touch -d", "touch", {"-d", "2020-01-02 03:04:05", phone->mounted("Times/old.txt")}, touched},
+        {"gio copy", "gio", {"copy", local.file("dated.txt"), phone->mounted("Times/gio.txt")}, dated},
+        // Over a file that exists, the time rides the replacing upload.
+        {"cp -p over", "cp", {"-p", local.file("dated.txt"), phone->mounted("Times/old.txt")}, dated},
+    };
+    for (const Case &each : cases) {
+        SCOPED_TRACE(qPrintable(each.name));
+        if (each.program == "gio" && !haveGio) continue; // GIO's tools are not installed here
+        const ProgramRun run = runProgram(each.program, each.arguments);
+        ASSERT_EQ(run.exitCode, 0) << qPrintable(run.errors + phone->log());
+        const QString onPhone = phone->phoneFile("Times/" + QFileInfo(each.arguments.last()).fileName());
+        EXPECT_EQ(QFileInfo(onPhone).lastModified().toSecsSinceEpoch(), each.expected);
+    }
+    EXPECT_EQ(treeOf(phone->phoneFile("Times")), haveGio ? QStringList({"cp.txt", "gio.txt", "old.txt"}) : QStringList({"cp.txt", "old.txt"}));
+}
+
+TEST_F(MountTest, ASequentialCopyInKeepsLittleOfItLocally) {
+    // A sparse source reads fast; cp is told to write all of it all the same.
+    QFile huge(local.file("huge.bin"));
+    ASSERT_TRUE(huge.open(QIODevice::WriteOnly) && huge.resize(1LL << 30));
+    QProcess cp;
+    cp.start("cp", {"--sparse=never", local.file("huge.bin"), phone->mounted("huge.bin")});
+    ASSERT_TRUE(cp.waitForStarted());
+    qint64 most = 0;
+    while (!cp.waitForFinished(20)) most = std::max(most, phone->localBytes());
+    EXPECT_EQ(cp.exitCode(), 0) << cp.readAllStandardError().constData() << qPrintable(phone->log());
+    EXPECT_LE(most, 64LL << 20);
+    EXPECT_GT(most, 0) << "nothing was sampled";
+    EXPECT_EQ(QFileInfo(phone->phoneFile("huge.bin")).size(), 1LL << 30);
+    QFile::remove(phone->phoneFile("huge.bin"));
+
+    // Going back after much was let go (a header written last): the file still ends up whole.
+    const QByteArray piece(1 << 20, 'p');
+    const int fd = ::open(phone->mounted("headed.bin").toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    ASSERT_GE(fd, 0);
+    for (int index = 0; index < 80; ++index) ASSERT_EQ(::write(fd, piece.constData(), piece.size()), piece.size());
+    ASSERT_EQ(::pwrite(fd, "HEADER", 6, 0), 6);
+    ASSERT_EQ(::close(fd), 0) << qPrintable(phone->log());
+    QByteArray expected = piece.repeated(80);
+    expected.replace(0, 6, "HEADER");
+    EXPECT_TRUE(contentsOf(phone->phoneFile("headed.bin")) == expected);
+}
+
 TEST_F(MountTest, AFileBeingWrittenIsSeenAsTheMountHoldsItAndReachesThePhoneOnClose) {
     QDir().mkpath(phone->phoneFile("Pending"));
     const QString path = phone->mounted("Pending/growing.txt");
@@ -394,34 +473,43 @@ TEST_F(MountWriteFaultTest, AFolderThatRefusesWritesFailsTheChangeAndTheMountSta
     EXPECT_NE(runProgram("mv", {phone->mounted("outside.txt"), phone->mounted("Android/data/outside.txt")}).exitCode, 0);
     EXPECT_EQ(treeOf(phone->phoneFile("Android")), QStringList({"data/", "data/com.other.app/", "data/com.other.app/theirs.txt"}));
     EXPECT_EQ(contentsOf(phone->phoneFile("outside.txt")), "outside");
+    const ProgramRun touch = runProgram("touch", {"-d", "2020-01-02", phone->mounted("Android/data/com.other.app/theirs.txt")});
+    EXPECT_TRUE(touch.errors.contains("Operation not permitted")) << qPrintable(touch.errors);
 
     ASSERT_EQ(runProgram("cp", {local.file("mine.txt"), phone->mounted("mine.txt")}).exitCode, 0) << qPrintable(phone->log());
     EXPECT_EQ(contentsOf(phone->phoneFile("mine.txt")), "mine");
     EXPECT_EQ(contentsOf(phone->mounted("Android/data/com.other.app/theirs.txt")), "theirs");
 }
 
-TEST_F(MountWriteFaultTest, AServerKilledDuringAnUploadFailsTheCopyAndTheNextOneSucceeds) {
-    const QString hash = writePatternFile(local.file("large.bin"), 50LL * 1024 * 1024, 5);
-    QProcess cp;
-    cp.start("cp", {local.file("large.bin"), phone->mounted("large.bin")});
-    ASSERT_TRUE(cp.waitForStarted());
-    // The upload has begun once the phone holds some of the file.
-    bool uploading = false;
-    for (int attempt = 0; attempt < 2000 && !uploading && cp.state() != QProcess::NotRunning; ++attempt) {
-        uploading = QFileInfo(phone->phoneFile("large.bin")).size() > 0;
-        if (!uploading) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    ASSERT_TRUE(uploading) << "the copy ended before its upload was seen";
-    EXPECT_EQ(testsupport::runAdb({"kill-server"}).exitCode, 0);
-    ASSERT_TRUE(cp.waitForFinished(120000));
-    EXPECT_NE(cp.exitCode(), 0) << "a cut upload was reported as a success";
-    EXPECT_NE(sha256OfFile(phone->phoneFile("large.bin")), hash);
+TEST_F(MountWriteFaultTest, AnOverwriteCutShortKeepsTheOriginalAndLeavesNothingBehind) {
+    const QString newHash = writePatternFile(local.file("large.bin"), 50LL * 1024 * 1024, 5);
+    for (const bool killPhone : {false, true}) {
+        SCOPED_TRACE(killPhone ? "phone killed" : "server killed");
+        const QString oldHash = writePatternFile(phone->phoneFile("Cut/large.bin"), 30LL * 1024 * 1024, 6);
+        QProcess cp;
+        cp.start("cp", {local.file("large.bin"), phone->mounted("Cut/large.bin")});
+        ASSERT_TRUE(cp.waitForStarted());
+        // The upload has begun once the phone holds some of it, under a hidden name.
+        bool uploading = false;
+        for (int attempt = 0; attempt < 4000 && !uploading && cp.state() != QProcess::NotRunning; ++attempt) {
+            for (const QFileInfo &entry : QDir(phone->phoneFile("Cut")).entryInfoList(QDir::Files | QDir::Hidden))
+                uploading = uploading || (entry.fileName().startsWith(".large.bin.") && entry.size() > 0);
+            if (!uploading) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        ASSERT_TRUE(uploading) << "the copy ended before its upload was seen";
+        if (killPhone) phone->restartPhone();
+        else EXPECT_EQ(testsupport::runAdb({"kill-server"}).exitCode, 0);
+        ASSERT_TRUE(cp.waitForFinished(120000));
+        EXPECT_NE(cp.exitCode(), 0) << "a cut upload was reported as a success";
+        EXPECT_EQ(sha256OfFile(phone->phoneFile("Cut/large.bin")), oldHash);
 
-    testsupport::startAdbServer();
-    ASSERT_TRUE(testsupport::waitForListedState(phone->serial(), "device", std::chrono::seconds(30)));
-    const ProgramRun again = runProgram("cp", {local.file("large.bin"), phone->mounted("large.bin")});
-    EXPECT_EQ(again.exitCode, 0) << qPrintable(again.errors + phone->log());
-    EXPECT_EQ(sha256OfFile(phone->phoneFile("large.bin")), hash);
+        testsupport::startAdbServer();
+        ASSERT_TRUE(testsupport::waitForListedState(phone->serial(), "device", std::chrono::seconds(30)));
+        const ProgramRun again = runProgram("cp", {local.file("large.bin"), phone->mounted("Cut/large.bin")});
+        EXPECT_EQ(again.exitCode, 0) << qPrintable(again.errors + phone->log());
+        EXPECT_EQ(sha256OfFile(phone->phoneFile("Cut/large.bin")), newHash);
+        EXPECT_EQ(treeOf(phone->phoneFile("Cut")), QStringList({"large.bin"}));
+    }
 }
 
 // Each of the tests below mounts a phone of its own.

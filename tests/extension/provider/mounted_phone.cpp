@@ -1,12 +1,15 @@
 #include "tests/extension/provider/mounted_phone.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QProcessEnvironment>
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
+#include <sys/stat.h>
 #include <thread>
 
 namespace {
@@ -44,6 +47,7 @@ ProgramRun runProgram(const QString &program, const QStringList &arguments, int 
 MountedPhone::MountedPhone(testsupport::PhoneSimOptions options, const QString &temporaryFolder)
     : temporaryPath_(temporaryFolder.isEmpty() ? temporaryFolder_.path() : temporaryFolder) {
     options.folder = phoneFolder_.path();
+    options_ = options;
     phone_ = std::make_unique<testsupport::PhoneSim>(options);
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("TMPDIR", temporaryPath_);
@@ -82,6 +86,23 @@ QStringList MountedPhone::downloadedCopies() const {
         for (const QString &copy : QDir(privateFolder.filePath() + "/vane-fetch").entryList(QDir::Files)) copies.append(copy);
     }
     return copies;
+}
+
+qint64 MountedPhone::localBytes() const {
+    qint64 total = 0;
+    QDirIterator files(temporaryFolder_.path(), QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        struct stat attributes{};
+        if (::lstat(QFile::encodeName(files.next()).constData(), &attributes) == 0) total += qint64(attributes.st_blocks) * 512;
+    }
+    return total;
+}
+
+void MountedPhone::restartPhone() {
+    ::kill(pid_t(phone_->pid()), SIGKILL);
+    options_.port = phone_->port();
+    phone_->stop();
+    phone_ = std::make_unique<testsupport::PhoneSim>(options_);
 }
 
 QString MountedPhone::log() const {

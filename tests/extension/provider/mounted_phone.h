@@ -31,6 +31,11 @@ public:
     QStringList downloadedCopies() const;
     // Standard error of the program so far.
     QString log() const;
+    // Bytes the program's local files take on disk right now.
+    qint64 localBytes() const;
+    // Kills the emulated phone's process and starts a new one on the same
+    // port and folder, as a phone whose adb daemon died comes back.
+    void restartPhone();
 
     // Ends the program as the app does; true when it left nothing behind.
     bool unmount();
@@ -41,6 +46,7 @@ private:
     testsupport::TempFolder temporaryFolder_;
     QString temporaryPath_;
     testsupport::TempFolder logFolder_;
+    testsupport::PhoneSimOptions options_;
     std::unique_ptr<testsupport::PhoneSim> phone_;
     QProcess provider_;
     QString logPath_;

@@ -2,7 +2,7 @@
 // what crosses from the phone, what the provider holds locally, and that
 // every byte read is the phone's.
 #include "tests/extension/provider/mounted_phone.h"
-#include "tests/platform/fileprovider/host/fuse_availability.h"
+#include "tests/extension/provider/fuse_availability.h"
 #include "tests/support/adb_server.h"
 
 #include <QCryptographicHash>
