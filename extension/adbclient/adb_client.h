@@ -2,6 +2,7 @@
 
 #include "extension/adbclient/adb_entry.h"
 #include "extension/adbclient/buffered_socket.h"
+#include "extension/adbclient/local_file.h"
 #include "extension/adbclient/pull_stream.h"
 #include "extension/adbclient/sync_connection_pool.h"
 
@@ -73,6 +74,7 @@ public:
     static QList<AdbEntry> listOn(BufferedSocket &connection, const QString &path);
     static std::optional<AdbEntry> statOn(BufferedSocket &connection, const QString &path);
     static void pullOn(BufferedSocket &connection, const QString &path, const QString &destination);
+    static Sent pushOn(BufferedSocket &connection, LocalFile &file, const QString &path, quint32 mode, const ModifiedAtEnd &modifiedAtEnd);
 
 private:
     // Runs `request` on a leased connection. A pooled connection may have

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <type_traits>
 
 namespace {
@@ -160,10 +161,33 @@ void AdbClient::pullOn(BufferedSocket &connection, const QString &path, const QS
 }
 
 AdbClient::Sent AdbClient::push(const QString &source, const QString &path, quint32 mode, const ModifiedAtEnd &modifiedAtEnd) const {
-    // Opened before the phone is asked: SEND replaces the target on the
-    // phone, so a source that cannot be read must fail before it is sent.
-    LocalFile file = LocalFile::openForReading(source);
-    BufferedSocket connection = openSync();
+    // A pipe cannot be read twice, so only a regular file may be sent again
+    // after an idle connection turned out stale.
+    const bool rereadable = std::filesystem::is_regular_file(std::filesystem::path(source.toStdString()));
+    for (int attempt = 0;; ++attempt) {
+        // Opened before the phone is asked: SEND replaces the target on the
+        // phone, so a source that cannot be read must fail before it is sent.
+        LocalFile file = LocalFile::openForReading(source);
+        SyncLease lease = leaseSync();
+        try {
+            const Sent sent = pushOn(lease.connection(), file, path, mode, modifiedAtEnd);
+            try {
+                // The OKAY's length word, zero; the connection then serves the next request.
+                lease.connection().readExactly(4);
+                lease.finished();
+            } catch (const AdbClientError &) {
+                // The phone has already said OKAY; a connection closed before
+                // the trailing bytes does not undo the upload.
+            }
+            return sent;
+        } catch (const AdbClientError &error) {
+            if (attempt > 0 || !lease.wasIdle() || !rereadable || error.kind() == AdbClientError::Kind::requestFailed) throw;
+        }
+    }
+}
+
+AdbClient::Sent AdbClient::pushOn(BufferedSocket &connection, LocalFile &file, const QString &path, quint32 mode,
+                                  const ModifiedAtEnd &modifiedAtEnd) {
     // Held back until the first DATA: a request segment sent on its own
     // would leave the next one waiting for the server's delayed ack.
     const QByteArray target = adbwire::sendTarget(path, mode);
@@ -193,11 +217,5 @@ AdbClient::Sent AdbClient::push(const QString &source, const QString &path, quin
     const QByteArray reply = connection.readExactly(4);
     if (reply == "FAIL") throw AdbClientError::requestFailed(readSyncFailMessage(connection));
     if (reply != "OKAY") throw AdbClientError::protocolError(QStringLiteral("SEND got ") + packetId(reply));
-    try {
-        connection.readExactly(4);
-    } catch (const AdbClientError &) {
-        // The phone has already said OKAY; a connection closed before the
-        // trailing bytes does not undo the upload.
-    }
     return sent;
 }

@@ -76,10 +76,9 @@ ProgressPointer FileProviderExtension::openContentsForItemWithIdentifier(const I
             if (!entry) return completion(nullptr, nullptr, ProviderError::fileProvider(FileProviderErrorCode::noSuchItem));
             if (entry->isDirectory) return completion(nullptr, nullptr, ProviderError::posix(EISDIR));
             // The bytes start on their way while the size is checked.
-            PullStream transfer = client.openPull(path);
-            const qint64 size = PhoneContents::realSize(client, path, entry->size);
-            completion(std::make_shared<PhoneContents>(client, path, size, std::move(transfer)),
-                       std::make_shared<FileProviderItem>(path, false, size, entry->modified), std::nullopt);
+            std::shared_ptr<PhoneContents> contents = PhoneContents::open(client, path, entry->size);
+            const qint64 size = contents->knownSize().value_or(entry->size);
+            completion(std::move(contents), std::make_shared<FileProviderItem>(path, false, size, entry->modified), std::nullopt);
         },
         [completion](const ProviderError &error) { completion(nullptr, nullptr, error); });
     return makeProgress();

@@ -5,6 +5,7 @@
 #include "extension/provider/ranged_read.h"
 
 #include <algorithm>
+#include <cstring>
 
 using fileprovider::Outcome;
 using fileprovider::ProviderError;
@@ -14,10 +15,42 @@ namespace {
 // A file of more than this many wraps of 4 GiB is beyond any phone's storage.
 constexpr int mostWraps = 64;
 
+// A file reported this small is read whole at once: the end of its
+// transfer tells its size, so it needs no probe of its own.
+constexpr qint64 smallFileLimit = 1 << 16;
+
+// Up to `limit` bytes, fewer only where the transfer ends.
+QByteArray readUpTo(PullStream &transfer, qsizetype limit) {
+    QByteArray bytes(limit, Qt::Uninitialized);
+    qsizetype filled = 0;
+    while (filled < limit) {
+        const qsizetype count = transfer.read(bytes.data() + filled, limit - filled);
+        if (count == 0) break;
+        filled += count;
+    }
+    bytes.truncate(filled);
+    return bytes;
+}
+
 } // namespace
 
-PhoneContents::PhoneContents(AdbClient client, QString path, qint64 size, PullStream transfer)
-    : client_(std::move(client)), path_(std::move(path)), size_(size), transfer_(std::move(transfer)) {}
+PhoneContents::PhoneContents(AdbClient client, QString path, qint64 size, PullStream transfer, QByteArray head)
+    : client_(std::move(client)), path_(std::move(path)), size_(size), transfer_(std::move(transfer)), head_(std::move(head)) {}
+
+std::shared_ptr<PhoneContents> PhoneContents::open(const AdbClient &client, const QString &path, qint64 reported) {
+    PullStream transfer = client.openPull(path);
+    QByteArray head;
+    if (reported < smallFileLimit) {
+        // One byte past the report shows a file that wrapped 4 GiB or grew.
+        head = readUpTo(transfer, qsizetype(reported) + 1);
+        if (head.size() <= reported) {
+            const qint64 size = head.size();
+            return std::make_shared<PhoneContents>(client, path, size, std::move(transfer), std::move(head));
+        }
+    }
+    const qint64 size = realSize(client, path, reported);
+    return std::make_shared<PhoneContents>(client, path, size, std::move(transfer), std::move(head));
+}
 
 qint64 PhoneContents::realSize(const AdbClient &client, const QString &path, qint64 reported) {
     qint64 size = reported;
@@ -42,6 +75,12 @@ qint64 PhoneContents::realSize(const AdbClient &client, const QString &path, qin
 }
 
 Outcome<qsizetype> PhoneContents::readNext(char *into, qsizetype capacity) {
+    if (headRead_ < head_.size()) {
+        const qsizetype count = std::min(capacity, head_.size() - headRead_);
+        std::memcpy(into, head_.constData() + headRead_, size_t(count));
+        headRead_ += count;
+        return count;
+    }
     try {
         return transfer_.read(into, capacity);
     } catch (const AdbClientError &error) {
@@ -52,6 +91,8 @@ Outcome<qsizetype> PhoneContents::readNext(char *into, qsizetype capacity) {
 Outcome<QByteArray> PhoneContents::readRange(qint64 offset, qint64 length) {
     length = std::clamp<qint64>(length, 0, std::max<qint64>(0, size_ - offset));
     if (length == 0) return QByteArray();
+    // A small file is here whole already.
+    if (head_.size() == size_) return head_.mid(qsizetype(offset), qsizetype(length));
     const BlockRange blocks = blocksCovering(offset, length);
     const qint64 expected = expectedRangedBytes(blocks, size_);
     try {

@@ -10,11 +10,16 @@
 // usable, a range comes from a transfer of its own instead.
 class PhoneContents : public fileprovider::ContentStream {
 public:
-    PhoneContents(AdbClient client, QString path, qint64 size, PullStream transfer);
+    // `head` holds the transfer's first bytes, already read from it.
+    PhoneContents(AdbClient client, QString path, qint64 size, PullStream transfer, QByteArray head = {});
+    // Starts the transfer of a file that STAT reported as `reported` bytes
+    // and settles its real size.
+    static std::shared_ptr<PhoneContents> open(const AdbClient &client, const QString &path, qint64 reported);
 
     fileprovider::Outcome<qsizetype> readNext(char *into, qsizetype capacity) override;
     fileprovider::Outcome<QByteArray> readRange(qint64 offset, qint64 length) override;
     void cancel() override { transfer_.cancel(); }
+    std::optional<qint64> knownSize() const override { return size_; }
 
     // The file's real size: `reported` is what STAT said, modulo 2^32.
     static qint64 realSize(const AdbClient &client, const QString &path, qint64 reported);
@@ -26,4 +31,6 @@ private:
     const QString path_;
     const qint64 size_;
     PullStream transfer_;
+    const QByteArray head_;
+    qsizetype headRead_ = 0;
 };

@@ -1,5 +1,7 @@
 #include "platform/fileprovider/host/fuse_bridge.h"
 
+#include <chrono>
+
 #include "platform/fileprovider/host/errno_mapping.h"
 #include "platform/fileprovider/host/item_attributes.h"
 #include "platform/fileprovider/host/mount_paths.h"
@@ -73,6 +75,10 @@ int FuseBridge::getattr(const char *path, struct stat *attributes, fuse_file_inf
     // Made through the mount and not uploaded yet: only this side knows it.
     if (auto pending = openCopies_.pendingAt(mountPath)) {
         *attributes = *pending;
+        return 0;
+    }
+    if (auto opened = openCopies_.freshlyReadAt(mountPath, std::chrono::seconds(1))) {
+        *attributes = *opened;
         return 0;
     }
     auto item = itemAt(mountPath);

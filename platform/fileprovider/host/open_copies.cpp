@@ -73,6 +73,20 @@ std::optional<qint64> OpenCopies::openSize(const QString &mountPath) const {
     return largest;
 }
 
+std::optional<struct stat> OpenCopies::freshlyReadAt(const QString &mountPath, std::chrono::steady_clock::duration within) const {
+    const auto now = std::chrono::steady_clock::now();
+    std::lock_guard lock(mutex_);
+    std::optional<struct stat> found;
+    for (const auto &[pointer, entry] : copies_) {
+        if (!entry.findable || entry.mountPath != mountPath) continue;
+        const OpenCopy &copy = *entry.copy;
+        // A writer's bytes may differ from what the phone said.
+        if (copy.shared) return std::nullopt;
+        if (copy.streamed && now - copy.openedAt <= within) found = copy.currentAttributes();
+    }
+    return found;
+}
+
 std::optional<struct stat> OpenCopies::pendingAt(const QString &mountPath) const {
     std::lock_guard lock(mutex_);
     for (const auto &[pointer, entry] : copies_) {

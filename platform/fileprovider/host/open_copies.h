@@ -13,6 +13,7 @@
 #include <limits>
 #include <map>
 #include <memory>
+#include <chrono>
 #include <mutex>
 #include <optional>
 #include <utility>
@@ -48,6 +49,7 @@ struct OpenCopy {
     bool streamTried = false;
     // A file opened for reading only: its bytes as they arrive, no local file.
     std::unique_ptr<StreamedRead> streamed;
+    std::chrono::steady_clock::time_point openedAt = std::chrono::steady_clock::now();
     // Bytes below this offset went to the phone by the stream and were let
     // go here; the local file has a hole there.
     std::atomic<qint64> droppedBelow{0};
@@ -97,6 +99,10 @@ public:
     // The largest open copy at the path, so that a lookup of an open file
     // reports the size a reader will really get.
     std::optional<qint64> openSize(const QString &mountPath) const;
+    // What opening the file for reading just learnt from the phone, while it
+    // is no older than `within`: the lookup that follows an open needs no
+    // second answer.
+    std::optional<struct stat> freshlyReadAt(const QString &mountPath, std::chrono::steady_clock::duration within) const;
     // A file made through the mount that the phone does not have yet.
     std::optional<struct stat> pendingAt(const QString &mountPath) const;
     // Such files directly inside a folder: name and attributes.
