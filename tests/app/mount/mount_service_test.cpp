@@ -8,6 +8,9 @@
 #include <gtest/gtest.h>
 
 #include <QFileInfo>
+#include <QProcess>
+
+#include <csignal>
 
 using domaintest::DomainSandbox;
 using State = MountService::State;
@@ -84,6 +87,31 @@ TEST_F(MountServiceTest, mountsOpensRevealsAndUnmounts) {
     EXPECT_EQ(service_->mountOf("emulator-5554"), DeviceMount{});
     EXPECT_TRUE(service_->mounts().contains("emulator-5554")) << "an unmounted entry stays";
     EXPECT_TRUE(testsupport::runTask(domains_->domains()).isEmpty());
+}
+
+// A mount that ends behind the app's back: unmounted by hand, which the
+// mount table tells at once, or its host killed, which the quiet scan finds.
+TEST_F(MountServiceTest, aMountEndedFromOutsideIsCleanedUpAsUnmountWould) {
+    for (const bool killHost : {false, true}) {
+        SCOPED_TRACE(killHost ? "host killed" : "fusermount3 -u");
+        service_->mount(phone("emulator-5554"));
+        ASSERT_TRUE(waitForState("emulator-5554", State::mounted));
+        const QString mountPoint = *service_->mountOf("emulator-5554").mountPoint;
+        ASSERT_EQ(domains_->records().size(), 1);
+        const qint64 host = domains_->records().front().pid;
+        if (killHost) {
+            ASSERT_EQ(::kill(pid_t(host), SIGKILL), 0);
+            ASSERT_TRUE(testsupport::waitUntil([&] { return domaintest::processEnded(host); }));
+            service_->dropLostMounts();
+        } else {
+            ASSERT_EQ(QProcess::execute("fusermount3", {"-u", mountPoint}), 0);
+        }
+        EXPECT_TRUE(testsupport::waitUntil([&] { return service_->mountOf("emulator-5554").state == State::unmounted; },
+                                           std::chrono::seconds(4)));
+        EXPECT_FALSE(QFileInfo::exists(mountPoint));
+        EXPECT_TRUE(testsupport::waitUntil([&] { return domaintest::processEnded(host); }));
+        EXPECT_EQ(sandbox_.leftovers(), QStringList());
+    }
 }
 
 TEST_F(MountServiceTest, ignoresRequestsThatDoNotFitTheState) {

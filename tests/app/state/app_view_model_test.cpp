@@ -2,7 +2,6 @@
 #include "tests/app/state/listing_adb.h"
 #include "tests/app/state/signal_log.h"
 #include "tests/support/run_task.h"
-#include "tests/support/temp_folder.h"
 
 #include <QPointer>
 
@@ -56,20 +55,6 @@ TEST_F(ViewModel, FirstScanListsPhonesReadsReadyOnesStorageAndClearsItsTexts) {
     adb.clearCalls();
     runTask(model.refresh());
     EXPECT_EQ(adb.calls(), QStringList({"devices|-l"}));
-}
-
-TEST(ViewModelWithoutTool, AScanLeavesTheListAndSaysTheToolIsMissing) {
-    testsupport::TempFolder empty;
-    AppViewModel model(std::make_shared<AdbService>(empty.path(), QStringList{empty.file("none/adb")}));
-    runTask(model.refresh());
-    EXPECT_TRUE(model.devices().isEmpty());
-    EXPECT_EQ(model.errorMessage(), QString("Couldn't find the `adb` tool. Install Android Platform Tools "
-                                            "(e.g. `sudo apt install adb`)."));
-    EXPECT_FALSE(model.statusMessage());
-    EXPECT_FALSE(model.isBusy());
-    // A poll fails quietly.
-    runTask(model.poll());
-    EXPECT_TRUE(model.devices().isEmpty());
 }
 
 TEST_F(ViewModel, APollWithTheSameSerialsAndStatesWritesNothing) {
