@@ -39,40 +39,36 @@ std::unique_ptr<StreamedUpload> StreamedUpload::start(const QString &folder, con
     // that does not come soon (every worker busy) is not waited for: the
     // local copy is uploaded on flush instead.
     const auto giveUp = std::chrono::steady_clock::now() + readerWait;
-    int fd = -1;
-    while ((fd = ::open(nativePath.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC)) < 0) {
+    FileDescriptor fd;
+    while (fd.reset(::open(nativePath.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC)), !fd.isOpen()) {
         if (errno != ENXIO || answer->ready() || requests.abandoned() || std::chrono::steady_clock::now() > giveUp) {
             // A reader that gets in at the last moment must not wait forever
             // for a writer: holding both ends while the name goes, then
             // letting go, gives it an empty file, which the flush replaces.
-            const int bothEnds = ::open(nativePath.constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+            const FileDescriptor bothEnds(::open(nativePath.constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
             ::unlink(nativePath.constData());
-            if (bothEnds >= 0) ::close(bothEnds);
             return nullptr;
         }
         std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    ::fcntl(fd, F_SETPIPE_SZ, pipeCapacity);
+    ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
+    ::fcntl(fd.get(), F_SETPIPE_SZ, pipeCapacity);
     // The reader has it open; the name is no longer needed.
     ::unlink(nativePath.constData());
-    return std::unique_ptr<StreamedUpload>(new StreamedUpload(pipePath, fd, std::move(answer), requests));
+    return std::unique_ptr<StreamedUpload>(new StreamedUpload(pipePath, std::move(fd), std::move(answer), requests));
 }
 
-StreamedUpload::StreamedUpload(QString pipePath, int fd, PendingChange answer, const ExtensionRequests &requests)
-    : pipePath_(std::move(pipePath)), fd_(fd), answer_(std::move(answer)), requests_(requests) {}
+StreamedUpload::StreamedUpload(QString pipePath, FileDescriptor fd, PendingChange answer, const ExtensionRequests &requests)
+    : pipePath_(std::move(pipePath)), fd_(std::move(fd)), answer_(std::move(answer)), requests_(requests) {}
 
 StreamedUpload::~StreamedUpload() { closePipe(); }
 
-void StreamedUpload::closePipe() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-}
+void StreamedUpload::closePipe() { fd_.reset(); }
 
 bool StreamedUpload::send(const char *bytes, size_t count) {
     size_t done = 0;
     while (!broken_ && done < count) {
-        const ssize_t written = ::write(fd_, bytes + done, count - done);
+        const ssize_t written = ::write(fd_.get(), bytes + done, count - done);
         if (written < 0 && errno == EINTR) continue;
         if (written <= 0) {
             broken_ = true;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/fileprovider/host/extension_requests.h"
+#include "platform/fileprovider/host/file_descriptor.h"
 
 #include <QString>
 
@@ -35,11 +36,11 @@ public:
     Outcome<ItemPointer> finish();
 
 private:
-    StreamedUpload(QString pipePath, int fd, PendingChange answer, const ExtensionRequests &requests);
+    StreamedUpload(QString pipePath, FileDescriptor fd, PendingChange answer, const ExtensionRequests &requests);
     void closePipe();
 
     QString pipePath_;
-    int fd_;
+    FileDescriptor fd_;
     PendingChange answer_;
     const ExtensionRequests &requests_;
     qint64 sent_ = 0;
