@@ -81,6 +81,9 @@ private:
     // With the copy's mutex held: makes sure the local file exists, holding
     // the phone's bytes when `keepContents`, else empty.
     int stage(OpenCopy &copy, bool keepContents);
+    // Downloads the file at the path and opens the local copy with `flags`;
+    // on failure nothing of the download is left.
+    int openDownload(const QString &mountPath, int flags, FileDescriptor &fd, QString &localPath);
     // With the copy's mutex held: sends new bytes to the extension.
     int upload(OpenCopy &copy);
     int uploadHeldCopy(OpenCopy &copy);

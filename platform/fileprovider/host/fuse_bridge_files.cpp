@@ -73,6 +73,20 @@ Outcome<FileDescriptor> FuseBridge::makeStagingFile(QString &localPath) const {
     return fd;
 }
 
+int FuseBridge::openDownload(const QString &mountPath, int flags, FileDescriptor &fd, QString &localPath) {
+    auto identifier = identifierFor(mountPath);
+    if (auto *error = std::get_if<ProviderError>(&identifier)) return fail("download of", mountPath, *error);
+    auto download = requests_.download(std::get<ItemIdentifier>(identifier));
+    if (auto *error = std::get_if<ProviderError>(&download)) return fail("download of", mountPath, *error);
+    localPath = std::get<Download>(download).localPath;
+    fd.reset(::open(QFile::encodeName(localPath).constData(), flags | O_CLOEXEC));
+    if (fd.isOpen()) return 0;
+    const int errorNumber = errno;
+    QFile::remove(localPath);
+    localPath.clear();
+    return fail("opening the download of", mountPath, ProviderError::posix(errorNumber));
+}
+
 int FuseBridge::stage(OpenCopy &copy, bool keepContents) {
     if (copy.staged) return 0;
     const QString mountPath = openCopies_.mountPathOf(&copy);
@@ -87,14 +101,11 @@ int FuseBridge::stage(OpenCopy &copy, bool keepContents) {
         return 0;
     }
     // The old bytes are needed: the download itself becomes the copy.
-    auto identifier = identifierFor(mountPath);
-    if (auto *error = std::get_if<ProviderError>(&identifier)) return fail("download of", mountPath, *error);
-    auto download = requests_.download(std::get<ItemIdentifier>(identifier));
-    if (auto *error = std::get_if<ProviderError>(&download)) return fail("download of", mountPath, *error);
-    const QString localPath = std::get<Download>(download).localPath;
-    FileDescriptor fd(::open(QFile::encodeName(localPath).constData(), O_RDWR | O_CLOEXEC));
+    QString localPath;
+    FileDescriptor fd;
+    if (const int opened = openDownload(mountPath, O_RDWR, fd, localPath); opened < 0) return opened;
     struct stat downloaded{};
-    if (!fd.isOpen() || ::fstat(fd.get(), &downloaded) != 0) {
+    if (::fstat(fd.get(), &downloaded) != 0) {
         const int errorNumber = errno;
         QFile::remove(localPath);
         return fail("opening the download of", mountPath, ProviderError::posix(errorNumber));
@@ -174,14 +185,12 @@ int FuseBridge::restoreDropped(OpenCopy &copy) {
     if (copy.streamedLost || !copy.onPhone) {
         return fail("upload of", mountPath, ProviderError::posix(EIO, QStringLiteral("Its start, already sent, did not reach the phone; write the file again.")));
     }
-    auto identifier = identifierFor(mountPath);
-    if (auto *error = std::get_if<ProviderError>(&identifier)) return fail("download of", mountPath, *error);
-    auto download = requests_.download(std::get<ItemIdentifier>(identifier));
-    if (auto *error = std::get_if<ProviderError>(&download)) return fail("download of", mountPath, *error);
-    const QString localPath = std::get<Download>(download).localPath;
-    const FileDescriptor downloaded(::open(QFile::encodeName(localPath).constData(), O_RDONLY | O_CLOEXEC));
-    QFile::remove(localPath);
-    if (!downloaded.isOpen()) return fail("opening the download of", mountPath, ProviderError::posix(errno));
+    QString localPath;
+    FileDescriptor downloaded;
+    const int opened = openDownload(mountPath, O_RDONLY, downloaded, localPath);
+    // Only the freed start is wanted: the copy goes once it is open.
+    if (!localPath.isEmpty()) QFile::remove(localPath);
+    if (opened < 0) return opened;
     QByteArray buffer(1 << 20, Qt::Uninitialized);
     qint64 at = 0;
     int result = 0;

@@ -12,6 +12,7 @@
 #include "app/ui/styled_button.h"
 #include "platform/fileprovider/domain/mount_table.h"
 #include "platform/workspace/workspace.h"
+#include "tests/app/mount/recording_workspace.h"
 #include "tests/platform/fileprovider/domain/domain_test_support.h"
 #include "tests/support/adb_server.h"
 #include "tests/support/phone_sim.h"
@@ -36,15 +37,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-// Notes what the app asks of the file manager instead of opening windows.
-class NotingWorkspace : public Workspace {
-public:
-    void open(const QString &path) override { opened.append(path); }
-    void reveal(const QString &path) override { revealed.append(path); }
-    QStringList opened;
-    QStringList revealed;
-};
 
 // The user's settings in a private folder for the life of the value.
 class PrivateSettings {
@@ -206,7 +198,7 @@ protected:
     testsupport::TempFolder config_;
     testsupport::TempFolder phoneFolder_;
     std::unique_ptr<testsupport::PhoneSim> phone_;
-    std::shared_ptr<NotingWorkspace> workspace_ = std::make_shared<NotingWorkspace>();
+    std::shared_ptr<RecordingWorkspace> workspace_ = std::make_shared<RecordingWorkspace>();
     std::unique_ptr<ContentView> view_;
     QList<qint64> hosts_;
 };
