@@ -51,6 +51,14 @@ public:
     void pull(const QString &path, const QString &destination) const;
     // Starts the transfer of the phone file; its bytes are read as they come.
     PullStream openPull(const QString &path) const;
+    // STAT and RECV asked together, so that one round trip both tells what
+    // is at `path` and starts its bytes. No transfer for a missing path or
+    // a folder.
+    struct StatedPull {
+        std::optional<AdbEntry> entry;
+        std::optional<PullStream> transfer;
+    };
+    StatedPull statAndOpenPull(const QString &path) const;
     // What the phone acknowledged of an upload.
     struct Sent {
         qint64 size = 0;
@@ -73,6 +81,7 @@ public:
     static void sendSyncRequest(BufferedSocket &connection, QByteArrayView identifier, QByteArrayView payload);
     static QList<AdbEntry> listOn(BufferedSocket &connection, const QString &path);
     static std::optional<AdbEntry> statOn(BufferedSocket &connection, const QString &path);
+    static std::optional<AdbEntry> statReplyOn(BufferedSocket &connection, const QString &path);
     static void pullOn(BufferedSocket &connection, const QString &path, const QString &destination);
     static Sent pushOn(BufferedSocket &connection, LocalFile &file, const QString &path, quint32 mode, const ModifiedAtEnd &modifiedAtEnd);
 

@@ -96,6 +96,10 @@ std::optional<AdbEntry> AdbClient::stat(const QString &path) const {
 
 std::optional<AdbEntry> AdbClient::statOn(BufferedSocket &connection, const QString &path) {
     sendSyncRequest(connection, "STAT", path.toUtf8());
+    return statReplyOn(connection, path);
+}
+
+std::optional<AdbEntry> AdbClient::statReplyOn(BufferedSocket &connection, const QString &path) {
     if (connection.readExactly(4) != "STAT") throw AdbClientError::protocolError(QStringLiteral("bad STAT"));
     const auto record = adbwire::readStatRecord(connection.readExactly(adbwire::statRecordSize));
     if (record.mode == 0) return std::nullopt;
@@ -110,6 +114,27 @@ PullStream AdbClient::openPull(const QString &path) const {
     SyncLease lease = leaseSync();
     sendSyncRequest(lease.connection(), "RECV", path.toUtf8());
     return PullStream(std::move(lease));
+}
+
+AdbClient::StatedPull AdbClient::statAndOpenPull(const QString &path) const {
+    for (int attempt = 0;; ++attempt) {
+        SyncLease lease = leaseSync();
+        try {
+            const QByteArray encoded = path.toUtf8();
+            // The RECV follows the STAT in the same segment; the phone answers them in order.
+            lease.connection().write("STAT", true);
+            lease.connection().write(adbwire::encodeUInt32LE(quint32(encoded.size())), true);
+            lease.connection().write(encoded, true);
+            sendSyncRequest(lease.connection(), "RECV", encoded);
+            std::optional<AdbEntry> entry = statReplyOn(lease.connection(), path);
+            // Nothing to read there: the RECV's answer is left unread, so
+            // the connection is closed with the lease, not reused.
+            if (!entry || entry->isDirectory) return StatedPull{std::move(entry), std::nullopt};
+            return StatedPull{std::move(entry), PullStream(std::move(lease))};
+        } catch (const AdbClientError &error) {
+            if (attempt > 0 || !lease.wasIdle() || error.kind() == AdbClientError::Kind::requestFailed) throw;
+        }
+    }
 }
 
 qsizetype PullStream::read(char *into, qsizetype capacity) {
@@ -130,7 +155,7 @@ qsizetype PullStream::read(char *into, qsizetype capacity) {
     }
     if (ended_ || capacity <= 0) return 0;
     const qsizetype count = std::min({capacity, chunkLeft_, adbwire::syncChunkSize});
-    connection.readExactlyInto(count, [&](QByteArrayView bytes) { std::memcpy(into, bytes.data(), size_t(count)); });
+    connection.readInto(into, count);
     chunkLeft_ -= count;
     return count;
 }
@@ -195,17 +220,29 @@ AdbClient::Sent AdbClient::pushOn(BufferedSocket &connection, LocalFile &file, c
     connection.write(adbwire::encodeUInt32LE(quint32(target.size())), true);
     connection.write(target, true);
 
-    QByteArray chunk(adbwire::syncChunkSize, Qt::Uninitialized);
+    // Read in batches of chunks and sent with one call a batch: a copy in
+    // is bound by calls into the kernel more than by bytes.
+    // The first batch is one chunk, so a small file costs no large buffer.
+    constexpr qsizetype chunksPerBatch = 16;
+    QByteArray batch(adbwire::syncChunkSize, Qt::Uninitialized);
+    std::vector<QByteArray> headers(chunksPerBatch);
     Sent sent;
     for (;;) {
-        const qsizetype filled = file.read(chunk.data(), chunk.size());
+        const qsizetype filled = file.read(batch.data(), batch.size());
         if (filled == 0) break;
         sent.size += filled;
-        connection.write("DATA", true);
-        connection.write(adbwire::encodeUInt32LE(quint32(filled)), true);
-        // Held back like the headers: the DONE that follows flushes it, so
+        std::vector<QByteArrayView> pieces;
+        for (qsizetype at = 0, index = 0; at < filled; at += adbwire::syncChunkSize, ++index) {
+            const qsizetype length = std::min(adbwire::syncChunkSize, filled - at);
+            headers[size_t(index)] = "DATA" + adbwire::encodeUInt32LE(quint32(length));
+            pieces.push_back(headers[size_t(index)]);
+            pieces.push_back(QByteArrayView(batch.constData() + at, length));
+        }
+        // Held back like the request: the DONE that follows flushes it, so
         // the tail of a small file never waits for a delayed ack.
-        connection.write(QByteArrayView(chunk.constData(), filled), true);
+        connection.writeGathered(std::move(pieces), true);
+        if (filled < batch.size()) break;
+        batch.resize(chunksPerBatch * adbwire::syncChunkSize);
     }
     file.close();
 

@@ -6,10 +6,14 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
+#include <climits>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 BufferedSocket BufferedSocket::connect(quint16 port) {
@@ -72,11 +76,44 @@ void BufferedSocket::write(QByteArrayView bytes, bool moreFollows) {
     }
 }
 
+ssize_t BufferedSocket::receive(char *into, size_t size, int flags) {
+    // The server sends a reply in several writes without TCP_NODELAY: an
+    // acknowledgement held back here would hold its second write back for
+    // tens of milliseconds. The kernel forgets this after a while, so it is
+    // asked for before every receive.
+    const int one = 1;
+    ::setsockopt(fd_, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
+    return ::recv(fd_, into, size, flags);
+}
+
+void BufferedSocket::writeGathered(std::vector<QByteArrayView> pieces, bool moreFollows) {
+    std::vector<iovec> parts;
+    parts.reserve(pieces.size());
+    for (const QByteArrayView piece : pieces) {
+        if (!piece.isEmpty()) parts.push_back(iovec{const_cast<char *>(piece.data()), size_t(piece.size())});
+    }
+    msghdr message{};
+    const int flags = MSG_NOSIGNAL | (moreFollows ? MSG_MORE : 0);
+    size_t next = 0;
+    while (next < parts.size()) {
+        message.msg_iov = parts.data() + next;
+        message.msg_iovlen = std::min<size_t>(parts.size() - next, IOV_MAX);
+        ssize_t sent = fd_ < 0 ? -1 : ::sendmsg(fd_, &message, flags);
+        if (sent <= 0) throw AdbClientError::connectionFailed();
+        // Past the pieces sent whole, into the one sent in part.
+        while (next < parts.size() && size_t(sent) >= parts[next].iov_len) sent -= ssize_t(parts[next++].iov_len);
+        if (next < parts.size()) {
+            parts[next].iov_base = static_cast<char *>(parts[next].iov_base) + sent;
+            parts[next].iov_len -= size_t(sent);
+        }
+    }
+}
+
 bool BufferedSocket::receiveOnce() {
     if (fd_ < 0) return false;
     const qsizetype filled = buffer_.size();
     buffer_.resize(filled + receiveBlockSize);
-    const ssize_t received = ::recv(fd_, buffer_.data() + filled, size_t(receiveBlockSize), 0);
+    const ssize_t received = receive(buffer_.data() + filled, size_t(receiveBlockSize), 0);
     buffer_.resize(filled + (received > 0 ? received : 0));
     return received > 0;
 }
@@ -101,6 +138,26 @@ QByteArray BufferedSocket::readExactly(qsizetype count) {
     QByteArray result = buffer_.sliced(offset_, count);
     consume(count);
     return result;
+}
+
+void BufferedSocket::readInto(char *into, qsizetype count) {
+    const qsizetype buffered = std::min(count, buffer_.size() - offset_);
+    if (buffered > 0) {
+        std::memcpy(into, buffer_.constData() + offset_, size_t(buffered));
+        consume(buffered);
+    }
+    qsizetype done = buffered;
+    while (count - done >= receiveBlockSize) {
+        const ssize_t received = fd_ < 0 ? -1 : receive(into + done, size_t(count - done), MSG_WAITALL);
+        if (received <= 0) throw AdbClientError::protocolError(QStringLiteral("unexpected EOF"));
+        done += received;
+    }
+    // A short rest comes through the buffer, with whatever follows it.
+    if (done < count) {
+        fill(count - done);
+        std::memcpy(into + done, buffer_.constData() + offset_, size_t(count - done));
+        consume(count - done);
+    }
 }
 
 quint32 BufferedSocket::readUInt32() { return adbwire::readUInt32LE(readExactly(4)); }

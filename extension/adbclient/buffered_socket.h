@@ -3,6 +3,10 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
+#include <sys/types.h>
+
+#include <vector>
+
 // One blocking TCP connection to the adb server on 127.0.0.1 with a read
 // buffer. It belongs to the one operation that opened it and is closed when
 // the value goes away, on every path.
@@ -28,6 +32,8 @@ public:
     // holds it back for the rest, so the peer's delayed acknowledgement of a
     // lone header cannot stall every request by tens of milliseconds.
     void write(QByteArrayView bytes, bool moreFollows = false);
+    // The pieces, in order, as one write.
+    void writeGathered(std::vector<QByteArrayView> pieces, bool moreFollows = false);
     // Exactly `count` bytes; protocolError "unexpected EOF" when the stream
     // ends first.
     QByteArray readExactly(qsizetype count);
@@ -40,6 +46,9 @@ public:
         sink(QByteArrayView(buffer_.constData() + offset_, count));
         consume(count);
     }
+    // As readExactly, into `into`: a large read skips the buffer and is
+    // received where it is wanted.
+    void readInto(char *into, qsizetype count);
     // A little-endian 32-bit integer, read as readExactly(4).
     quint32 readUInt32();
     // Everything up to the end of the stream; a receive error ends it too.
@@ -65,6 +74,7 @@ private:
     explicit BufferedSocket(int fd) : fd_(fd) {}
     // Appends one receive to the buffer; false at the end of the stream or on error.
     bool receiveOnce();
+    ssize_t receive(char *into, size_t size, int flags);
     // Receives until `count` unread bytes are buffered; unexpected EOF otherwise.
     void fill(qsizetype count);
     // Marks `count` bytes read and drops the consumed front once it is large.

@@ -72,11 +72,12 @@ ProgressPointer FileProviderExtension::openContentsForItemWithIdentifier(const I
                                                                          OpenContentsCompletion completion) {
     runProviderJob(
         [client = client(), path = devicePathFor(identifier), completion] {
-            const std::optional<AdbEntry> entry = client.stat(path);
+            // The bytes start on their way in the same round trip that looks the file up.
+            AdbClient::StatedPull stated = client.statAndOpenPull(path);
+            const std::optional<AdbEntry> &entry = stated.entry;
             if (!entry) return completion(nullptr, nullptr, ProviderError::fileProvider(FileProviderErrorCode::noSuchItem));
             if (entry->isDirectory) return completion(nullptr, nullptr, ProviderError::posix(EISDIR));
-            // The bytes start on their way while the size is checked.
-            std::shared_ptr<PhoneContents> contents = PhoneContents::open(client, path, entry->size);
+            std::shared_ptr<PhoneContents> contents = PhoneContents::open(client, path, entry->size, std::move(*stated.transfer));
             const qint64 size = contents->knownSize().value_or(entry->size);
             completion(std::move(contents), std::make_shared<FileProviderItem>(path, false, size, entry->modified), std::nullopt);
         },

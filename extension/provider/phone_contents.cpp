@@ -37,8 +37,8 @@ QByteArray readUpTo(PullStream &transfer, qsizetype limit) {
 PhoneContents::PhoneContents(AdbClient client, QString path, qint64 size, PullStream transfer, QByteArray head)
     : client_(std::move(client)), path_(std::move(path)), size_(size), transfer_(std::move(transfer)), head_(std::move(head)) {}
 
-std::shared_ptr<PhoneContents> PhoneContents::open(const AdbClient &client, const QString &path, qint64 reported) {
-    PullStream transfer = client.openPull(path);
+std::shared_ptr<PhoneContents> PhoneContents::open(const AdbClient &client, const QString &path, qint64 reported,
+                                                   PullStream transfer) {
     QByteArray head;
     if (reported < smallFileLimit) {
         // One byte past the report shows a file that wrapped 4 GiB or grew.

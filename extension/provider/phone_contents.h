@@ -12,14 +12,15 @@ class PhoneContents : public fileprovider::ContentStream {
 public:
     // `head` holds the transfer's first bytes, already read from it.
     PhoneContents(AdbClient client, QString path, qint64 size, PullStream transfer, QByteArray head = {});
-    // Starts the transfer of a file that STAT reported as `reported` bytes
-    // and settles its real size.
-    static std::shared_ptr<PhoneContents> open(const AdbClient &client, const QString &path, qint64 reported);
+    // Goes on with the started transfer of a file that STAT reported as
+    // `reported` bytes, and settles its real size.
+    static std::shared_ptr<PhoneContents> open(const AdbClient &client, const QString &path, qint64 reported, PullStream transfer);
 
     fileprovider::Outcome<qsizetype> readNext(char *into, qsizetype capacity) override;
     fileprovider::Outcome<QByteArray> readRange(qint64 offset, qint64 length) override;
     void cancel() override { transfer_.cancel(); }
     std::optional<qint64> knownSize() const override { return size_; }
+    bool arrivedWhole() const override { return head_.size() == size_; }
 
     // The file's real size: `reported` is what STAT said, modulo 2^32.
     static qint64 realSize(const AdbClient &client, const QString &path, qint64 reported);

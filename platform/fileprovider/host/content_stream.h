@@ -26,6 +26,8 @@ public:
     // Where the stream knows the file's size better than its item (a whole
     // local copy does).
     virtual std::optional<qint64> knownSize() const { return std::nullopt; }
+    // Every byte is already here: readNext never waits.
+    virtual bool arrivedWhole() const { return false; }
 };
 
 using ContentStreamPointer = std::shared_ptr<ContentStream>;

@@ -9,7 +9,7 @@
 namespace fileprovider {
 
 // What tools such as cp take as the size of each read and write.
-inline constexpr blksize_t preferredTransferSize = 128 * 1024;
+inline constexpr blksize_t preferredTransferSize = 1024 * 1024;
 
 // The attributes the kernel is given for an item. `sizeOverride` replaces
 // the item's own size (the size of a downloaded copy).

@@ -21,6 +21,16 @@ ProviderError cutShort() { return ProviderError::posix(EIO, QStringLiteral("The 
 StreamedRead::StreamedRead(ContentStreamPointer stream, qint64 size)
     : stream_(std::move(stream)), capacity_(std::clamp<qint64>(size, 64 * 1024, windowBytes)),
       ring_(new char[size_t(capacity_)]), size_(size) {
+    // A file that came whole with its opening needs no thread to bring it.
+    if (stream_->arrivedWhole() && size <= capacity_) {
+        while (!ended_) {
+            auto received = stream_->readNext(ring_.get() + end_, capacity_ - end_);
+            const qsizetype count = std::holds_alternative<qsizetype>(received) ? std::get<qsizetype>(received) : 0;
+            end_ += count;
+            ended_ = count == 0 || end_ == capacity_;
+        }
+        return;
+    }
     pump_ = std::jthread([this](std::stop_token stop) { pump(stop); });
 }
 
