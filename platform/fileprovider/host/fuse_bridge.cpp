@@ -81,11 +81,32 @@ int FuseBridge::getattr(const char *path, struct stat *attributes, fuse_file_inf
         *attributes = *opened;
         return 0;
     }
+    if (knownAbsent(mountPath)) return -ENOENT;
     auto item = itemAt(mountPath);
-    if (auto *error = std::get_if<ProviderError>(&item)) return fail("lookup of", mountPath, *error);
+    if (auto *error = std::get_if<ProviderError>(&item)) {
+        if (error->is(FileProviderErrorCode::noSuchItem)) recentNames_.missed(parentMountPath(mountPath));
+        return fail("lookup of", mountPath, *error);
+    }
     const ItemPointer &found = std::get<ItemPointer>(item);
     *attributes = attributesFor(*found, owner_, group_, found->isFolder() ? std::nullopt : openCopies_.openSize(mountPath));
     return 0;
+}
+
+bool FuseBridge::knownAbsent(const QString &mountPath) {
+    const QString folder = parentMountPath(mountPath);
+    const QString name = lastComponent(mountPath);
+    const RecentFolderNames::Answer answer = recentNames_.lookUp(folder, name);
+    if (answer != RecentFolderNames::Answer::relist) return answer == RecentFolderNames::Answer::absent;
+    // Fresh from when it was asked for, not from when it arrived.
+    const auto listedAt = RecentFolderNames::Clock::now();
+    auto container = identifierFor(folder);
+    if (std::holds_alternative<ProviderError>(container)) return false;
+    auto listing = requests_.contents(std::get<ItemIdentifier>(container));
+    if (std::holds_alternative<ProviderError>(listing)) return false;
+    QSet<QString> names;
+    for (const ItemPointer &child : std::get<QList<ItemPointer>>(listing)) names.insert(child->filename());
+    recentNames_.remember(folder, std::move(names), listedAt);
+    return recentNames_.lookUp(folder, name) == RecentFolderNames::Answer::absent;
 }
 
 // An open folder: its listing as the kernel is given it.

@@ -4,6 +4,7 @@
 #include "platform/fileprovider/host/file_descriptor.h"
 #include "platform/fileprovider/host/handle_table.h"
 #include "platform/fileprovider/host/open_copies.h"
+#include "platform/fileprovider/host/recent_folder_names.h"
 #include "platform/fileprovider/host/replicated_extension.h"
 #include "platform/fileprovider/host/storage_space_cache.h"
 
@@ -72,6 +73,8 @@ private:
     // The mount path "/" is the root container; "/a/b" is child b of child a.
     Outcome<ItemIdentifier> identifierFor(const QString &mountPath) const;
     Outcome<ItemPointer> itemAt(const QString &mountPath) const;
+    // A lookup that a fresh listing of the folder answers: nothing there.
+    bool knownAbsent(const QString &mountPath);
     // Logs the failure and gives the negated errno to answer with.
     static int fail(const char *operation, const QString &mountPath, const ProviderError &error);
 
@@ -118,6 +121,7 @@ private:
     HandleTable<FileHandle> fileHandles_;
     HandleTable<FolderListing> folderListings_;
     StorageSpaceCache storageSpace_;
+    RecentFolderNames recentNames_;
     std::atomic<bool> abandoned_{false};
     const uid_t owner_;
     const gid_t group_;

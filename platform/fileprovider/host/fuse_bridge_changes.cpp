@@ -36,6 +36,7 @@ int FuseBridge::mkdir(const char *path) {
     if (auto *error = std::get_if<ProviderError>(&parent)) return fail("creating", mountPath, *error);
     const QString name = lastComponent(mountPath);
     auto itemTemplate = std::make_shared<TemplateItem>(ItemIdentifier(name), std::get<ItemIdentifier>(parent), name, ContentType::folder());
+    recentNames_.added(parentMountPath(mountPath), name);
     auto created = requests_.create(std::move(itemTemplate), std::nullopt);
     if (auto *error = std::get_if<ProviderError>(&created)) return fail("creating", mountPath, *error);
     return 0;
@@ -80,6 +81,7 @@ int FuseBridge::rmdir(const char *path) {
     if (auto *error = std::get_if<ProviderError>(&listing)) return fail("deleting", mountPath, *error);
     if (!std::get<QList<ItemPointer>>(listing).isEmpty()) return -ENOTEMPTY;
     if (auto error = requests_.remove(found->itemIdentifier(), found->itemVersion())) return fail("deleting", mountPath, *error);
+    recentNames_.forgetAll();
     return 0;
 }
 
@@ -129,6 +131,8 @@ int FuseBridge::rename(const char *from, const char *to, unsigned int flags) {
                                                   source->contentType());
     auto moved = requests_.modify(std::move(changed), source->itemVersion(), ItemField::filename | ItemField::parentItemIdentifier,
                                   std::nullopt);
+    // Whatever the outcome, listings of the folders involved may be wrong now.
+    recentNames_.forgetAll();
     if (auto *error = std::get_if<ProviderError>(&moved)) return fail("moving", fromPath, *error);
     // Handles of a replaced file keep their copy but never upload it over the new one.
     openCopies_.detach(toPath);

@@ -27,6 +27,10 @@ namespace {
 // let go in steps, so that not every write costs a call.
 constexpr qint64 streamedWindow = 48LL << 20;
 constexpr qint64 dropStep = 8LL << 20;
+// Files at least this large are read past the page cache.
+constexpr qint64 directReadFrom = 1LL << 20;
+// A file starts streaming once this much of it was written in order.
+constexpr qint64 streamFrom = 1LL << 20;
 
 Timestamp nowInSeconds() { return static_cast<Timestamp>(QDateTime::currentMSecsSinceEpoch()) / 1000.0; }
 
@@ -113,6 +117,7 @@ int FuseBridge::stage(OpenCopy &copy, bool keepContents) {
     copy.fd = std::move(fd);
     copy.localPath = localPath;
     copy.size = downloaded.st_size;
+    copy.writtenInOrder = downloaded.st_size == 0;
     copy.staged = true;
     return 0;
 }
@@ -137,9 +142,11 @@ Outcome<PendingChange> FuseBridge::beginUpload(OpenCopy &copy, const QString &co
 }
 
 void FuseBridge::streamWrite(OpenCopy &copy, const char *bytes, size_t count, off_t offset, qint64 sizeBefore) {
+    if (offset != sizeBefore) copy.writtenInOrder = false;
     if (!copy.stream) {
-        // Only a file written from its start can be streamed whole.
-        if (copy.streamTried || copy.detached || offset != 0 || sizeBefore != 0) return;
+        // Only a file written in order from its start can be streamed whole.
+        // A small one goes up in one piece on close: cheaper than a stream.
+        if (copy.streamTried || copy.detached || !copy.writtenInOrder || copy.size < streamFrom) return;
         copy.streamTried = true;
         copy.stream = StreamedUpload::start(
             stagingFolder_,
@@ -152,6 +159,14 @@ void FuseBridge::streamWrite(OpenCopy &copy, const char *bytes, size_t count, of
             },
             requests_);
         if (!copy.stream) return;
+        // The bytes written before the stream began go first, from the copy.
+        QByteArray earlier(qsizetype(std::min<qint64>(offset, 1 << 20)), Qt::Uninitialized);
+        for (qint64 at = 0; at < offset;) {
+            const ssize_t got = ::pread(copy.fd.get(), earlier.data(), size_t(std::min<qint64>(earlier.size(), offset - at)), at);
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0 || !copy.stream->send(earlier.constData(), size_t(got))) return abandonStream(copy);
+            at += got;
+        }
     }
     if (offset != copy.stream->sent()) return abandonStream(copy);
     // A failed stream is reported when the file is flushed.
@@ -249,6 +264,7 @@ int FuseBridge::create(const char *path, fuse_file_info *file) {
         file->fh = newHandle(shared, true);
         return 0;
     }
+    recentNames_.added(parentMountPath(mountPath), lastComponent(mountPath));
     auto copy = std::make_unique<OpenCopy>();
     copy->shared = true;
     copy->onPhone = false;
@@ -295,6 +311,11 @@ int FuseBridge::openForReading(const QString &mountPath, fuse_file_info *file) {
     copy->staged = true;
     copy->streamed = std::make_unique<StreamedRead>(contents.stream, size);
     file->fh = newHandle(openCopies_.adopt(std::move(copy), mountPath), false);
+    // A large file is read in the reader's own pieces (up to 1 MiB) rather
+    // than the page cache's 128 KiB, and is copied once less. A small one
+    // keeps the page cache, which answers the read at its end without
+    // asking here.
+    file->direct_io = size >= directReadFrom;
     // What the kernel last heard about the size may be out of date; make it
     // ask again, so reads go on to the end of the copy.
     if (fuse_context *context = fuse_get_context(); context && context->fuse) {
@@ -448,6 +469,8 @@ int FuseBridge::truncateCopy(OpenCopy &copy, off_t size) {
     }
     copy.droppedBelow = std::min<qint64>(copy.droppedBelow, size);
     if (::ftruncate(copy.fd.get(), size) != 0) return -errno;
+    // Cut to nothing before any stream, the file may still be written in order.
+    copy.writtenInOrder = size == 0 && !copy.streamTried;
     copy.size = size;
     copy.dirty = true;
     return 0;

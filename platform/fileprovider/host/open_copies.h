@@ -47,6 +47,8 @@ struct OpenCopy {
     // The upload that follows the writes, while they come in order.
     std::unique_ptr<StreamedUpload> stream;
     bool streamTried = false;
+    // Every byte of the local copy was written in order from an empty file.
+    bool writtenInOrder = true;
     // A file opened for reading only: its bytes as they arrive, no local file.
     std::unique_ptr<StreamedRead> streamed;
     std::chrono::steady_clock::time_point openedAt = std::chrono::steady_clock::now();
