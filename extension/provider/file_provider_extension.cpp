@@ -68,10 +68,18 @@ std::unique_ptr<Enumerator> FileProviderExtension::enumeratorForContainerItemIde
     return std::make_unique<FileProviderEnumerator>(serial_, container, serverPort_, syncPool_);
 }
 
-ProgressPointer FileProviderExtension::openContentsForItemWithIdentifier(const ItemIdentifier &identifier,
+ProgressPointer FileProviderExtension::openContentsForItemWithIdentifier(const ItemIdentifier &identifier, ItemPointer knownItem,
                                                                          OpenContentsCompletion completion) {
     runProviderJob(
-        [client = client(), path = devicePathFor(identifier), completion] {
+        [client = client(), path = devicePathFor(identifier), knownItem, completion] {
+            // A small file just looked up is only fetched: its transfer tells its size.
+            if (knownItem && !knownItem->isFolder() && knownItem->documentSize().value_or(PhoneContents::smallFileLimit) < PhoneContents::smallFileLimit) {
+                auto contents = PhoneContents::open(client, path, *knownItem->documentSize(), client.openPull(path));
+                const qint64 size = contents->knownSize().value_or(0);
+                return completion(std::move(contents),
+                                  std::make_shared<FileProviderItem>(path, false, size, knownItem->contentModificationDate().value_or(now())),
+                                  std::nullopt);
+            }
             // The bytes start on their way in the same round trip that looks the file up.
             AdbClient::StatedPull stated = client.statAndOpenPull(path);
             const std::optional<AdbEntry> &entry = stated.entry;

@@ -31,6 +31,7 @@ public:
         const fileprovider::ItemIdentifier &container) override;
     // Answers once the transfer has started; the bytes follow as they arrive.
     fileprovider::ProgressPointer openContentsForItemWithIdentifier(const fileprovider::ItemIdentifier &identifier,
+                                                                    fileprovider::ItemPointer knownItem,
                                                                     fileprovider::OpenContentsCompletion completion) override;
 
     // Every change is done on the phone before its completion is called.

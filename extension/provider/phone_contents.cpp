@@ -15,10 +15,6 @@ namespace {
 // A file of more than this many wraps of 4 GiB is beyond any phone's storage.
 constexpr int mostWraps = 64;
 
-// A file reported this small is read whole at once: the end of its
-// transfer tells its size, so it needs no probe of its own.
-constexpr qint64 smallFileLimit = 1 << 16;
-
 // Up to `limit` bytes, fewer only where the transfer ends.
 QByteArray readUpTo(PullStream &transfer, qsizetype limit) {
     QByteArray bytes(limit, Qt::Uninitialized);

@@ -10,6 +10,10 @@
 // usable, a range comes from a transfer of its own instead.
 class PhoneContents : public fileprovider::ContentStream {
 public:
+    // A file reported smaller than this is read whole at once: the end of
+    // its transfer tells its size, so it needs no probe of its own.
+    static constexpr qint64 smallFileLimit = 1 << 16;
+
     // `head` holds the transfer's first bytes, already read from it.
     PhoneContents(AdbClient client, QString path, qint64 size, PullStream transfer, QByteArray head = {});
     // Goes on with the started transfer of a file that STAT reported as

@@ -97,10 +97,10 @@ Outcome<Download> ExtensionRequests::download(const ItemIdentifier &identifier) 
     return std::move(*outcome);
 }
 
-Outcome<OpenedContents> ExtensionRequests::openContents(const ItemIdentifier &identifier) const {
+Outcome<OpenedContents> ExtensionRequests::openContents(const ItemIdentifier &identifier, ItemPointer knownItem) const {
     auto answer = std::make_shared<Awaited<Outcome<OpenedContents>>>();
     extension_.openContentsForItemWithIdentifier(
-        identifier, [answer](ContentStreamPointer stream, ItemPointer item, const std::optional<ProviderError> &error) {
+        identifier, std::move(knownItem), [answer](ContentStreamPointer stream, ItemPointer item, const std::optional<ProviderError> &error) {
             if (error) return answer->deliver(*error);
             if (!stream || !item) return answer->deliver(brokenContract("contents without a stream or an item"));
             answer->deliver(OpenedContents{std::move(stream), std::move(item)});
@@ -123,6 +123,7 @@ Outcome<StorageSpace> ExtensionRequests::storageSpace() const {
 }
 
 PendingChange ExtensionRequests::beginCreate(ItemPointer itemTemplate, const std::optional<QString> &contentsPath) const {
+    noteChange();
     auto answer = std::make_shared<Awaited<Outcome<ItemPointer>>>();
     const ItemFields fields = ItemField::filename | ItemField::parentItemIdentifier;
     extension_.createItemBasedOnTemplate(
@@ -135,6 +136,7 @@ PendingChange ExtensionRequests::beginCreate(ItemPointer itemTemplate, const std
 
 PendingChange ExtensionRequests::beginModify(ItemPointer item, const ItemVersion &baseVersion, ItemFields changedFields,
                                              const std::optional<QString> &contentsPath) const {
+    noteChange();
     auto answer = std::make_shared<Awaited<Outcome<ItemPointer>>>();
     extension_.modifyItem(std::move(item), baseVersion, changedFields, contentsPath, {},
                           [answer](ItemPointer changed, ItemFields, bool, const std::optional<ProviderError> &error) {
@@ -145,6 +147,7 @@ PendingChange ExtensionRequests::beginModify(ItemPointer item, const ItemVersion
 
 Outcome<ItemPointer> ExtensionRequests::finish(const PendingChange &change) const {
     auto outcome = change->wait(abandoned_);
+    noteChange();
     if (!outcome) return abandonedError();
     return std::move(*outcome);
 }
@@ -159,10 +162,12 @@ Outcome<ItemPointer> ExtensionRequests::modify(ItemPointer item, const ItemVersi
 }
 
 std::optional<ProviderError> ExtensionRequests::remove(const ItemIdentifier &identifier, const ItemVersion &baseVersion) const {
+    noteChange();
     auto answer = std::make_shared<Awaited<std::optional<ProviderError>>>();
     extension_.deleteItemWithIdentifier(identifier, baseVersion, {},
                                         [answer](const std::optional<ProviderError> &error) { answer->deliver(error); });
     auto outcome = answer->wait(abandoned_);
+    noteChange();
     if (!outcome) return abandonedError();
     return *outcome;
 }

@@ -27,17 +27,18 @@ struct OpenedContents {
 
 // The extension's requests as blocking calls: each makes one request and
 // waits for its completion on the calling thread. Waits end early, with an
-// error, once `abandoned` says the mount is going away.
+// error, once `abandoned` says the mount is going away. `changing` is told
+// as every change request starts and as it ends.
 class ExtensionRequests {
 public:
-    ExtensionRequests(ReplicatedExtension &extension, std::function<bool()> abandoned)
-        : extension_(extension), abandoned_(std::move(abandoned)) {}
+    ExtensionRequests(ReplicatedExtension &extension, std::function<bool()> abandoned, std::function<void()> changing = {})
+        : extension_(extension), abandoned_(std::move(abandoned)), changing_(std::move(changing)) {}
 
     Outcome<ItemPointer> item(const ItemIdentifier &identifier) const;
     // Every page of the container's listing.
     Outcome<QList<ItemPointer>> contents(const ItemIdentifier &container) const;
     Outcome<Download> download(const ItemIdentifier &identifier) const;
-    Outcome<OpenedContents> openContents(const ItemIdentifier &identifier) const;
+    Outcome<OpenedContents> openContents(const ItemIdentifier &identifier, ItemPointer knownItem = nullptr) const;
     Outcome<StorageSpace> storageSpace() const;
     Outcome<ItemPointer> create(ItemPointer itemTemplate, const std::optional<QString> &contentsPath) const;
     Outcome<ItemPointer> modify(ItemPointer item, const ItemVersion &baseVersion, ItemFields changedFields,
@@ -57,8 +58,13 @@ public:
     static ProviderError abandonedError();
 
 private:
+    void noteChange() const {
+        if (changing_) changing_();
+    }
+
     ReplicatedExtension &extension_;
     std::function<bool()> abandoned_;
+    std::function<void()> changing_;
 };
 
 } // namespace fileprovider

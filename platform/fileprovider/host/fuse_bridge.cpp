@@ -32,7 +32,8 @@ bool isListableName(const QString &name) {
 } // namespace
 
 FuseBridge::FuseBridge(ReplicatedExtension &extension)
-    : requests_(extension, [this] { return abandoned_.load(); }), owner_(::getuid()), group_(::getgid()),
+    : requests_(extension, [this] { return abandoned_.load(); }, [this] { recentItems_.forgetAll(); }),
+      recentItems_(std::chrono::milliseconds(int(attributeSeconds * 1000))), owner_(::getuid()), group_(::getgid()),
       stagingFolder_(QDir::tempPath() + QStringLiteral("/vane-staging")) {
     // Staging files that cannot be made fail their own opens, saying why.
     QDir().mkpath(stagingFolder_);
@@ -82,12 +83,14 @@ int FuseBridge::getattr(const char *path, struct stat *attributes, fuse_file_inf
         return 0;
     }
     if (knownAbsent(mountPath)) return -ENOENT;
+    const auto askedAt = RecentItems::Clock::now();
     auto item = itemAt(mountPath);
     if (auto *error = std::get_if<ProviderError>(&item)) {
         if (error->is(FileProviderErrorCode::noSuchItem)) recentNames_.missed(parentMountPath(mountPath));
         return fail("lookup of", mountPath, *error);
     }
     const ItemPointer &found = std::get<ItemPointer>(item);
+    recentItems_.rememberItem(mountPath, found, askedAt);
     *attributes = attributesFor(*found, owner_, group_, found->isFolder() ? std::nullopt : openCopies_.openSize(mountPath));
     return 0;
 }
@@ -124,8 +127,10 @@ int FuseBridge::opendir(const char *path, fuse_file_info *folder) {
     const QString mountPath = mountPathOf(path);
     auto container = identifierFor(mountPath);
     if (auto *error = std::get_if<ProviderError>(&container)) return fail("listing of", mountPath, *error);
+    const auto askedAt = RecentItems::Clock::now();
     auto listing = requests_.contents(std::get<ItemIdentifier>(container));
     if (auto *error = std::get_if<ProviderError>(&listing)) return fail("listing of", mountPath, *error);
+    recentItems_.rememberListing(mountPath, std::get<QList<ItemPointer>>(listing), askedAt);
 
     auto opened = std::make_unique<FolderListing>();
     const QList<ItemPointer> &children = std::get<QList<ItemPointer>>(listing);

@@ -5,6 +5,7 @@
 #include "platform/fileprovider/host/handle_table.h"
 #include "platform/fileprovider/host/open_copies.h"
 #include "platform/fileprovider/host/recent_folder_names.h"
+#include "platform/fileprovider/host/recent_items.h"
 #include "platform/fileprovider/host/replicated_extension.h"
 #include "platform/fileprovider/host/storage_space_cache.h"
 
@@ -122,6 +123,7 @@ private:
     HandleTable<FolderListing> folderListings_;
     StorageSpaceCache storageSpace_;
     RecentFolderNames recentNames_;
+    RecentItems recentItems_;
     std::atomic<bool> abandoned_{false};
     const uid_t owner_;
     const gid_t group_;

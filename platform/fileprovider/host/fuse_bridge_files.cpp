@@ -298,7 +298,7 @@ int FuseBridge::openForReading(const QString &mountPath, fuse_file_info *file) {
     }
     auto identifier = identifierFor(mountPath);
     if (auto *error = std::get_if<ProviderError>(&identifier)) return fail("opening of", mountPath, *error);
-    auto opened = requests_.openContents(std::get<ItemIdentifier>(identifier));
+    auto opened = requests_.openContents(std::get<ItemIdentifier>(identifier), recentItems_.fresh(mountPath));
     if (auto *error = std::get_if<ProviderError>(&opened)) return fail("opening of", mountPath, *error);
     const OpenedContents &contents = std::get<OpenedContents>(opened);
     if (contents.item->isFolder()) return -EISDIR;

@@ -1,6 +1,7 @@
 #include "platform/fileprovider/host/fuse_operations.h"
 
 #include "platform/fileprovider/host/fuse_bridge.h"
+#include "platform/fileprovider/host/item_attributes.h"
 
 #include <cerrno>
 
@@ -12,8 +13,8 @@ FuseBridge &bridge() { return *static_cast<FuseBridge *>(fuse_get_context()->pri
 
 void *initialize(fuse_conn_info *connection, fuse_config *config) {
     // Short timeouts are the only cache: the phone may change at any time.
-    config->entry_timeout = 2.0;
-    config->attr_timeout = 2.0;
+    config->entry_timeout = attributeSeconds;
+    config->attr_timeout = attributeSeconds;
     config->negative_timeout = 0;
     config->nullpath_ok = 0;
     config->use_ino = 0;

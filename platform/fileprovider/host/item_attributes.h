@@ -8,6 +8,10 @@
 
 namespace fileprovider {
 
+// How long the kernel keeps the items and attributes it is given: short,
+// since the phone may change at any time.
+inline constexpr double attributeSeconds = 2.0;
+
 // What tools such as cp take as the size of each read and write.
 inline constexpr blksize_t preferredTransferSize = 1024 * 1024;
 

@@ -29,7 +29,7 @@ ProgressPointer ReplicatedExtension::storageSpace(StorageSpaceCompletion complet
     return makeProgress();
 }
 
-ProgressPointer ReplicatedExtension::openContentsForItemWithIdentifier(const ItemIdentifier &identifier,
+ProgressPointer ReplicatedExtension::openContentsForItemWithIdentifier(const ItemIdentifier &identifier, ItemPointer,
                                                                        OpenContentsCompletion completion) {
     return fetchContentsForItemWithIdentifier(
         identifier, std::nullopt,

@@ -60,8 +60,11 @@ public:
     virtual std::unique_ptr<Enumerator> enumeratorForContainerItemIdentifier(const ItemIdentifier &container) = 0;
     // The file's bytes as they arrive, for readers that need not wait for
     // the whole file. Without an extension's own, the whole file is fetched
-    // first and read from its local copy.
-    virtual ProgressPointer openContentsForItemWithIdentifier(const ItemIdentifier &identifier, OpenContentsCompletion completion);
+    // first and read from its local copy. `knownItem`, when given, is the
+    // item as the extension described it moments ago: it need not be looked
+    // up again.
+    virtual ProgressPointer openContentsForItemWithIdentifier(const ItemIdentifier &identifier, ItemPointer knownItem,
+                                                              OpenContentsCompletion completion);
 
     // `itemTemplate` gives the parent, the name and the type;
     // `contentsPath` the new file's bytes (none for folders and empty files).
