@@ -39,10 +39,14 @@ std::shared_ptr<PhoneContents> PhoneContents::open(const AdbClient &client, cons
     if (reported < smallFileLimit) {
         // One byte past the report shows a file that wrapped 4 GiB or grew.
         head = readUpTo(transfer, qsizetype(reported) + 1);
-        if (head.size() <= reported) {
+        // Grown since it was looked up: still whole if it stayed small.
+        if (head.size() > reported) head += readUpTo(transfer, qsizetype(smallFileLimit + 1) - head.size());
+        if (head.size() <= smallFileLimit) {
             const qint64 size = head.size();
             return std::make_shared<PhoneContents>(client, path, size, std::move(transfer), std::move(head));
         }
+        // Larger than the report can tell: its size now, modulo 4 GiB.
+        if (const std::optional<AdbEntry> entry = client.stat(path)) reported = entry->size;
     }
     const qint64 size = realSize(client, path, reported);
     return std::make_shared<PhoneContents>(client, path, size, std::move(transfer), std::move(head));

@@ -298,7 +298,8 @@ int FuseBridge::openForReading(const QString &mountPath, fuse_file_info *file) {
     }
     auto identifier = identifierFor(mountPath);
     if (auto *error = std::get_if<ProviderError>(&identifier)) return fail("opening of", mountPath, *error);
-    auto opened = requests_.openContents(std::get<ItemIdentifier>(identifier), recentItems_.fresh(mountPath));
+    const ItemPointer known = recentItems_.fresh(mountPath);
+    auto opened = requests_.openContents(std::get<ItemIdentifier>(identifier), known);
     if (auto *error = std::get_if<ProviderError>(&opened)) return fail("opening of", mountPath, *error);
     const OpenedContents &contents = std::get<OpenedContents>(opened);
     if (contents.item->isFolder()) return -EISDIR;
@@ -317,8 +318,10 @@ int FuseBridge::openForReading(const QString &mountPath, fuse_file_info *file) {
     // asking here.
     file->direct_io = size >= directReadFrom;
     // What the kernel last heard about the size may be out of date; make it
-    // ask again, so reads go on to the end of the copy.
-    if (fuse_context *context = fuse_get_context(); context && context->fuse) {
+    // ask again, so reads go on to the end of the copy. It heard what this
+    // side last told it, when that was moments ago.
+    const bool kernelKnowsSize = known && known->documentSize() == size;
+    if (fuse_context *context = fuse_get_context(); !kernelKnowsSize && context && context->fuse) {
         fuse_invalidate_path(context->fuse, mountPath.toUtf8().constData());
     }
     return 0;

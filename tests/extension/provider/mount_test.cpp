@@ -215,6 +215,8 @@ TEST_F(MountTest, AFolderTreeCopiedInArrivesWhole) {
     hashes["Trip/day 2/deep/c.txt"] = writePatternFile(local.file("Trip/day 2/deep/c.txt"), 70000, 3);
     hashes["Trip/notes.txt"] = writePatternFile(local.file("Trip/notes.txt"), 0, 4);
     QDir().mkpath(local.file("Trip/empty folder"));
+    // Enough new names in one folder to be looked up in a burst.
+    for (int index = 0; index < 40; ++index) writeFile(local.file(QString("Trip/many/%1.txt").arg(index)), QByteArray::number(index));
     const ProgramRun cp = runProgram("cp", {"-rp", local.file("Trip"), phone->mounted()});
     ASSERT_EQ(cp.exitCode, 0) << qPrintable(cp.errors + phone->log());
     EXPECT_EQ(treeOf(phone->phoneFile("Trip")), treeOf(local.file("Trip")));
@@ -223,6 +225,25 @@ TEST_F(MountTest, AFolderTreeCopiedInArrivesWhole) {
     }
     const ProgramRun diff = runProgram("diff", {"-r", local.file("Trip"), phone->mounted("Trip")});
     EXPECT_EQ(diff.exitCode, 0) << qPrintable(diff.output);
+
+    // A name the phone made itself is seen once the burst's listing is a second old.
+    writeFile(phone->phoneFile("Trip/many/late.txt"), "late");
+    std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+    EXPECT_EQ(contentsOf(phone->mounted("Trip/many/late.txt")), "late");
+}
+
+TEST_F(MountTest, AFileChangedOnThePhoneRightAfterItWasListedReadsAsItIsNow) {
+    writeFile(phone->phoneFile("Live/grows.txt"), QByteArray(1000, 'a'));
+    writeFile(phone->phoneFile("Live/outgrows.bin"), QByteArray(1000, 'b'));
+    writeFile(phone->phoneFile("Live/shrinks.txt"), QByteArray(3000, 'c'));
+    // The listing the opens below may take the files' descriptions from.
+    longListing(phone->mounted("Live"));
+    writeFile(phone->phoneFile("Live/grows.txt"), QByteArray(3000, 'A'));
+    const QString outgrown = writePatternFile(phone->phoneFile("Live/outgrows.bin"), 200000, 5);
+    writeFile(phone->phoneFile("Live/shrinks.txt"), QByteArray(1000, 'C'));
+    EXPECT_EQ(contentsOf(phone->mounted("Live/grows.txt")), QByteArray(3000, 'A'));
+    EXPECT_EQ(sha256OfFile(phone->mounted("Live/outgrows.bin")), outgrown);
+    EXPECT_EQ(contentsOf(phone->mounted("Live/shrinks.txt")), QByteArray(1000, 'C'));
 }
 
 TEST_F(MountTest, FoldersAreMadeAndRemovedAsPosixSays) {
