@@ -57,12 +57,12 @@ void RecentFolderNames::remember(const QString &folder, QSet<QString> names, Clo
     entry.hasListing = true;
 }
 
-void RecentFolderNames::added(const QString &folder, const QString &name) {
+void RecentFolderNames::added(const QString &folder, const QString &name, Clock::time_point now) {
     std::lock_guard lock(mutex_);
     // Kept even before any listing: one may be on its way, read before the name was made.
     Folder &entry = folders_[folder];
     entry.added.insert(folded(name));
-    entry.lastAdded = Clock::now();
+    entry.lastAdded = now;
 }
 
 void RecentFolderNames::forgetAll() {

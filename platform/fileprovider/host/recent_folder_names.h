@@ -31,7 +31,7 @@ public:
     void remember(const QString &folder, QSet<QString> names, Clock::time_point listedAt = Clock::now());
     // A name made in the folder through the mount; it counts for every
     // listing that may have been read before it was there.
-    void added(const QString &folder, const QString &name);
+    void added(const QString &folder, const QString &name, Clock::time_point now = Clock::now());
     // Folders were moved or removed: no listing is trusted any more.
     void forgetAll();
 

@@ -2,6 +2,7 @@
 #include "extension/provider/domain_identifier.h"
 #include "extension/provider/ranged_read.h"
 #include "extension/provider/storage_report_reader.h"
+#include "platform/fileprovider/host/recent_folder_names.h"
 
 #include <gtest/gtest.h>
 
@@ -92,6 +93,38 @@ TEST(RangedReadTest, CoversWholeBlocksAndKnowsWhatDdMustPrint) {
     EXPECT_EQ(size, odd + wrap);
     // An error text of the same length is not a size that agrees.
     EXPECT_EQ(judgeSizeProbe(odd, sizeProbeFor(odd, 1), 99, &size), ProbeVerdict::reachesNoFurther);
+}
+
+} // namespace
+
+namespace {
+
+using fileprovider::RecentFolderNames;
+using Answer = RecentFolderNames::Answer;
+
+TEST(RecentFolderNamesTest, AnswersAbsenceOnlyWhileNamesAreMadeInTheFolderAndTheListingIsFresh) {
+    RecentFolderNames names;
+    const auto start = RecentFolderNames::Clock::now();
+    const auto later = [&](int milliseconds) { return start + std::chrono::milliseconds(milliseconds); };
+    // Misses alone, without names being made there, never turn into a listing.
+    names.missed("/DCIM", start);
+    EXPECT_EQ(names.lookUp("/DCIM", "a.jpg", later(10)), Answer::unknown);
+    names.added("/DCIM", "a.jpg", later(15));
+    EXPECT_EQ(names.lookUp("/DCIM", "b.jpg", later(20)), Answer::relist);
+    names.remember("/DCIM", {"Photo.JPG"}, later(20));
+    // The phone's storage ignores case: another spelling of a listed or made name is there.
+    EXPECT_EQ(names.lookUp("/DCIM", "photo.jpg", later(30)), Answer::unknown);
+    EXPECT_EQ(names.lookUp("/DCIM", "A.JPG", later(30)), Answer::unknown);
+    EXPECT_EQ(names.lookUp("/DCIM", "b.jpg", later(30)), Answer::absent);
+    EXPECT_EQ(names.lookUp("/DCIM", "b.jpg", later(900)), Answer::absent);
+    EXPECT_EQ(names.lookUp("/Music", "b.jpg", later(30)), Answer::unknown);
+    // A second on, the listing is stale; the burst asks for a new one.
+    names.added("/DCIM", "c.jpg", later(1050));
+    EXPECT_EQ(names.lookUp("/DCIM", "b.jpg", later(1100)), Answer::relist);
+    // A listing asked for before folders moved shows them where they were.
+    names.forgetAll();
+    names.remember("/DCIM", {}, later(20));
+    EXPECT_EQ(names.lookUp("/DCIM", "b.jpg", later(40)), Answer::unknown);
 }
 
 } // namespace
