@@ -228,7 +228,9 @@ AdbClient::Sent AdbClient::pushOn(BufferedSocket &connection, LocalFile &file, c
     std::vector<QByteArray> headers(chunksPerBatch);
     Sent sent;
     for (;;) {
-        const qsizetype filled = file.read(batch.data(), batch.size());
+        // What is there now goes at once: a streamed file's writer keeps on
+        // filling the pipe meanwhile.
+        const qsizetype filled = file.readSome(batch.data(), batch.size());
         if (filled == 0) break;
         sent.size += filled;
         std::vector<QByteArrayView> pieces;
@@ -241,8 +243,7 @@ AdbClient::Sent AdbClient::pushOn(BufferedSocket &connection, LocalFile &file, c
         // Held back like the request: the DONE that follows flushes it, so
         // the tail of a small file never waits for a delayed ack.
         connection.writeGathered(std::move(pieces), true);
-        if (filled < batch.size()) break;
-        batch.resize(chunksPerBatch * adbwire::syncChunkSize);
+        if (filled == batch.size()) batch.resize(chunksPerBatch * adbwire::syncChunkSize);
     }
     file.close();
 

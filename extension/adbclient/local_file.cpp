@@ -47,14 +47,12 @@ void LocalFile::append(QByteArrayView bytes) {
     }
 }
 
-qsizetype LocalFile::read(char *into, qsizetype capacity) {
-    qsizetype filled = 0;
-    while (filled < capacity) {
-        const ssize_t got = ::read(fd_, into + filled, size_t(capacity - filled));
+qsizetype LocalFile::readSome(char *into, qsizetype capacity) {
+    for (;;) {
+        const ssize_t got = ::read(fd_, into, size_t(capacity));
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) throw LocalFileError(errno, path_);
-        if (got == 0) break;
-        filled += got;
+        return got;
     }
-    return filled;
 }
+

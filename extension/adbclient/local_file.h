@@ -19,8 +19,9 @@ public:
     ~LocalFile();
 
     void append(QByteArrayView bytes);
-    // Fills `into` with up to `capacity` bytes; fewer only at the end of the file.
-    qsizetype read(char *into, qsizetype capacity);
+    // What one read gives, at most `capacity` bytes: fewer is not the end
+    // (a pipe hands over what its writer has written so far); 0 is.
+    qsizetype readSome(char *into, qsizetype capacity);
     // Idempotent; a failure to close is of no use to anyone and is ignored.
     void close();
 

@@ -95,8 +95,8 @@ private:
     int settle(const QString &mountPath);
     int truncateCopy(OpenCopy &copy, off_t size);
     // With the copy's mutex held: keeps the streamed upload going with the
-    // bytes just written, starting it with the first ones.
-    void streamWrite(OpenCopy &copy, const char *bytes, size_t count, off_t offset, qint64 sizeBefore);
+    // bytes just written to the local copy, starting it once enough came in order.
+    void streamWrite(OpenCopy &copy, size_t count, off_t offset, qint64 sizeBefore);
     // With the copy's mutex held: ends a streamed upload that can no longer
     // carry the whole file; the local copy is uploaded instead.
     void abandonStream(OpenCopy &copy);

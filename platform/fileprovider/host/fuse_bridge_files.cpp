@@ -141,7 +141,7 @@ Outcome<PendingChange> FuseBridge::beginUpload(OpenCopy &copy, const QString &co
                                  contentsPath);
 }
 
-void FuseBridge::streamWrite(OpenCopy &copy, const char *bytes, size_t count, off_t offset, qint64 sizeBefore) {
+void FuseBridge::streamWrite(OpenCopy &copy, size_t count, off_t offset, qint64 sizeBefore) {
     if (offset != sizeBefore) copy.writtenInOrder = false;
     if (!copy.stream) {
         // Only a file written in order from its start can be streamed whole.
@@ -159,18 +159,13 @@ void FuseBridge::streamWrite(OpenCopy &copy, const char *bytes, size_t count, of
             },
             requests_);
         if (!copy.stream) return;
-        // The bytes written before the stream began go first, from the copy.
-        QByteArray earlier(qsizetype(std::min<qint64>(offset, 1 << 20)), Qt::Uninitialized);
-        for (qint64 at = 0; at < offset;) {
-            const ssize_t got = ::pread(copy.fd.get(), earlier.data(), size_t(std::min<qint64>(earlier.size(), offset - at)), at);
-            if (got < 0 && errno == EINTR) continue;
-            if (got <= 0 || !copy.stream->send(earlier.constData(), size_t(got))) return abandonStream(copy);
-            at += got;
-        }
+        // The bytes written before the stream began go first.
+        if (!copy.stream->sendFromFile(copy.fd.get(), 0, offset)) return abandonStream(copy);
     }
     if (offset != copy.stream->sent()) return abandonStream(copy);
-    // A failed stream is reported when the file is flushed.
-    copy.stream->send(bytes, count);
+    // From the copy, where they just landed. A failed stream is reported
+    // when the file is flushed.
+    copy.stream->sendFromFile(copy.fd.get(), offset, qint64(count));
 }
 
 void FuseBridge::abandonStream(OpenCopy &copy) {
@@ -448,7 +443,7 @@ int FuseBridge::write(const char *from, size_t size, off_t offset, fuse_file_inf
     // New bytes make a new modification time, as anywhere.
     copy->modifiedTime->store(std::numeric_limits<double>::quiet_NaN());
     copy->size = std::max<qint64>(sizeBefore, offset + static_cast<qint64>(done));
-    streamWrite(*copy, from, done, offset, sizeBefore);
+    streamWrite(*copy, done, offset, sizeBefore);
     dropStreamedBytes(*copy);
     return static_cast<int>(done);
 }

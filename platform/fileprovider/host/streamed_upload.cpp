@@ -80,6 +80,31 @@ bool StreamedUpload::send(const char *bytes, size_t count) {
     return !broken_;
 }
 
+bool StreamedUpload::sendFromFile(int file, qint64 offset, qint64 count) {
+    loff_t from = offset;
+    while (!broken_ && count > 0) {
+        const ssize_t moved = ::splice(file, &from, fd_.get(), nullptr, size_t(count), SPLICE_F_MOVE);
+        if (moved < 0 && errno == EINTR) continue;
+        if (moved < 0 && errno == EINVAL) {
+            // A file system that cannot splice: the bytes pass through here.
+            QByteArray bytes(qsizetype(std::min<qint64>(count, 1 << 20)), Qt::Uninitialized);
+            const ssize_t got = ::pread(file, bytes.data(), size_t(bytes.size()), from);
+            if (got <= 0 || !send(bytes.constData(), size_t(got))) return false;
+            from += got;
+            count -= got;
+            continue;
+        }
+        if (moved <= 0) {
+            broken_ = true;
+            break;
+        }
+        from += moved;
+        count -= moved;
+        sent_ += moved;
+    }
+    return !broken_;
+}
+
 Outcome<ItemPointer> StreamedUpload::finish() {
     closePipe();
     return requests_.finish(answer_);

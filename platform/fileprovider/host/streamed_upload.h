@@ -30,6 +30,9 @@ public:
     // Bytes that follow the ones sent so far. False once the reader is gone
     // (the upload failed); finish() then tells why.
     bool send(const char *bytes, size_t count);
+    // The same, taken from `file` at `offset` without a pass through this
+    // process: the pipe is handed the file's cached pages.
+    bool sendFromFile(int file, qint64 offset, qint64 count);
     qint64 sent() const { return sent_; }
     bool broken() const { return broken_; }
     // Ends the contents and waits for the request's outcome.
