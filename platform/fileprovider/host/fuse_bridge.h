@@ -15,6 +15,7 @@
 #include <QString>
 
 #include <atomic>
+#include <functional>
 
 namespace fileprovider {
 
@@ -54,6 +55,8 @@ public:
     // kernel can take without a pass through this process's memory.
     int readBuffer(fuse_bufvec **into, size_t size, off_t offset, fuse_file_info *file);
     int write(const char *from, size_t size, off_t offset, fuse_file_info *file);
+    // The same bytes, as the kernel handed them over: often a pipe.
+    int writeBuffer(fuse_bufvec *from, off_t offset, fuse_file_info *file);
     // Both upload a copy that holds new bytes.
     int flush(fuse_file_info *file);
     int fsync(fuse_file_info *file);
@@ -82,6 +85,10 @@ private:
     int openForReading(const QString &mountPath, fuse_file_info *file);
     int readStreamed(OpenCopy &copy, char *into, size_t size, off_t offset);
     int openForWriting(const QString &mountPath, bool truncating, fuse_file_info *file);
+    // Puts `left` bytes at `at` of the local copy `fd`, `done` bytes into the
+    // write; answers a count or -1 with errno, as pwrite does.
+    using LandBytes = std::function<ssize_t(int fd, size_t done, size_t left, off_t at)>;
+    int writeWith(size_t size, off_t offset, fuse_file_info *file, const LandBytes &land);
     // With the copy's mutex held: makes sure the local file exists, holding
     // the phone's bytes when `keepContents`, else empty.
     int stage(OpenCopy &copy, bool keepContents);

@@ -418,6 +418,36 @@ int FuseBridge::readBuffer(fuse_bufvec **into, size_t size, off_t offset, fuse_f
 }
 
 int FuseBridge::write(const char *from, size_t size, off_t offset, fuse_file_info *file) {
+    return writeWith(size, offset, file, [from](int fd, size_t done, size_t left, off_t at) { return ::pwrite(fd, from + done, left, at); });
+}
+
+int FuseBridge::writeBuffer(fuse_bufvec *from, off_t offset, fuse_file_info *file) {
+    const size_t size = fuse_buf_size(from);
+    const fuse_buf &piece = from->buf[from->idx];
+    if (from->count - from->idx == 1 && (piece.flags & FUSE_BUF_IS_FD) && !(piece.flags & FUSE_BUF_FD_SEEK)) {
+        // The bytes wait in the pipe the kernel spliced them into: they go
+        // on to the local copy without a pass through this process.
+        const int written = writeWith(size, offset, file, [pipe = piece.fd](int fd, size_t, size_t left, off_t at) {
+            loff_t to = at;
+            const ssize_t moved = ::splice(pipe, nullptr, fd, &to, left, SPLICE_F_MOVE);
+            if (moved == 0) errno = EIO;   // the pipe ran dry early
+            return moved == 0 ? ssize_t(-1) : moved;
+        });
+        if (written >= 0) from->idx = from->count;
+        return written;
+    }
+    if (from->count - from->idx == 1 && !(piece.flags & FUSE_BUF_IS_FD)) {
+        return write(static_cast<const char *>(piece.mem) + from->off, size, offset, file);
+    }
+    QByteArray gathered(qsizetype(size), Qt::Uninitialized);
+    fuse_bufvec into = FUSE_BUFVEC_INIT(size);
+    into.buf[0].mem = gathered.data();
+    const ssize_t copied = fuse_buf_copy(&into, from, fuse_buf_copy_flags{});
+    if (copied < 0) return int(copied);
+    return write(gathered.constData(), size_t(copied), offset, file);
+}
+
+int FuseBridge::writeWith(size_t size, off_t offset, fuse_file_info *file, const LandBytes &land) {
     FileHandle *handle = handleOf(file);
     if (!handle || !handle->writable) return -EBADF;
     OpenCopy *copy = handle->copy;
@@ -432,7 +462,7 @@ int FuseBridge::write(const char *from, size_t size, off_t offset, fuse_file_inf
     const qint64 sizeBefore = copy->size;
     size_t done = 0;
     while (done < size) {
-        const ssize_t count = ::pwrite(copy->fd.get(), from + done, size - done, offset + static_cast<off_t>(done));
+        const ssize_t count = land(copy->fd.get(), done, size - done, offset + static_cast<off_t>(done));
         if (count < 0) {
             if (errno == EINTR) continue;
             return -errno;

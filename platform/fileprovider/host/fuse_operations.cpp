@@ -30,10 +30,16 @@ void *initialize(fuse_conn_info *connection, fuse_config *config) {
     connection->want &= ~FUSE_CAP_READDIRPLUS_AUTO;
     // Writes come in pieces of up to 1 MiB rather than 128 KiB: fewer
     // round trips through the kernel for every file copied in.
-    connection->max_write = 1 << 20;
+    // One page short of 1 MiB: with libfuse's header, each request then
+    // fits the largest pipe an unprivileged process may have, so written
+    // bytes can come by splice.
+    connection->max_write = (1 << 20) - 4096;
     // Reads of the local copies go to the kernel by splice, in large pieces.
     connection->max_readahead = 1 << 20;
     if (connection->capable & FUSE_CAP_SPLICE_WRITE) connection->want |= FUSE_CAP_SPLICE_WRITE;
+    // Written bytes arrive in a pipe and go on to the local copy by splice.
+    if (connection->capable & FUSE_CAP_SPLICE_READ) connection->want |= FUSE_CAP_SPLICE_READ;
+    if (connection->capable & FUSE_CAP_SPLICE_MOVE) connection->want |= FUSE_CAP_SPLICE_MOVE;
     // open() with O_TRUNC arrives as one request, so the bridge need not
     // fetch bytes it is about to throw away.
     if (connection->capable & FUSE_CAP_ATOMIC_O_TRUNC) connection->want |= FUSE_CAP_ATOMIC_O_TRUNC;
@@ -78,6 +84,8 @@ int create(const char *path, mode_t, fuse_file_info *file) { return bridge().cre
 int write(const char *, const char *from, size_t size, off_t offset, fuse_file_info *file) {
     return bridge().write(from, size, offset, file);
 }
+
+int write_buf(const char *, fuse_bufvec *from, off_t offset, fuse_file_info *file) { return bridge().writeBuffer(from, offset, file); }
 
 int flush(const char *, fuse_file_info *file) { return bridge().flush(file); }
 
@@ -125,6 +133,7 @@ const fuse_operations operations = {
     .init = initialize,
     .create = create,
     .utimens = utimens,
+    .write_buf = write_buf,
     .read_buf = read_buf,
 };
 #pragma GCC diagnostic pop
