@@ -12,6 +12,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <malloc.h>
 #include <optional>
 #include <pthread.h>
 #include <thread>
@@ -113,12 +114,29 @@ ServedDomain serveDomain(const HostArguments &arguments, const ExtensionFactory 
 
 } // namespace
 
+namespace {
+
+// Every request and every open file has threads of its own. By default each
+// thread's heap keeps what it freed, and a read window, once freed, makes
+// the next ones come from those heaps too: memory then grows with every
+// file read and stays. Few heaps, and windows always given back, keep the
+// process to what its open files hold; the top of a heap is kept up to a
+// few reads' worth, or every read would fault its buffer in afresh.
+void boundMemoryKeptByThreads() {
+    mallopt(M_ARENA_MAX, 2);
+    mallopt(M_MMAP_THRESHOLD, 2 << 20);
+    mallopt(M_TRIM_THRESHOLD, 8 << 20);
+}
+
+} // namespace
+
 int runFileProviderHost(int argc, char **argv, const ExtensionFactory &makeExtension) {
     const auto arguments = readArguments(argc, argv);
     if (!arguments) {
         std::fputs(usage, stderr);
         return 2;
     }
+    boundMemoryKeptByThreads();
     // Blocked before any thread starts, so only the watcher receives them.
     const sigset_t signalSet = stopSignals();
     pthread_sigmask(SIG_BLOCK, &signalSet, nullptr);
