@@ -6,10 +6,6 @@ namespace fileprovider {
 
 namespace {
 
-// Beyond this many, stale entries are dropped before another is added.
-constexpr qsizetype pruneAbove = 256;
-constexpr qsizetype listingsPruneAbove = 8;
-
 } // namespace
 
 void RecentItems::rememberItem(const QString &mountPath, ItemPointer item, Clock::time_point askedAt) {
@@ -45,9 +41,10 @@ void RecentItems::forgetAll() {
 }
 
 void RecentItems::prune(Clock::time_point now) {
+    // Stale answers go at once: a listing of a large folder is megabytes.
     const auto stale = [&](Clock::time_point askedAt) { return now - askedAt >= freshFor_; };
-    if (items_.size() > pruneAbove) items_.removeIf([&](const auto &entry) { return stale(entry.value().askedAt); });
-    if (listings_.size() > listingsPruneAbove) listings_.removeIf([&](const auto &entry) { return stale(entry.value().askedAt); });
+    items_.removeIf([&](const auto &entry) { return stale(entry.value().askedAt); });
+    listings_.removeIf([&](const auto &entry) { return stale(entry.value().askedAt); });
 }
 
 } // namespace fileprovider

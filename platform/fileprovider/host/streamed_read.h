@@ -21,8 +21,8 @@ class StreamedRead {
 public:
     // What one file may hold in memory: the transfer ahead of the furthest
     // read, and a little behind it for reads that arrive out of order.
-    static constexpr qint64 windowBytes = 4LL << 20;
-    static constexpr qint64 keptBehind = 1LL << 20;
+    static constexpr qint64 windowBytes = 3LL << 20;
+    static constexpr qint64 keptBehind = 512LL << 10;
     // Nearer than this, a read waits for the transfer rather than asking apart.
     static constexpr qint64 farAhead = 2LL << 20;
     // How far the transfer runs ahead of what was asked for, until reads
