@@ -72,20 +72,31 @@ ProgressPointer FileProviderExtension::openContentsForItemWithIdentifier(const I
                                                                          OpenContentsCompletion completion) {
     runProviderJob(
         [client = client(), path = devicePathFor(identifier), knownItem, completion] {
+            const std::optional<qint64> knownSize = knownItem && !knownItem->isFolder() ? knownItem->documentSize() : std::nullopt;
             // A small file just looked up is only fetched: its transfer tells its size.
-            if (knownItem && !knownItem->isFolder() && knownItem->documentSize().value_or(PhoneContents::smallFileLimit) < PhoneContents::smallFileLimit) {
-                auto contents = PhoneContents::open(client, path, *knownItem->documentSize(), client.openPull(path));
+            if (knownSize && *knownSize < PhoneContents::smallFileLimit) {
+                auto contents = PhoneContents::open(client, path, *knownSize, std::nullopt);
                 const qint64 size = contents->knownSize().value_or(0);
                 return completion(std::move(contents),
                                   std::make_shared<FileProviderItem>(path, false, size, knownItem->contentModificationDate().value_or(now())),
                                   std::nullopt);
             }
-            // The bytes start on their way in the same round trip that looks the file up.
-            AdbClient::StatedPull stated = client.statAndOpenPull(path);
-            const std::optional<AdbEntry> &entry = stated.entry;
+            std::optional<AdbEntry> entry;
+            std::optional<PullStream> transfer;
+            if (knownSize) {
+                // A large one is only looked at: its bytes are asked for once a read
+                // wants them, so a jump to its end (a thumbnailer, tail) does not
+                // fill the link with a transfer nobody reads.
+                entry = client.stat(path);
+            } else {
+                // The bytes start on their way in the same round trip that looks the file up.
+                AdbClient::StatedPull stated = client.statAndOpenPull(path);
+                entry = std::move(stated.entry);
+                if (stated.transfer) transfer.emplace(std::move(*stated.transfer));
+            }
             if (!entry) return completion(nullptr, nullptr, ProviderError::fileProvider(FileProviderErrorCode::noSuchItem));
             if (entry->isDirectory) return completion(nullptr, nullptr, ProviderError::posix(EISDIR));
-            std::shared_ptr<PhoneContents> contents = PhoneContents::open(client, path, entry->size, std::move(*stated.transfer));
+            std::shared_ptr<PhoneContents> contents = PhoneContents::open(client, path, entry->size, std::move(transfer));
             const qint64 size = contents->knownSize().value_or(entry->size);
             completion(std::move(contents), std::make_shared<FileProviderItem>(path, false, size, entry->modified), std::nullopt);
         },

@@ -5,6 +5,7 @@
 #include "extension/provider/ranged_read.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 using fileprovider::Outcome;
@@ -30,15 +31,15 @@ QByteArray readUpTo(PullStream &transfer, qsizetype limit) {
 
 } // namespace
 
-PhoneContents::PhoneContents(AdbClient client, QString path, qint64 size, PullStream transfer, QByteArray head)
+PhoneContents::PhoneContents(AdbClient client, QString path, qint64 size, std::optional<PullStream> transfer, QByteArray head)
     : client_(std::move(client)), path_(std::move(path)), size_(size), transfer_(std::move(transfer)), head_(std::move(head)) {}
 
 std::shared_ptr<PhoneContents> PhoneContents::open(const AdbClient &client, const QString &path, qint64 reported,
-                                                   PullStream transfer) {
-    QByteArray head;
+                                                   std::optional<PullStream> started) {
     if (reported < smallFileLimit) {
+        PullStream transfer = started ? std::move(*started) : client.openPull(path);
         // One byte past the report shows a file that wrapped 4 GiB or grew.
-        head = readUpTo(transfer, qsizetype(reported) + 1);
+        QByteArray head = readUpTo(transfer, qsizetype(reported) + 1);
         // Grown since it was looked up: still whole if it stayed small.
         if (head.size() > reported) head += readUpTo(transfer, qsizetype(smallFileLimit + 1) - head.size());
         if (head.size() <= smallFileLimit) {
@@ -47,9 +48,11 @@ std::shared_ptr<PhoneContents> PhoneContents::open(const AdbClient &client, cons
         }
         // Larger than the report can tell: its size now, modulo 4 GiB.
         if (const std::optional<AdbEntry> entry = client.stat(path)) reported = entry->size;
+        const qint64 size = realSize(client, path, reported);
+        return std::make_shared<PhoneContents>(client, path, size, std::move(transfer), std::move(head));
     }
     const qint64 size = realSize(client, path, reported);
-    return std::make_shared<PhoneContents>(client, path, size, std::move(transfer), std::move(head));
+    return std::make_shared<PhoneContents>(client, path, size, std::move(started));
 }
 
 qint64 PhoneContents::realSize(const AdbClient &client, const QString &path, qint64 reported) {
@@ -82,10 +85,24 @@ Outcome<qsizetype> PhoneContents::readNext(char *into, qsizetype capacity) {
         return count;
     }
     try {
-        return transfer_.read(into, capacity);
+        PullStream *transfer = nullptr;
+        {
+            std::lock_guard lock(transferMutex_);
+            if (cancelled_) return ProviderError::posix(ECANCELED);
+            if (!transfer_) transfer_.emplace(client_.openPull(path_));
+            transfer = &*transfer_;
+        }
+        // Outside the lock: cancel() ends a read waiting here.
+        return transfer->read(into, capacity);
     } catch (const AdbClientError &error) {
         return bridgedError(error);
     }
+}
+
+void PhoneContents::cancel() {
+    std::lock_guard lock(transferMutex_);
+    cancelled_ = true;
+    if (transfer_) transfer_->cancel();
 }
 
 Outcome<QByteArray> PhoneContents::readRange(qint64 offset, qint64 length) {

@@ -5,6 +5,9 @@
 
 #include <QString>
 
+#include <mutex>
+#include <optional>
+
 // A phone file's bytes for the system's readers: the sync transfer in
 // order, and ranges read with dd through "exec:". Where dd gives nothing
 // usable, a range comes from a transfer of its own instead.
@@ -15,14 +18,18 @@ public:
     static constexpr qint64 smallFileLimit = 1 << 16;
 
     // `head` holds the transfer's first bytes, already read from it.
-    PhoneContents(AdbClient client, QString path, qint64 size, PullStream transfer, QByteArray head = {});
-    // Goes on with the started transfer of a file that STAT reported as
-    // `reported` bytes, and settles its real size.
-    static std::shared_ptr<PhoneContents> open(const AdbClient &client, const QString &path, qint64 reported, PullStream transfer);
+    // Without a transfer, one starts at the first readNext.
+    PhoneContents(AdbClient client, QString path, qint64 size, std::optional<PullStream> transfer, QByteArray head = {});
+    // Goes on with the started transfer (if any) of a file that STAT
+    // reported as `reported` bytes, and settles its real size. A small file
+    // is read whole at once; a large one without a transfer starts one only
+    // when its bytes are first wanted in order.
+    static std::shared_ptr<PhoneContents> open(const AdbClient &client, const QString &path, qint64 reported,
+                                               std::optional<PullStream> transfer);
 
     fileprovider::Outcome<qsizetype> readNext(char *into, qsizetype capacity) override;
     fileprovider::Outcome<QByteArray> readRange(qint64 offset, qint64 length) override;
-    void cancel() override { transfer_.cancel(); }
+    void cancel() override;
     std::optional<qint64> knownSize() const override { return size_; }
     bool arrivedWhole() const override { return head_.size() == size_; }
 
@@ -35,7 +42,9 @@ private:
     const AdbClient client_;
     const QString path_;
     const qint64 size_;
-    PullStream transfer_;
+    std::mutex transferMutex_;
+    std::optional<PullStream> transfer_;
+    bool cancelled_ = false;
     const QByteArray head_;
     qsizetype headRead_ = 0;
 };

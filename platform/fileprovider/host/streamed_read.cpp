@@ -56,7 +56,7 @@ void StreamedRead::pump(std::stop_token stop) {
         qint64 room = 0;
         {
             std::unique_lock lock(mutex_);
-            if (!changed_.wait(lock, stop, [this] { return end_ - start_ < capacity_ && end_ < furthestWanted_ + readAhead_; }))
+            if (!changed_.wait(lock, stop, [this] { return wanted_ && end_ - start_ < capacity_ && end_ < furthestWanted_ + readAhead_; }))
                 return;
             position = end_ % capacity_;
             room = std::min({capacity_ - (end_ - start_), capacity_ - position, pumpStep});
@@ -95,6 +95,7 @@ Outcome<qsizetype> StreamedRead::read(char *into, qsizetype length, qint64 offse
     // Only reads the transfer will serve move it; a jump far away and back
     // (a player reading an index at the end) leaves the window as it was.
     if (offset >= start_ && offset <= end_ + farAhead) {
+        wanted_ = true;
         furthestAsked_ = std::max(furthestAsked_, offset);
         furthestWanted_ = std::max(furthestWanted_, offset + length);
         slideWindow();

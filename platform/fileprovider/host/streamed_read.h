@@ -64,6 +64,9 @@ private:
     qint64 furthestAsked_ = 0;
     qint64 furthestWanted_ = 0;
     qint64 readAhead_ = firstReadAhead;
+    // A read the transfer serves has come: until then nothing is fetched in
+    // order, so a first jump to the end of the file starts no transfer.
+    bool wanted_ = false;
     bool ended_ = false;
     // Last: stopped before the rest goes.
     std::jthread pump_;
