@@ -27,8 +27,6 @@ namespace {
 // let go in steps, so that not every write costs a call.
 constexpr qint64 streamedWindow = 48LL << 20;
 constexpr qint64 dropStep = 8LL << 20;
-// Files at least this large are read past the page cache.
-constexpr qint64 directReadFrom = 1LL << 20;
 // A file starts streaming once this much of it was written in order.
 constexpr qint64 streamFrom = 1LL << 20;
 
@@ -307,11 +305,9 @@ int FuseBridge::openForReading(const QString &mountPath, fuse_file_info *file) {
     copy->staged = true;
     copy->streamed = std::make_unique<StreamedRead>(contents.stream, size);
     file->fh = newHandle(openCopies_.adopt(std::move(copy), mountPath), false);
-    // A large file is read in the reader's own pieces (up to 1 MiB) rather
-    // than the page cache's 128 KiB, and is copied once less. A small one
-    // keeps the page cache, which answers the read at its end without
-    // asking here.
-    file->direct_io = size >= directReadFrom;
+    // Reads stay with the page cache: past it (direct I/O, in larger pieces)
+    // the kernel refuses to map the file shared, which Qt's QFile::map and
+    // Python's mmap do.
     // What the kernel last heard about the size may be out of date; make it
     // ask again, so reads go on to the end of the copy. It heard what this
     // side last told it, when that was moments ago.
