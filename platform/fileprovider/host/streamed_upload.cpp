@@ -81,6 +81,7 @@ bool StreamedUpload::send(const char *bytes, size_t count) {
 }
 
 bool StreamedUpload::sendFromFile(int file, qint64 offset, qint64 count) {
+    // splice moves this on past the bytes it took; pread below does not.
     loff_t from = offset;
     while (!broken_ && count > 0) {
         const ssize_t moved = ::splice(file, &from, fd_.get(), nullptr, size_t(count), SPLICE_F_MOVE);
@@ -89,6 +90,7 @@ bool StreamedUpload::sendFromFile(int file, qint64 offset, qint64 count) {
             // A file system that cannot splice: the bytes pass through here.
             QByteArray bytes(qsizetype(std::min<qint64>(count, 1 << 20)), Qt::Uninitialized);
             const ssize_t got = ::pread(file, bytes.data(), size_t(bytes.size()), from);
+            if (got <= 0) broken_ = true;
             if (got <= 0 || !send(bytes.constData(), size_t(got))) return false;
             from += got;
             count -= got;
@@ -98,7 +100,6 @@ bool StreamedUpload::sendFromFile(int file, qint64 offset, qint64 count) {
             broken_ = true;
             break;
         }
-        from += moved;
         count -= moved;
         sent_ += moved;
     }
