@@ -124,14 +124,16 @@ ProgressPointer FileProviderExtension::createItemBasedOnTemplate(ItemPointer ite
 ProgressPointer FileProviderExtension::modifyItem(ItemPointer item, const ItemVersion &, ItemFields changedFields,
                                                   const std::optional<QString> &contentsPath, ModifyItemOptions,
                                                   ChangeItemCompletion completion) {
-    const PlannedChange plan = planChange(devicePathFor(item->itemIdentifier()), changedFields, item, contentsPath);
+    PlannedChange plan = planChange(devicePathFor(item->itemIdentifier()), changedFields, item, contentsPath);
+    ProgressPointer progress = makeProgress();
+    plan.withdrawn = [progress] { return progress->isCancelled(); };
     runProviderJob(
         [phone = AdbPhoneAccess(client()), plan, completion, leftovers = leftovers_] {
             leftovers->removeRemembered(phone);
             completion(changeOnPhone(phone, plan, *leftovers), {}, false, std::nullopt);
         },
         [completion](const ProviderError &error) { completion(nullptr, {}, false, error); });
-    return makeProgress();
+    return progress;
 }
 
 ProgressPointer FileProviderExtension::deleteItemWithIdentifier(const ItemIdentifier &identifier, const ItemVersion &,

@@ -59,10 +59,14 @@ AdbEntry keepRequestedTime(const PhoneAccess &phone, const QString &path, const 
 // Uploads to a hidden name beside the file and moves it over the file only
 // once the phone has all of it; the old contents stay on every failure.
 AdbEntry replaceContents(const PhoneAccess &phone, const QString &path, const QString &source, const AdbClient::ModifiedAtEnd &modified,
-                         UploadLeftovers &leftovers) {
+                         const std::function<bool()> &withdrawn, UploadLeftovers &leftovers) {
     const QString temporary = temporaryUploadPath(path);
     try {
         const AdbClient::Sent sent = phone.push(source, temporary, AdbClient::regularFileMode, modified);
+        // A streamed upload ended early by its writer carries only a start.
+        if (withdrawn && withdrawn()) {
+            throw ChangeFailure(ProviderError::posix(ECANCELED, QStringLiteral("The upload to %1 was withdrawn.").arg(path)));
+        }
         const QString output = phone.shell(moveCommand(temporary, path));
         const bool moved = !phone.stat(temporary).has_value();
         const std::optional<AdbEntry> entry = phone.stat(path);
@@ -145,7 +149,7 @@ std::shared_ptr<FileProviderItem> createOnPhone(const PhoneAccess &phone, const 
 std::shared_ptr<FileProviderItem> changeOnPhone(const PhoneAccess &phone, const PlannedChange &change, UploadLeftovers &leftovers) {
     std::optional<AdbEntry> changed;
     if (change.uploadFrom) {
-        changed = replaceContents(phone, change.currentPath, *change.uploadFrom, change.newModified, leftovers);
+        changed = replaceContents(phone, change.currentPath, *change.uploadFrom, change.newModified, change.withdrawn, leftovers);
     } else if (change.newModified) {
         if (const std::optional<qint64> seconds = change.newModified()) changed = setModifiedOnPhone(phone, change.currentPath, *seconds);
     }

@@ -21,6 +21,9 @@ struct PlannedChange {
     // Set when a modification time was asked for; read once the new
     // contents are out, so a time set while they were written still counts.
     AdbClient::ModifiedAtEnd newModified = {};
+    // True once the request was withdrawn: new contents that arrived whole
+    // are then still not moved over the file.
+    std::function<bool()> withdrawn = {};
 
     friend bool operator==(const PlannedChange &a, const PlannedChange &b) {
         return a.currentPath == b.currentPath && a.uploadFrom == b.uploadFrom && a.moveTo == b.moveTo &&

@@ -124,9 +124,9 @@ Outcome<StorageSpace> ExtensionRequests::storageSpace() const {
 
 PendingChange ExtensionRequests::beginCreate(ItemPointer itemTemplate, const std::optional<QString> &contentsPath) const {
     noteChange();
-    auto answer = std::make_shared<Awaited<Outcome<ItemPointer>>>();
+    auto answer = std::make_shared<ChangeUnderWay>();
     const ItemFields fields = ItemField::filename | ItemField::parentItemIdentifier;
-    extension_.createItemBasedOnTemplate(
+    answer->progress = extension_.createItemBasedOnTemplate(
         std::move(itemTemplate), fields, contentsPath, {},
         [answer](ItemPointer item, ItemFields, bool, const std::optional<ProviderError> &error) {
             answer->deliver(itemOutcome(std::move(item), error));
@@ -137,8 +137,8 @@ PendingChange ExtensionRequests::beginCreate(ItemPointer itemTemplate, const std
 PendingChange ExtensionRequests::beginModify(ItemPointer item, const ItemVersion &baseVersion, ItemFields changedFields,
                                              const std::optional<QString> &contentsPath) const {
     noteChange();
-    auto answer = std::make_shared<Awaited<Outcome<ItemPointer>>>();
-    extension_.modifyItem(std::move(item), baseVersion, changedFields, contentsPath, {},
+    auto answer = std::make_shared<ChangeUnderWay>();
+    answer->progress = extension_.modifyItem(std::move(item), baseVersion, changedFields, contentsPath, {},
                           [answer](ItemPointer changed, ItemFields, bool, const std::optional<ProviderError> &error) {
                               answer->deliver(itemOutcome(std::move(changed), error));
                           });

@@ -12,8 +12,12 @@
 
 namespace fileprovider {
 
-// A change request under way; its outcome arrives later.
-using PendingChange = std::shared_ptr<Awaited<Outcome<ItemPointer>>>;
+// A change request under way; its outcome arrives later. Its progress,
+// when the extension gave one, can withdraw it.
+struct ChangeUnderWay : Awaited<Outcome<ItemPointer>> {
+    ProgressPointer progress;
+};
+using PendingChange = std::shared_ptr<ChangeUnderWay>;
 
 struct Download {
     QString localPath;

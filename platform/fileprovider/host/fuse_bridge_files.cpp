@@ -146,12 +146,13 @@ void FuseBridge::streamWrite(OpenCopy &copy, size_t count, off_t offset, qint64 
         // A small one goes up in one piece on close: cheaper than a stream.
         if (copy.streamTried || copy.detached || !copy.writtenInOrder || copy.size < streamFrom) return;
         copy.streamTried = true;
+        copy.streamReplaces = copy.onPhone;
         copy.stream = StreamedUpload::start(
             stagingFolder_,
             [&](const QString &pipePath) -> PendingChange {
                 auto begun = beginUpload(copy, pipePath);
                 if (auto *change = std::get_if<PendingChange>(&begun)) return *change;
-                auto failed = std::make_shared<Awaited<Outcome<ItemPointer>>>();
+                auto failed = std::make_shared<ChangeUnderWay>();
                 failed->deliver(std::get<ProviderError>(begun));
                 return failed;
             },
@@ -169,6 +170,12 @@ void FuseBridge::streamWrite(OpenCopy &copy, size_t count, off_t offset, qint64 
 void FuseBridge::abandonStream(OpenCopy &copy) {
     if (!copy.stream) return;
     std::unique_ptr<StreamedUpload> stream = std::move(copy.stream);
+    // A replacement is withdrawn while the local copy still holds all of
+    // it: the phone's file stays as it was until the whole copy follows.
+    if (copy.streamReplaces && copy.droppedBelow == 0) {
+        stream->withdraw();
+        return;
+    }
     // What arrived is on the phone now, if anything; the whole copy follows on flush.
     if (std::holds_alternative<ItemPointer>(stream->finish())) copy.onPhone = true;
     else if (copy.droppedBelow > 0) copy.streamedLost = true;

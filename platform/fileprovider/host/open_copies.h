@@ -47,6 +47,8 @@ struct OpenCopy {
     // The upload that follows the writes, while they come in order.
     std::unique_ptr<StreamedUpload> stream;
     bool streamTried = false;
+    // The stream's request replaces a file already on the phone.
+    bool streamReplaces = false;
     // Every byte of the local copy was written in order from an empty file.
     bool writtenInOrder = true;
     // A file opened for reading only: its bytes as they arrive, no local file.

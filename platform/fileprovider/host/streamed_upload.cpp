@@ -106,6 +106,11 @@ bool StreamedUpload::sendFromFile(int file, qint64 offset, qint64 count) {
     return !broken_;
 }
 
+Outcome<ItemPointer> StreamedUpload::withdraw() {
+    if (answer_->progress) answer_->progress->cancel();
+    return finish();
+}
+
 Outcome<ItemPointer> StreamedUpload::finish() {
     closePipe();
     return requests_.finish(answer_);

@@ -37,6 +37,9 @@ public:
     bool broken() const { return broken_; }
     // Ends the contents and waits for the request's outcome.
     Outcome<ItemPointer> finish();
+    // Ends the contents as cut short: the request is withdrawn first, so an
+    // extension that heeds it leaves the old file as it was.
+    Outcome<ItemPointer> withdraw();
 
 private:
     StreamedUpload(QString pipePath, FileDescriptor fd, PendingChange answer, const ExtensionRequests &requests);

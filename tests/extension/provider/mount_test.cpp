@@ -403,11 +403,25 @@ TEST_F(MountTest, ASequentialCopyInKeepsLittleOfItLocally) {
     EXPECT_TRUE(contentsOf(phone->phoneFile("headed.bin")) == expected);
 }
 
+TEST_F(MountTest, AWriterThatGoesBackLeavesTheOriginalAsItWasUntilItCloses) {
+    const QString original = writePatternFile(phone->phoneFile("patched.bin"), 100000, 3);
+    const int fd = ::open(phone->mounted("patched.bin").toLocal8Bit().constData(), O_WRONLY | O_TRUNC);
+    ASSERT_GE(fd, 0) << std::strerror(errno);
+    // Far enough in order to stream, then back to the start, as a muxer fixes its header.
+    const QByteArray body(2 << 20, 'b');
+    ASSERT_EQ(::write(fd, body.constData(), size_t(body.size())), body.size());
+    ASSERT_EQ(::pwrite(fd, "HEAD", 4, 0), 4);
+    EXPECT_EQ(sha256OfFile(phone->phoneFile("patched.bin")), original);
+    ASSERT_EQ(::close(fd), 0);
+    EXPECT_EQ(contentsOf(phone->phoneFile("patched.bin")), "HEAD" + body.mid(4));
+    EXPECT_EQ(QDir(phone->phoneFile("")).entryList({".patched.bin.*"}, QDir::Files | QDir::Hidden), QStringList{});
+}
+
 TEST_F(MountTest, AFileBeingWrittenIsSeenAsTheMountHoldsItAndReachesThePhoneOnClose) {
     QDir().mkpath(phone->phoneFile("Pending"));
     const QString path = phone->mounted("Pending/growing.txt");
     const int fd = ::open(path.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
-    ASSERT_GE(fd, 0);
+    ASSERT_GE(fd, 0) << std::strerror(errno) << qPrintable(phone->log());
     ASSERT_EQ(::write(fd, "12345", 5), 5);
     struct stat attributes{};
     ASSERT_EQ(::stat(path.toLocal8Bit().constData(), &attributes), 0);
