@@ -1,5 +1,7 @@
 #include "platform/fileprovider/host/recent_folder_names.h"
 
+#include <algorithm>
+
 namespace fileprovider {
 
 namespace {
@@ -26,19 +28,25 @@ RecentFolderNames::Answer RecentFolderNames::lookUp(const QString &folder, const
         const QString key = folded(name);
         if (entry.listed.contains(key) || entry.added.contains(key)) return Answer::unknown;
         // Still a burst: the next listing follows when this one is stale.
-        entry.lastMissed = now;
-        entry.hasMissed = true;
+        entry.noteMiss(now);
         return Answer::absent;
     }
-    return entry.hasMissed && now - entry.lastMissed < freshFor ? Answer::relist : Answer::unknown;
+    // Two misses within the second make a burst; one alone is a single new
+    // name (an editor's save), not worth a listing.
+    const bool burst = entry.misses >= 2 && now - entry.previousMissed < freshFor;
+    return burst ? Answer::relist : Answer::unknown;
 }
 
 void RecentFolderNames::missed(const QString &folder, Clock::time_point now) {
     std::lock_guard lock(mutex_);
     prune(now);
-    Folder &entry = folders_[folder];
-    entry.lastMissed = now;
-    entry.hasMissed = true;
+    folders_[folder].noteMiss(now);
+}
+
+void RecentFolderNames::Folder::noteMiss(Clock::time_point now) {
+    previousMissed = lastMissed;
+    lastMissed = now;
+    misses = std::min(misses + 1, 2);
 }
 
 void RecentFolderNames::remember(const QString &folder, QSet<QString> names, Clock::time_point listedAt) {
@@ -75,7 +83,7 @@ void RecentFolderNames::prune(Clock::time_point now) {
     if (folders_.size() <= pruneAbove) return;
     for (auto it = folders_.begin(); it != folders_.end();) {
         const bool listingUsable = it->hasListing && now - it->listedAt < freshFor;
-        const bool missUsable = it->hasMissed && now - it->lastMissed < freshFor;
+        const bool missUsable = it->misses > 0 && now - it->lastMissed < freshFor;
         const bool addedUsable = !it->added.isEmpty() && now - it->lastAdded < keepAdded;
         it = listingUsable || missUsable || addedUsable ? std::next(it) : folders_.erase(it);
     }

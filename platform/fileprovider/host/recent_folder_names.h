@@ -41,9 +41,11 @@ private:
         QSet<QString> added;
         Clock::time_point listedAt{};
         Clock::time_point lastMissed{};
+        Clock::time_point previousMissed{};
         Clock::time_point lastAdded{};
+        int misses = 0;   // counted up to two: all a burst needs
         bool hasListing = false;
-        bool hasMissed = false;
+        void noteMiss(Clock::time_point now);
     };
     // Drops what no answer can use any more, so the table stays small.
     void prune(Clock::time_point now);

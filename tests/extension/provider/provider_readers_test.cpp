@@ -110,12 +110,16 @@ TEST(RecentFolderNamesTest, AnswersAbsenceOnlyWhileNamesAreMadeInTheFolderAndThe
     names.missed("/DCIM", start);
     EXPECT_EQ(names.lookUp("/DCIM", "a.jpg", later(10)), Answer::unknown);
     names.added("/DCIM", "a.jpg", later(15));
+    // One new name is not yet a burst: a name made on the phone just now must show.
+    EXPECT_EQ(names.lookUp("/DCIM", "b.jpg", later(16)), Answer::unknown);
+    names.missed("/DCIM", later(18));
     EXPECT_EQ(names.lookUp("/DCIM", "b.jpg", later(20)), Answer::relist);
     names.remember("/DCIM", {"Photo.JPG"}, later(20));
     // The phone's storage ignores case: another spelling of a listed or made name is there.
     EXPECT_EQ(names.lookUp("/DCIM", "photo.jpg", later(30)), Answer::unknown);
     EXPECT_EQ(names.lookUp("/DCIM", "A.JPG", later(30)), Answer::unknown);
     EXPECT_EQ(names.lookUp("/DCIM", "b.jpg", later(30)), Answer::absent);
+    EXPECT_EQ(names.lookUp("/DCIM", "b.jpg", later(890)), Answer::absent);
     EXPECT_EQ(names.lookUp("/DCIM", "b.jpg", later(900)), Answer::absent);
     EXPECT_EQ(names.lookUp("/Music", "b.jpg", later(30)), Answer::unknown);
     // A second on, the listing is stale; the burst asks for a new one.
