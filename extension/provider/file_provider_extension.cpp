@@ -122,11 +122,12 @@ ProgressPointer FileProviderExtension::createItemBasedOnTemplate(ItemPointer ite
 }
 
 ProgressPointer FileProviderExtension::modifyItem(ItemPointer item, const ItemVersion &, ItemFields changedFields,
-                                                  const std::optional<QString> &contentsPath, ModifyItemOptions,
+                                                  const std::optional<QString> &contentsPath, ModifyItemOptions options,
                                                   ChangeItemCompletion completion) {
     PlannedChange plan = planChange(devicePathFor(item->itemIdentifier()), changedFields, item, contentsPath);
     ProgressPointer progress = makeProgress();
     plan.withdrawn = [progress] { return progress->isCancelled(); };
+    plan.keepWithdrawn = options.testFlag(ModifyItemOption::keepWithdrawnContents);
     runProviderJob(
         [phone = AdbPhoneAccess(client()), plan, completion, leftovers = leftovers_] {
             leftovers->removeRemembered(phone);

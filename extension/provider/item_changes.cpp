@@ -56,15 +56,25 @@ AdbEntry keepRequestedTime(const PhoneAccess &phone, const QString &path, const 
     return setModifiedOnPhone(phone, path, sentTime);
 }
 
+// Where new contents ended up: over the file, or kept aside when withdrawn.
+struct NewContents {
+    QString path;
+    AdbEntry entry;
+};
+
 // Uploads to a hidden name beside the file and moves it over the file only
 // once the phone has all of it; the old contents stay on every failure.
-AdbEntry replaceContents(const PhoneAccess &phone, const QString &path, const QString &source, const AdbClient::ModifiedAtEnd &modified,
-                         const std::function<bool()> &withdrawn, UploadLeftovers &leftovers) {
+NewContents replaceContents(const PhoneAccess &phone, const PlannedChange &change, UploadLeftovers &leftovers) {
+    const QString &path = change.currentPath;
     const QString temporary = temporaryUploadPath(path);
     try {
-        const AdbClient::Sent sent = phone.push(source, temporary, AdbClient::regularFileMode, modified);
+        const AdbClient::Sent sent = phone.push(*change.uploadFrom, temporary, AdbClient::regularFileMode, change.newModified);
         // A streamed upload ended early by its writer carries only a start.
-        if (withdrawn && withdrawn()) {
+        if (change.withdrawn && change.withdrawn()) {
+            if (change.keepWithdrawn) {
+                const std::optional<AdbEntry> kept = phone.stat(temporary);
+                if (kept && !kept->isDirectory && kept->size == (sent.size & latestPhoneTime)) return {temporary, *kept};
+            }
             throw ChangeFailure(ProviderError::posix(ECANCELED, QStringLiteral("The upload to %1 was withdrawn.").arg(path)));
         }
         const QString output = phone.shell(moveCommand(temporary, path));
@@ -73,7 +83,7 @@ AdbEntry replaceContents(const PhoneAccess &phone, const QString &path, const QS
         if (!moved || !entry || entry->isDirectory || entry->size != (sent.size & latestPhoneTime)) {
             throw notCarriedOut(QStringLiteral("The phone did not put the new contents in place at ") + path, output);
         }
-        return keepRequestedTime(phone, path, *entry, modified, sent.modified);
+        return {path, keepRequestedTime(phone, path, *entry, change.newModified, sent.modified)};
     } catch (...) {
         leftovers.remove(phone, temporary);
         throw;
@@ -149,7 +159,9 @@ std::shared_ptr<FileProviderItem> createOnPhone(const PhoneAccess &phone, const 
 std::shared_ptr<FileProviderItem> changeOnPhone(const PhoneAccess &phone, const PlannedChange &change, UploadLeftovers &leftovers) {
     std::optional<AdbEntry> changed;
     if (change.uploadFrom) {
-        changed = replaceContents(phone, change.currentPath, *change.uploadFrom, change.newModified, change.withdrawn, leftovers);
+        const NewContents replaced = replaceContents(phone, change, leftovers);
+        if (replaced.path != change.currentPath) return FileProviderItem::looked(replaced.path, replaced.entry);
+        changed = replaced.entry;
     } else if (change.newModified) {
         if (const std::optional<qint64> seconds = change.newModified()) changed = setModifiedOnPhone(phone, change.currentPath, *seconds);
     }

@@ -24,6 +24,9 @@ struct PlannedChange {
     // True once the request was withdrawn: new contents that arrived whole
     // are then still not moved over the file.
     std::function<bool()> withdrawn = {};
+    // Contents that arrived whole before the request was withdrawn are kept
+    // under their hidden name, and the answer is that file.
+    bool keepWithdrawn = false;
 
     friend bool operator==(const PlannedChange &a, const PlannedChange &b) {
         return a.currentPath == b.currentPath && a.uploadFrom == b.uploadFrom && a.moveTo == b.moveTo &&
@@ -54,7 +57,8 @@ std::shared_ptr<FileProviderItem> createOnPhone(const PhoneAccess &phone, const 
                                                 const AdbClient::ModifiedAtEnd &modified = {});
 // New contents never replace the old ones until the phone holds them whole:
 // a failed upload leaves the file as it was, and its temporary file goes
-// (now, or through `leftovers` once the phone is back).
+// (now, or through `leftovers` once the phone is back). A withdrawn one the
+// change asked to keep answers with its temporary file instead.
 std::shared_ptr<FileProviderItem> changeOnPhone(const PhoneAccess &phone, const PlannedChange &change, UploadLeftovers &leftovers);
 // Folders go with everything in them. The storage folder itself, and
 // anything that is not below it, is never deleted.

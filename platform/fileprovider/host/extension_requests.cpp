@@ -135,10 +135,10 @@ PendingChange ExtensionRequests::beginCreate(ItemPointer itemTemplate, const std
 }
 
 PendingChange ExtensionRequests::beginModify(ItemPointer item, const ItemVersion &baseVersion, ItemFields changedFields,
-                                             const std::optional<QString> &contentsPath) const {
+                                             const std::optional<QString> &contentsPath, ModifyItemOptions options) const {
     noteChange();
     auto answer = std::make_shared<ChangeUnderWay>();
-    answer->progress = extension_.modifyItem(std::move(item), baseVersion, changedFields, contentsPath, {},
+    answer->progress = extension_.modifyItem(std::move(item), baseVersion, changedFields, contentsPath, options,
                           [answer](ItemPointer changed, ItemFields, bool, const std::optional<ProviderError> &error) {
                               answer->deliver(itemOutcome(std::move(changed), error));
                           });

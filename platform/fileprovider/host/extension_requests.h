@@ -50,7 +50,7 @@ public:
     // The same two without the wait.
     PendingChange beginCreate(ItemPointer itemTemplate, const std::optional<QString> &contentsPath) const;
     PendingChange beginModify(ItemPointer item, const ItemVersion &baseVersion, ItemFields changedFields,
-                              const std::optional<QString> &contentsPath) const;
+                              const std::optional<QString> &contentsPath, ModifyItemOptions options = {}) const;
     Outcome<ItemPointer> finish(const PendingChange &change) const;
     bool abandoned() const { return abandoned_ && abandoned_(); }
     std::optional<ProviderError> remove(const ItemIdentifier &identifier, const ItemVersion &baseVersion) const;

@@ -95,6 +95,7 @@ private:
     // Downloads the file at the path and opens the local copy with `flags`;
     // on failure nothing of the download is left.
     int openDownload(const QString &mountPath, int flags, FileDescriptor &fd, QString &localPath);
+    int openDownload(const ItemIdentifier &identifier, const QString &mountPath, int flags, FileDescriptor &fd, QString &localPath);
     // With the copy's mutex held: sends new bytes to the extension.
     int upload(OpenCopy &copy);
     int uploadHeldCopy(OpenCopy &copy);
@@ -114,7 +115,7 @@ private:
     // phone the bytes that were let go, for a writer that stopped going in order.
     int restoreDropped(OpenCopy &copy);
     // The request that sends the copy's contents from `contentsPath`.
-    Outcome<PendingChange> beginUpload(OpenCopy &copy, const QString &contentsPath);
+    Outcome<PendingChange> beginUpload(OpenCopy &copy, const QString &contentsPath, ModifyItemOptions options = {});
     // A name for a fresh, empty local file.
     Outcome<FileDescriptor> makeStagingFile(QString &localPath) const;
     FileHandle *handleOf(const fuse_file_info *file) const;

@@ -78,7 +78,11 @@ Outcome<FileDescriptor> FuseBridge::makeStagingFile(QString &localPath) const {
 int FuseBridge::openDownload(const QString &mountPath, int flags, FileDescriptor &fd, QString &localPath) {
     auto identifier = identifierFor(mountPath);
     if (auto *error = std::get_if<ProviderError>(&identifier)) return fail("download of", mountPath, *error);
-    auto download = requests_.download(std::get<ItemIdentifier>(identifier));
+    return openDownload(std::get<ItemIdentifier>(identifier), mountPath, flags, fd, localPath);
+}
+
+int FuseBridge::openDownload(const ItemIdentifier &identifier, const QString &mountPath, int flags, FileDescriptor &fd, QString &localPath) {
+    auto download = requests_.download(identifier);
     if (auto *error = std::get_if<ProviderError>(&download)) return fail("download of", mountPath, *error);
     localPath = std::get<Download>(download).localPath;
     fd.reset(::open(QFile::encodeName(localPath).constData(), flags | O_CLOEXEC));
@@ -120,7 +124,7 @@ int FuseBridge::stage(OpenCopy &copy, bool keepContents) {
     return 0;
 }
 
-Outcome<PendingChange> FuseBridge::beginUpload(OpenCopy &copy, const QString &contentsPath) {
+Outcome<PendingChange> FuseBridge::beginUpload(OpenCopy &copy, const QString &contentsPath, ModifyItemOptions options) {
     const QString mountPath = openCopies_.mountPathOf(&copy);
     auto parent = identifierFor(parentMountPath(mountPath));
     if (auto *error = std::get_if<ProviderError>(&parent)) return *error;
@@ -136,7 +140,7 @@ Outcome<PendingChange> FuseBridge::beginUpload(OpenCopy &copy, const QString &co
                                                   ContentType::data());
     changed->setModificationDate(modificationDateOf(copy));
     return requests_.beginModify(std::move(changed), ItemVersion{}, ItemField::contents | ItemField::contentModificationDate,
-                                 contentsPath);
+                                 contentsPath, options);
 }
 
 void FuseBridge::streamWrite(OpenCopy &copy, size_t count, off_t offset, qint64 sizeBefore) {
@@ -150,7 +154,8 @@ void FuseBridge::streamWrite(OpenCopy &copy, size_t count, off_t offset, qint64 
         copy.stream = StreamedUpload::start(
             stagingFolder_,
             [&](const QString &pipePath) -> PendingChange {
-                auto begun = beginUpload(copy, pipePath);
+                // A replacement the writer abandons late can still give back its start.
+                auto begun = beginUpload(copy, pipePath, ModifyItemOption::keepWithdrawnContents);
                 if (auto *change = std::get_if<PendingChange>(&begun)) return *change;
                 auto failed = std::make_shared<ChangeUnderWay>();
                 failed->deliver(std::get<ProviderError>(begun));
@@ -170,10 +175,14 @@ void FuseBridge::streamWrite(OpenCopy &copy, size_t count, off_t offset, qint64 
 void FuseBridge::abandonStream(OpenCopy &copy) {
     if (!copy.stream) return;
     std::unique_ptr<StreamedUpload> stream = std::move(copy.stream);
-    // A replacement is withdrawn while the local copy still holds all of
-    // it: the phone's file stays as it was until the whole copy follows.
-    if (copy.streamReplaces && copy.droppedBelow == 0) {
-        stream->withdraw();
+    // A replacement is withdrawn: the phone's file stays as it was until the
+    // whole copy follows. What it sent is kept aside on the phone only while
+    // the local copy lacks its start.
+    if (copy.streamReplaces) {
+        Outcome<ItemPointer> withdrawn = stream->withdraw();
+        if (auto *kept = std::get_if<ItemPointer>(&withdrawn); kept && *kept) copy.keptStart = std::make_unique<KeptUpload>(requests_, *kept);
+        if (copy.droppedBelow == 0) copy.keptStart.reset();
+        else if (!copy.keptStart) copy.streamedLost = true;
         return;
     }
     // What arrived is on the phone now, if anything; the whole copy follows on flush.
@@ -197,12 +206,15 @@ int FuseBridge::restoreDropped(OpenCopy &copy) {
     abandonStream(copy);
     const QString mountPath = openCopies_.mountPathOf(&copy);
     // Never filled from the phone's older bytes: that would make a file nobody wrote.
-    if (copy.streamedLost || !copy.onPhone) {
+    if (!copy.keptStart && (copy.streamedLost || !copy.onPhone)) {
         return fail("upload of", mountPath, ProviderError::posix(EIO, QStringLiteral("Its start, already sent, did not reach the phone; write the file again.")));
     }
+    // Whatever comes of it, the kept start is not needed afterwards.
+    const std::unique_ptr<KeptUpload> kept = std::move(copy.keptStart);
     QString localPath;
     FileDescriptor downloaded;
-    const int opened = openDownload(mountPath, O_RDONLY, downloaded, localPath);
+    const int opened = kept ? openDownload(kept->identifier(), mountPath, O_RDONLY, downloaded, localPath)
+                            : openDownload(mountPath, O_RDONLY, downloaded, localPath);
     // Only the freed start is wanted: the copy goes once it is open.
     if (!localPath.isEmpty()) QFile::remove(localPath);
     if (opened < 0) return opened;
@@ -499,6 +511,7 @@ int FuseBridge::truncateCopy(OpenCopy &copy, off_t size) {
         if (const int restored = restoreDropped(copy); restored < 0) return restored;
     }
     copy.droppedBelow = std::min<qint64>(copy.droppedBelow, size);
+    if (copy.droppedBelow == 0) copy.keptStart.reset();
     if (::ftruncate(copy.fd.get(), size) != 0) return -errno;
     // Cut to nothing before any stream, the file may still be written in order.
     copy.writtenInOrder = size == 0 && !copy.streamTried;

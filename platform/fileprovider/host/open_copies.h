@@ -49,6 +49,8 @@ struct OpenCopy {
     bool streamTried = false;
     // The stream's request replaces a file already on the phone.
     bool streamReplaces = false;
+    // Where the start of a withdrawn replacement waits to be fetched back.
+    std::unique_ptr<KeptUpload> keptStart;
     // Every byte of the local copy was written in order from an empty file.
     bool writtenInOrder = true;
     // A file opened for reading only: its bytes as they arrive, no local file.

@@ -36,7 +36,10 @@ using StorageSpaceCompletion = std::function<void(const std::optional<StorageSpa
 
 enum class CreateItemOption : unsigned { mayAlreadyExist = 1, deletionConflicted = 2 };
 Q_DECLARE_FLAGS(CreateItemOptions, CreateItemOption)
-enum class ModifyItemOption : unsigned { mayAlreadyExist = 1 };
+// keepWithdrawnContents: new contents that arrived whole before the request
+// was cancelled through its progress are kept where the extension put them,
+// and the request answers with that item; the caller removes it.
+enum class ModifyItemOption : unsigned { mayAlreadyExist = 1, keepWithdrawnContents = 2 };
 Q_DECLARE_FLAGS(ModifyItemOptions, ModifyItemOption)
 enum class DeleteItemOption : unsigned { recursive = 1 };
 Q_DECLARE_FLAGS(DeleteItemOptions, DeleteItemOption)

@@ -4,6 +4,7 @@
 #include <QUuid>
 
 #include <cerrno>
+#include <cstdio>
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
@@ -114,6 +115,13 @@ Outcome<ItemPointer> StreamedUpload::withdraw() {
 Outcome<ItemPointer> StreamedUpload::finish() {
     closePipe();
     return requests_.finish(answer_);
+}
+
+KeptUpload::~KeptUpload() {
+    if (auto error = requests_.remove(item_->itemIdentifier(), item_->itemVersion())) {
+        std::fprintf(stderr, "VaneFileProvider: removing %s failed: %s\n", qPrintable(item_->itemIdentifier().text()),
+                     qPrintable(error->description));
+    }
 }
 
 } // namespace fileprovider

@@ -53,4 +53,20 @@ private:
     bool broken_ = false;
 };
 
+// What a withdrawn replacement had sent, kept on the phone under a hidden
+// name while the local copy lacks its start; removed from the phone when
+// let go.
+class KeptUpload {
+public:
+    KeptUpload(const ExtensionRequests &requests, ItemPointer item) : requests_(requests), item_(std::move(item)) {}
+    ~KeptUpload();
+    KeptUpload(const KeptUpload &) = delete;
+    KeptUpload &operator=(const KeptUpload &) = delete;
+    ItemIdentifier identifier() const { return item_->itemIdentifier(); }
+
+private:
+    const ExtensionRequests &requests_;
+    ItemPointer item_;
+};
+
 } // namespace fileprovider

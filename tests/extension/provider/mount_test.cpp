@@ -404,17 +404,25 @@ TEST_F(MountTest, ASequentialCopyInKeepsLittleOfItLocally) {
 }
 
 TEST_F(MountTest, AWriterThatGoesBackLeavesTheOriginalAsItWasUntilItCloses) {
-    const QString original = writePatternFile(phone->phoneFile("patched.bin"), 100000, 3);
-    const int fd = ::open(phone->mounted("patched.bin").toLocal8Bit().constData(), O_WRONLY | O_TRUNC);
-    ASSERT_GE(fd, 0) << std::strerror(errno);
-    // Far enough in order to stream, then back to the start, as a muxer fixes its header.
-    const QByteArray body(2 << 20, 'b');
-    ASSERT_EQ(::write(fd, body.constData(), size_t(body.size())), body.size());
-    ASSERT_EQ(::pwrite(fd, "HEAD", 4, 0), 4);
-    EXPECT_EQ(sha256OfFile(phone->phoneFile("patched.bin")), original);
-    ASSERT_EQ(::close(fd), 0);
-    EXPECT_EQ(contentsOf(phone->phoneFile("patched.bin")), "HEAD" + body.mid(4));
-    EXPECT_EQ(QDir(phone->phoneFile("")).entryList({".patched.bin.*"}, QDir::Files | QDir::Hidden), QStringList{});
+    // Back to the start, as a muxer fixes its header: soon, and after the
+    // local copy let go of the start.
+    for (const int mebibytes : {2, 80}) {
+        SCOPED_TRACE(mebibytes);
+        const QString original = writePatternFile(phone->phoneFile("patched.bin"), 100000, 3);
+        const int fd = ::open(phone->mounted("patched.bin").toLocal8Bit().constData(), O_WRONLY | O_TRUNC);
+        ASSERT_GE(fd, 0) << std::strerror(errno);
+        QByteArray written;
+        for (int index = 0; index < mebibytes; ++index) {
+            const QByteArray piece(1 << 20, char('a' + index % 26));
+            ASSERT_EQ(::write(fd, piece.constData(), size_t(piece.size())), piece.size());
+            written += piece;
+        }
+        ASSERT_EQ(::pwrite(fd, "HEAD", 4, 0), 4);
+        EXPECT_EQ(sha256OfFile(phone->phoneFile("patched.bin")), original);
+        ASSERT_EQ(::close(fd), 0) << qPrintable(phone->log());
+        EXPECT_TRUE(contentsOf(phone->phoneFile("patched.bin")) == "HEAD" + written.mid(4));
+        EXPECT_EQ(QDir(phone->phoneFile("")).entryList({".patched.bin.*"}, QDir::Files | QDir::Hidden), QStringList{});
+    }
 }
 
 TEST_F(MountTest, AFileBeingWrittenIsSeenAsTheMountHoldsItAndReachesThePhoneOnClose) {
