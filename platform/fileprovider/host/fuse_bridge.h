@@ -95,7 +95,6 @@ private:
     // Downloads the file at the path and opens the local copy with `flags`;
     // on failure nothing of the download is left.
     int openDownload(const QString &mountPath, int flags, FileDescriptor &fd, QString &localPath);
-    int openDownload(const ItemIdentifier &identifier, const QString &mountPath, int flags, FileDescriptor &fd, QString &localPath);
     // With the copy's mutex held: sends new bytes to the extension.
     int upload(OpenCopy &copy);
     int uploadHeldCopy(OpenCopy &copy);

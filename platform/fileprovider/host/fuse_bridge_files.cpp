@@ -78,11 +78,7 @@ Outcome<FileDescriptor> FuseBridge::makeStagingFile(QString &localPath) const {
 int FuseBridge::openDownload(const QString &mountPath, int flags, FileDescriptor &fd, QString &localPath) {
     auto identifier = identifierFor(mountPath);
     if (auto *error = std::get_if<ProviderError>(&identifier)) return fail("download of", mountPath, *error);
-    return openDownload(std::get<ItemIdentifier>(identifier), mountPath, flags, fd, localPath);
-}
-
-int FuseBridge::openDownload(const ItemIdentifier &identifier, const QString &mountPath, int flags, FileDescriptor &fd, QString &localPath) {
-    auto download = requests_.download(identifier);
+    auto download = requests_.download(std::get<ItemIdentifier>(identifier));
     if (auto *error = std::get_if<ProviderError>(&download)) return fail("download of", mountPath, *error);
     localPath = std::get<Download>(download).localPath;
     fd.reset(::open(QFile::encodeName(localPath).constData(), flags | O_CLOEXEC));
@@ -211,25 +207,28 @@ int FuseBridge::restoreDropped(OpenCopy &copy) {
     }
     // Whatever comes of it, the kept start is not needed afterwards.
     const std::unique_ptr<KeptUpload> kept = std::move(copy.keptStart);
-    QString localPath;
-    FileDescriptor downloaded;
-    const int opened = kept ? openDownload(kept->identifier(), mountPath, O_RDONLY, downloaded, localPath)
-                            : openDownload(mountPath, O_RDONLY, downloaded, localPath);
-    // Only the freed start is wanted: the copy goes once it is open.
-    if (!localPath.isEmpty()) QFile::remove(localPath);
-    if (opened < 0) return opened;
+    Outcome<ItemIdentifier> source = kept ? Outcome<ItemIdentifier>(kept->identifier()) : identifierFor(mountPath);
+    if (auto *error = std::get_if<ProviderError>(&source)) return fail("restoring", mountPath, *error);
+    // Only the freed start is wanted: read as it arrives, never the whole file.
+    auto opened = requests_.openContents(std::get<ItemIdentifier>(source));
+    if (auto *error = std::get_if<ProviderError>(&opened)) return fail("restoring", mountPath, *error);
+    ContentStream &contents = *std::get<OpenedContents>(opened).stream;
     QByteArray buffer(1 << 20, Qt::Uninitialized);
-    qint64 at = 0;
     int result = 0;
-    while (at < copy.droppedBelow && result == 0) {
-        const ssize_t count = ::pread(downloaded.get(), buffer.data(), size_t(std::min<qint64>(buffer.size(), copy.droppedBelow - at)), at);
-        if (count < 0 && errno == EINTR) continue;
-        if (count <= 0 || ::pwrite(copy.fd.get(), buffer.constData(), size_t(count), at) != count) {
-            result = fail("restoring", mountPath, ProviderError::posix(count < 0 ? errno : EIO));
-            break;
+    for (qint64 at = 0; at < copy.droppedBelow && result == 0;) {
+        auto got = contents.readNext(buffer.data(), qsizetype(std::min<qint64>(buffer.size(), copy.droppedBelow - at)));
+        if (auto *error = std::get_if<ProviderError>(&got)) {
+            result = fail("restoring", mountPath, *error);
+        } else if (const qsizetype count = std::get<qsizetype>(got); count <= 0) {
+            result = fail("restoring", mountPath, ProviderError::posix(EIO, QStringLiteral("The phone's copy of its start ended early.")));
+        } else if (const ssize_t wrote = ::pwrite(copy.fd.get(), buffer.constData(), size_t(count), at); wrote != count) {
+            // A short write to a local file means the disk is full.
+            result = fail("restoring", mountPath, ProviderError::posix(wrote < 0 ? errno : ENOSPC));
+        } else {
+            at += count;
         }
-        at += count;
     }
+    contents.cancel();
     if (result == 0) copy.droppedBelow = 0;
     return result;
 }
