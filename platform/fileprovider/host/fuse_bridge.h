@@ -107,6 +107,10 @@ private:
     // With the copy's mutex held: ends a streamed upload that can no longer
     // carry the whole file; the local copy is uploaded instead.
     void abandonStream(OpenCopy &copy);
+    // With the copy's mutex held: the phone's file stays as it was until the
+    // whole copy follows; what the stream sent is kept aside on the phone
+    // only while the local copy lacks its start.
+    void withdrawReplacement(OpenCopy &copy, StreamedUpload &stream);
     // With the copy's mutex held: while a file streams in order, the local
     // copy keeps only its last bytes.
     void dropStreamedBytes(OpenCopy &copy);

@@ -171,19 +171,32 @@ void FuseBridge::streamWrite(OpenCopy &copy, size_t count, off_t offset, qint64 
 void FuseBridge::abandonStream(OpenCopy &copy) {
     if (!copy.stream) return;
     std::unique_ptr<StreamedUpload> stream = std::move(copy.stream);
-    // A replacement is withdrawn: the phone's file stays as it was until the
-    // whole copy follows. What it sent is kept aside on the phone only while
-    // the local copy lacks its start.
-    if (copy.streamReplaces) {
-        Outcome<ItemPointer> withdrawn = stream->withdraw();
-        if (auto *kept = std::get_if<ItemPointer>(&withdrawn); kept && *kept) copy.keptStart = std::make_unique<KeptUpload>(requests_, *kept);
-        if (copy.droppedBelow == 0) copy.keptStart.reset();
-        else if (!copy.keptStart) copy.streamedLost = true;
-        return;
-    }
+    if (copy.streamReplaces) return withdrawReplacement(copy, *stream);
     // What arrived is on the phone now, if anything; the whole copy follows on flush.
     if (std::holds_alternative<ItemPointer>(stream->finish())) copy.onPhone = true;
     else if (copy.droppedBelow > 0) copy.streamedLost = true;
+}
+
+void FuseBridge::withdrawReplacement(OpenCopy &copy, StreamedUpload &stream) {
+    const Outcome<ItemPointer> withdrawn = stream.withdraw();
+    const ItemPointer *answer = std::get_if<ItemPointer>(&withdrawn);
+    if (!answer || !*answer) {
+        if (copy.droppedBelow > 0) copy.streamedLost = true;
+        return;
+    }
+    // An extension that took no notice put the start over the file and
+    // answers with the file itself: that is never removed, and the start
+    // is fetched back from it. Where it cannot be told, nothing is touched.
+    const Outcome<ItemIdentifier> own = identifierFor(openCopies_.mountPathOf(&copy));
+    const ItemIdentifier *ownIdentifier = std::get_if<ItemIdentifier>(&own);
+    if (ownIdentifier && *ownIdentifier == (*answer)->itemIdentifier()) return;
+    if (!ownIdentifier) {
+        if (copy.droppedBelow > 0) copy.streamedLost = true;
+        return;
+    }
+    auto kept = std::make_unique<KeptUpload>(requests_, *answer);
+    // Removed at once when the local copy still holds the start.
+    if (copy.droppedBelow > 0) copy.keptStart = std::move(kept);
 }
 
 void FuseBridge::dropStreamedBytes(OpenCopy &copy) {
