@@ -180,14 +180,11 @@ void FuseBridge::abandonStream(OpenCopy &copy) {
 void FuseBridge::withdrawReplacement(OpenCopy &copy, StreamedUpload &stream) {
     const Outcome<ItemPointer> withdrawn = stream.withdraw();
     const ItemPointer *answer = std::get_if<ItemPointer>(&withdrawn);
-    if (!answer || !*answer) {
-        if (copy.droppedBelow > 0) copy.streamedLost = true;
-        return;
-    }
+    const bool answered = answer && *answer;
     // An extension that took no notice put the start over the file and
     // answers with the file itself: that is never removed, and the start
     // is fetched back from it. Where it cannot be told, nothing is touched.
-    const Outcome<ItemIdentifier> own = identifierFor(openCopies_.mountPathOf(&copy));
+    const Outcome<ItemIdentifier> own = answered ? identifierFor(openCopies_.mountPathOf(&copy)) : Outcome<ItemIdentifier>(ProviderError{});
     const ItemIdentifier *ownIdentifier = std::get_if<ItemIdentifier>(&own);
     if (ownIdentifier && *ownIdentifier == (*answer)->itemIdentifier()) return;
     if (!ownIdentifier) {

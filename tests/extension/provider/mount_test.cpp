@@ -68,6 +68,18 @@ QByteArray hashOfOpenFile(const QString &path) {
     return hash.result().toHex();
 }
 
+// Writes `mebibytes` MiB in order, each a letter of its own so a misplaced
+// piece shows; returns what was written.
+QByteArray writeLettersInOrder(int fd, int mebibytes, char first) {
+    QByteArray written;
+    for (int index = 0; index < mebibytes; ++index) {
+        const QByteArray piece(1 << 20, char(first + index % 26));
+        if (::write(fd, piece.constData(), size_t(piece.size())) != piece.size()) return "write failed: " + QByteArray::number(errno);
+        written += piece;
+    }
+    return written;
+}
+
 int errnoOfStat(const QString &path) {
     struct stat attributes{};
     return ::stat(path.toLocal8Bit().constData(), &attributes) == 0 ? 0 : errno;
@@ -394,12 +406,8 @@ TEST_F(MountTest, ASequentialCopyInKeepsLittleOfItLocally) {
     // Going back after much was let go (a header written last): the file still ends up whole.
     const int fd = ::open(phone->mounted("headed.bin").toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
     ASSERT_GE(fd, 0);
-    QByteArray expected;
-    for (int index = 0; index < 80; ++index) {
-        const QByteArray piece(1 << 20, char('A' + index % 26));
-        ASSERT_EQ(::write(fd, piece.constData(), piece.size()), piece.size());
-        expected += piece;
-    }
+    QByteArray expected = writeLettersInOrder(fd, 80, 'A');
+    ASSERT_EQ(expected.size(), 80 << 20) << expected.constData();
     ASSERT_EQ(::pwrite(fd, "HEADER", 6, 0), 6);
     ASSERT_EQ(::close(fd), 0) << qPrintable(phone->log());
     expected.replace(0, 6, "HEADER");
@@ -414,12 +422,8 @@ TEST_F(MountTest, AWriterThatGoesBackLeavesTheOriginalAsItWasUntilItCloses) {
         const QString original = writePatternFile(phone->phoneFile("patched.bin"), 100000, 3);
         const int fd = ::open(phone->mounted("patched.bin").toLocal8Bit().constData(), O_WRONLY | O_TRUNC);
         ASSERT_GE(fd, 0) << std::strerror(errno);
-        QByteArray written;
-        for (int index = 0; index < mebibytes; ++index) {
-            const QByteArray piece(1 << 20, char('a' + index % 26));
-            ASSERT_EQ(::write(fd, piece.constData(), size_t(piece.size())), piece.size());
-            written += piece;
-        }
+        const QByteArray written = writeLettersInOrder(fd, mebibytes, 'a');
+        ASSERT_EQ(written.size(), mebibytes << 20) << written.constData();
         ASSERT_EQ(::pwrite(fd, "HEAD", 4, 0), 4);
         EXPECT_EQ(sha256OfFile(phone->phoneFile("patched.bin")), original);
         ASSERT_EQ(::close(fd), 0) << qPrintable(phone->log());
