@@ -155,7 +155,8 @@ qsizetype PullStream::read(char *into, qsizetype capacity) {
     }
     if (ended_ || capacity <= 0) return 0;
     const qsizetype count = std::min({capacity, chunkLeft_, adbwire::syncChunkSize});
-    connection.readInto(into, count);
+    // The chunk's end brings the next packet's header with it: one receive per chunk.
+    connection.readInto(into, count, count == chunkLeft_ ? adbwire::syncPacketHeaderSize : 0);
     chunkLeft_ -= count;
     return count;
 }

@@ -31,7 +31,8 @@ BufferedSocket BufferedSocket::connect(quint16 port) {
 }
 
 BufferedSocket::BufferedSocket(BufferedSocket &&other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), buffer_(std::move(other.buffer_)), offset_(std::exchange(other.offset_, 0)) {}
+    : fd_(std::exchange(other.fd_, -1)), buffer_(std::move(other.buffer_)), offset_(std::exchange(other.offset_, 0)),
+      filled_(std::exchange(other.filled_, 0)) {}
 
 BufferedSocket &BufferedSocket::operator=(BufferedSocket &&other) noexcept {
     if (this != &other) {
@@ -39,6 +40,7 @@ BufferedSocket &BufferedSocket::operator=(BufferedSocket &&other) noexcept {
         fd_ = std::exchange(other.fd_, -1);
         buffer_ = std::move(other.buffer_);
         offset_ = std::exchange(other.offset_, 0);
+        filled_ = std::exchange(other.filled_, 0);
     }
     return *this;
 }
@@ -55,7 +57,7 @@ void BufferedSocket::shutdownBothWays() {
 
 bool BufferedSocket::peerClosed() const {
     if (fd_ < 0) return true;
-    if (buffer_.size() > offset_) return false;
+    if (unread() > 0) return false;
     char probe;
     const ssize_t peeked = ::recv(fd_, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
     // Bytes nobody asked for mean the connection is out of step, too.
@@ -77,13 +79,44 @@ void BufferedSocket::write(QByteArrayView bytes, bool moreFollows) {
 }
 
 ssize_t BufferedSocket::receive(char *into, size_t size, int flags) {
+    iovec part{into, size};
+    msghdr message{};
+    message.msg_iov = &part;
+    message.msg_iovlen = 1;
+    return receive(message, flags);
+}
+
+ssize_t BufferedSocket::receive(msghdr &message, int flags) {
+    if (fd_ < 0) return -1;
+    // Bytes already here are taken without waiting, and without the
+    // acknowledgement below: a transfer in full flow needs none.
+    const ssize_t ready = ::recvmsg(fd_, &message, MSG_DONTWAIT);
+    if (ready >= 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) return ready;
     // The server sends a reply in several writes without TCP_NODELAY: an
-    // acknowledgement held back here would hold its second write back for
-    // tens of milliseconds. The kernel forgets this after a while, so it is
-    // asked for before every receive.
+    // acknowledgement held back while this side waits would hold its second
+    // write back for tens of milliseconds. The kernel forgets this after a
+    // while, so it is asked for before every wait.
     const int one = 1;
     ::setsockopt(fd_, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
-    return ::recv(fd_, into, size, flags);
+    return ::recvmsg(fd_, &message, flags);
+}
+
+bool BufferedSocket::receiveAll(std::vector<iovec> parts) {
+    size_t next = 0;
+    while (next < parts.size()) {
+        msghdr message{};
+        message.msg_iov = parts.data() + next;
+        message.msg_iovlen = std::min<size_t>(parts.size() - next, IOV_MAX);
+        ssize_t received = receive(message, MSG_WAITALL);
+        if (received <= 0) return false;
+        // Past the parts filled whole, into the one filled in part.
+        while (next < parts.size() && size_t(received) >= parts[next].iov_len) received -= ssize_t(parts[next++].iov_len);
+        if (next < parts.size()) {
+            parts[next].iov_base = static_cast<char *>(parts[next].iov_base) + received;
+            parts[next].iov_len -= size_t(received);
+        }
+    }
+    return true;
 }
 
 void BufferedSocket::writeGathered(std::vector<QByteArrayView> pieces, bool moreFollows) {
@@ -109,76 +142,85 @@ void BufferedSocket::writeGathered(std::vector<QByteArrayView> pieces, bool more
     }
 }
 
+char *BufferedSocket::roomFor(qsizetype count) {
+    if (qsizetype(buffer_.size()) - filled_ < count) {
+        // The unread rest is a few bytes of a header at most: moving it is cheap.
+        std::memmove(buffer_.data(), buffer_.data() + offset_, size_t(unread()));
+        filled_ -= offset_;
+        offset_ = 0;
+        if (qsizetype(buffer_.size()) - filled_ < count) buffer_.resize(size_t(filled_ + count));
+    }
+    return buffer_.data() + filled_;
+}
+
 bool BufferedSocket::receiveOnce() {
-    if (fd_ < 0) return false;
-    const qsizetype filled = buffer_.size();
-    buffer_.resize(filled + receiveBlockSize);
-    const ssize_t received = receive(buffer_.data() + filled, size_t(receiveBlockSize), 0);
-    buffer_.resize(filled + (received > 0 ? received : 0));
+    const ssize_t received = receive(roomFor(receiveBlockSize), size_t(receiveBlockSize), 0);
+    if (received > 0) filled_ += received;
     return received > 0;
 }
 
 void BufferedSocket::fill(qsizetype count) {
-    while (buffer_.size() - offset_ < count) {
+    while (unread() < count) {
         if (!receiveOnce()) throw AdbClientError::protocolError(QStringLiteral("unexpected EOF"));
     }
 }
 
 void BufferedSocket::consume(qsizetype count) {
     offset_ += count;
-    if (offset_ > discardThreshold) {
-        buffer_.remove(0, offset_);
-        offset_ = 0;
-    }
+    if (offset_ == filled_) offset_ = filled_ = 0;
 }
 
 QByteArray BufferedSocket::readExactly(qsizetype count) {
     if (count <= 0) return {};
     fill(count);
-    QByteArray result = buffer_.sliced(offset_, count);
+    QByteArray result(buffer_.data() + offset_, count);
     consume(count);
     return result;
 }
 
-void BufferedSocket::readInto(char *into, qsizetype count) {
-    const qsizetype buffered = std::min(count, buffer_.size() - offset_);
+void BufferedSocket::readInto(char *into, qsizetype count, qsizetype followingBytes) {
+    const qsizetype buffered = std::min(count, unread());
     if (buffered > 0) {
-        std::memcpy(into, buffer_.constData() + offset_, size_t(buffered));
+        std::memcpy(into, buffer_.data() + offset_, size_t(buffered));
         consume(buffered);
     }
-    qsizetype done = buffered;
-    while (count - done >= receiveBlockSize) {
-        const ssize_t received = fd_ < 0 ? -1 : receive(into + done, size_t(count - done), MSG_WAITALL);
-        if (received <= 0) throw AdbClientError::protocolError(QStringLiteral("unexpected EOF"));
-        done += received;
+    const qsizetype rest = count - buffered;
+    if (rest == 0) return;
+    if (followingBytes > 0 || rest >= receiveBlockSize) {
+        // The rest where it is wanted, and what is known to follow into the
+        // buffer: one receive, no copy.
+        std::vector<iovec> parts{{into + buffered, size_t(rest)}};
+        if (followingBytes > 0) parts.push_back({roomFor(followingBytes), size_t(followingBytes)});
+        if (!receiveAll(std::move(parts))) throw AdbClientError::protocolError(QStringLiteral("unexpected EOF"));
+        filled_ += followingBytes;
+        return;
     }
     // A short rest comes through the buffer, with whatever follows it.
-    if (done < count) {
-        fill(count - done);
-        std::memcpy(into + done, buffer_.constData() + offset_, size_t(count - done));
-        consume(count - done);
-    }
+    fill(rest);
+    std::memcpy(into + buffered, buffer_.data() + offset_, size_t(rest));
+    consume(rest);
 }
 
 quint32 BufferedSocket::readUInt32() { return adbwire::readUInt32LE(readExactly(4)); }
 
 QByteArray BufferedSocket::readToEnd() {
-    QByteArray result = buffer_.sliced(offset_);
-    buffer_.clear();
-    offset_ = 0;
+    QByteArray result(buffer_.data() + offset_, unread());
+    offset_ = filled_ = 0;
     // Receive straight into the result; the stream's end or an error ends it.
-    std::swap(buffer_, result);
-    while (receiveOnce()) {
+    for (;;) {
+        const qsizetype had = result.size();
+        result.resize(had + receiveBlockSize);
+        const ssize_t received = receive(result.data() + had, size_t(receiveBlockSize), 0);
+        result.resize(had + std::max<qsizetype>(received, 0));
+        if (received <= 0) return result;
     }
-    std::swap(buffer_, result);
-    return result;
 }
 
 QByteArray BufferedSocket::readUpTo(qsizetype limit) {
-    while (buffer_.size() - offset_ < limit && receiveOnce()) {
+    while (unread() < limit && receiveOnce()) {
     }
-    const qsizetype count = std::min(limit, buffer_.size() - offset_);
-    QByteArray result = buffer_.sliced(offset_, count);
+    const qsizetype count = std::min(limit, unread());
+    QByteArray result(buffer_.data() + offset_, count);
     consume(count);
     return result;
 }

@@ -3,7 +3,9 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
+#include <sys/socket.h>
 #include <sys/types.h>
+#include <sys/uio.h>
 
 #include <vector>
 
@@ -14,9 +16,6 @@ class BufferedSocket {
 public:
     // Receives are made in blocks of this size.
     static constexpr qsizetype receiveBlockSize = 32768;
-    // Consumed bytes stay at the front of the buffer until more than this
-    // many have piled up, so most reads shift nothing.
-    static constexpr qsizetype discardThreshold = 65536;
 
     // Connects to 127.0.0.1 on `port`; connectionFailed when nobody answers.
     static BufferedSocket connect(quint16 port);
@@ -43,12 +42,14 @@ public:
     void readExactlyInto(qsizetype count, Sink &&sink) {
         if (count <= 0) return;
         fill(count);
-        sink(QByteArrayView(buffer_.constData() + offset_, count));
+        sink(QByteArrayView(buffer_.data() + offset_, count));
         consume(count);
     }
     // As readExactly, into `into`: a large read skips the buffer and is
-    // received where it is wanted.
-    void readInto(char *into, qsizetype count);
+    // received where it is wanted. A caller that knows at least
+    // `followingBytes` more will come (the next record's header) has them
+    // buffered by the same receive.
+    void readInto(char *into, qsizetype count, qsizetype followingBytes = 0);
     // A little-endian 32-bit integer, read as readExactly(4).
     quint32 readUInt32();
     // Everything up to the end of the stream; a receive error ends it too.
@@ -66,21 +67,27 @@ public:
     bool peerClosed() const;
 
     bool isOpen() const { return fd_ >= 0; }
-    // Inspection of the buffer, for the discard rule.
-    qsizetype bufferedSize() const { return buffer_.size(); }
-    qsizetype consumedOffset() const { return offset_; }
 
 private:
     explicit BufferedSocket(int fd) : fd_(fd) {}
     // Appends one receive to the buffer; false at the end of the stream or on error.
     bool receiveOnce();
     ssize_t receive(char *into, size_t size, int flags);
+    ssize_t receive(msghdr &message, int flags);
+    // Fills every part; false when the stream ends or fails first.
+    bool receiveAll(std::vector<iovec> parts);
     // Receives until `count` unread bytes are buffered; unexpected EOF otherwise.
     void fill(qsizetype count);
-    // Marks `count` bytes read and drops the consumed front once it is large.
+    // Marks `count` bytes read.
     void consume(qsizetype count);
+    qsizetype unread() const { return filled_ - offset_; }
+    // Where `count` more bytes can be received, after the unread ones.
+    char *roomFor(qsizetype count);
 
     int fd_ = -1;
-    QByteArray buffer_;
+    // Received bytes not yet read are [offset_, filled_). The storage is
+    // kept between reads, so receiving allocates and moves nothing.
+    std::vector<char> buffer_;
     qsizetype offset_ = 0;
+    qsizetype filled_ = 0;
 };

@@ -16,6 +16,9 @@ namespace adbwire {
 inline constexpr qsizetype maxRequestLength = 0xffff;
 // Largest DATA chunk an upload sends.
 inline constexpr qsizetype syncChunkSize = 65536;
+// A sync packet's id and length word; a DATA chunk's bytes are always
+// followed by at least one (the next chunk, DONE or FAIL).
+inline constexpr qsizetype syncPacketHeaderSize = 8;
 
 // UTF-8 with every invalid sequence replaced by U+FFFD.
 QString decodeText(QByteArrayView bytes);

@@ -34,9 +34,10 @@ void *initialize(fuse_conn_info *connection, fuse_config *config) {
     // fits the largest pipe an unprivileged process may have, so written
     // bytes can come by splice.
     connection->max_write = (1 << 20) - 4096;
-    // Reads of the local copies go to the kernel by splice, in large pieces.
     connection->max_readahead = 1 << 20;
-    if (connection->capable & FUSE_CAP_SPLICE_WRITE) connection->want |= FUSE_CAP_SPLICE_WRITE;
+    // Replies are not spliced: most reads are answered from memory, which
+    // libfuse would first copy into a pipe of fresh pages and the kernel
+    // then copy again; written straight to the device they are copied once.
     // Written bytes arrive in a pipe and go on to the local copy by splice.
     if (connection->capable & FUSE_CAP_SPLICE_READ) connection->want |= FUSE_CAP_SPLICE_READ;
     if (connection->capable & FUSE_CAP_SPLICE_MOVE) connection->want |= FUSE_CAP_SPLICE_MOVE;
