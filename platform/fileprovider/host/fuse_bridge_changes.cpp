@@ -39,6 +39,7 @@ int FuseBridge::mkdir(const char *path) {
     recentNames_.added(parentMountPath(mountPath), name);
     auto created = requests_.create(std::move(itemTemplate), std::nullopt);
     if (auto *error = std::get_if<ProviderError>(&created)) return fail("creating", mountPath, *error);
+    recentNames_.madeFolder(mountPath);
     return 0;
 }
 

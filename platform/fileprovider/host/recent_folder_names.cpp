@@ -73,6 +73,13 @@ void RecentFolderNames::added(const QString &folder, const QString &name, Clock:
     entry.lastAdded = now;
 }
 
+void RecentFolderNames::madeFolder(const QString &folder) {
+    std::lock_guard lock(mutex_);
+    const QString inside = folder + u'/';
+    for (auto it = folders_.begin(); it != folders_.end();)
+        it = it.key() == folder || it.key().startsWith(inside) ? folders_.erase(it) : std::next(it);
+}
+
 void RecentFolderNames::forgetAll() {
     std::lock_guard lock(mutex_);
     folders_.clear();

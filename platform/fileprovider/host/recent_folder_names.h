@@ -32,6 +32,10 @@ public:
     // A name made in the folder through the mount; it counts for every
     // listing that may have been read before it was there.
     void added(const QString &folder, const QString &name, Clock::time_point now = Clock::now());
+    // A folder was just made through the mount: it holds only what is made
+    // in it from now on, whatever was made in an earlier one of that path
+    // (since removed on the phone).
+    void madeFolder(const QString &folder);
     // Folders were moved or removed: no listing is trusted any more.
     void forgetAll();
 

@@ -125,6 +125,15 @@ TEST(RecentFolderNamesTest, AnswersAbsenceOnlyWhileNamesAreMadeInTheFolderAndThe
     // A second on, the listing is stale; the burst asks for a new one.
     names.added("/DCIM", "c.jpg", later(1050));
     EXPECT_EQ(names.lookUp("/DCIM", "b.jpg", later(1100)), Answer::relist);
+    // A folder made again keeps none of the names made in the one before it.
+    names.added("/DCIM/New", "x.jpg", later(1200));
+    names.madeFolder("/DCIM/New");
+    names.added("/DCIM/New", "y.jpg", later(1210));
+    names.missed("/DCIM/New", later(1220));
+    names.missed("/DCIM/New", later(1230));
+    names.remember("/DCIM/New", {}, later(1240));
+    EXPECT_EQ(names.lookUp("/DCIM/New", "x.jpg", later(1250)), Answer::absent);
+    EXPECT_EQ(names.lookUp("/DCIM/New", "y.jpg", later(1250)), Answer::unknown);
     // A listing asked for before folders moved shows them where they were.
     names.forgetAll();
     names.remember("/DCIM", {}, later(20));
