@@ -39,6 +39,9 @@ public:
 
     // From now on, waits for the extension end at once with an error.
     void abandonRequests() { abandoned_ = true; }
+    // The kernel maps files opened for direct I/O shared: large files can
+    // be read past the page cache.
+    void allowMappableDirectReads() { directReadsMappable_ = true; }
 
     int getattr(const char *path, struct stat *attributes, fuse_file_info *file);
     // The folder is listed once, when it is opened; reads of the open folder
@@ -136,6 +139,7 @@ private:
     RecentFolderNames recentNames_;
     RecentItems recentItems_;
     std::atomic<bool> abandoned_{false};
+    std::atomic<bool> directReadsMappable_{false};
     const uid_t owner_;
     const gid_t group_;
     const QString stagingFolder_;

@@ -29,6 +29,10 @@ constexpr qint64 streamedWindow = 48LL << 20;
 constexpr qint64 dropStep = 8LL << 20;
 // A file starts streaming once this much of it was written in order.
 constexpr qint64 streamFrom = 1LL << 20;
+// Files from this size are read past the page cache where that is safe:
+// videos and archives, which are copied or played in large reads, not
+// photos, which viewers decode in small ones.
+constexpr qint64 directReadsFrom = 16LL << 20;
 
 Timestamp nowInSeconds() { return static_cast<Timestamp>(QDateTime::currentMSecsSinceEpoch()) / 1000.0; }
 
@@ -333,9 +337,12 @@ int FuseBridge::openForReading(const QString &mountPath, fuse_file_info *file) {
     copy->staged = true;
     copy->streamed = std::make_unique<StreamedRead>(contents.stream, size);
     file->fh = newHandle(openCopies_.adopt(std::move(copy), mountPath), false);
-    // Reads stay with the page cache: past it (direct I/O, in larger pieces)
-    // the kernel refuses to map the file shared, which Qt's QFile::map and
-    // Python's mmap do.
+    // A large file is read past the page cache: a copy out then costs one
+    // request per read() of up to 1 MiB instead of filling the cache page by
+    // page. Only where the kernel still maps such files shared (QFile::map,
+    // Python's mmap); small files, which readers take in small pieces and
+    // read again, stay cached.
+    if (directReadsMappable_ && size >= directReadsFrom) file->direct_io = 1;
     // What the kernel last heard about the size may be out of date; make it
     // ask again, so reads go on to the end of the copy. It heard what this
     // side last told it, when that was moments ago.

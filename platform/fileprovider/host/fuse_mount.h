@@ -1,10 +1,12 @@
 #pragma once
 
+#include "platform/fileprovider/host/direct_io_mapping.h"
 #include "platform/fileprovider/host/fuse_bridge.h"
 
 #include <QString>
 
 #include <atomic>
+#include <memory>
 #include <pthread.h>
 #include <stdexcept>
 
@@ -41,6 +43,7 @@ private:
     FuseBridge &bridge_;
     QString mountpoint_;
     struct fuse *fuse_ = nullptr;
+    std::unique_ptr<DirectIoMapping> directIoMapping_;
     std::atomic<bool> serving_{false};
     std::atomic<pthread_t> servingThread_{};
 };

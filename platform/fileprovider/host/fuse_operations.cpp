@@ -44,6 +44,12 @@ void *initialize(fuse_conn_info *connection, fuse_config *config) {
     // open() with O_TRUNC arrives as one request, so the bridge need not
     // fetch bytes it is about to throw away.
     if (connection->capable & FUSE_CAP_ATOMIC_O_TRUNC) connection->want |= FUSE_CAP_ATOMIC_O_TRUNC;
+#ifdef FUSE_CAP_DIRECT_IO_ALLOW_MMAP
+    if (connection->capable & FUSE_CAP_DIRECT_IO_ALLOW_MMAP) {
+        connection->want |= FUSE_CAP_DIRECT_IO_ALLOW_MMAP;
+        static_cast<FuseBridge *>(fuse_get_context()->private_data)->allowMappableDirectReads();
+    }
+#endif
     return fuse_get_context()->private_data;
 }
 

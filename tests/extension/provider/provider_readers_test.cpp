@@ -2,11 +2,14 @@
 #include "extension/provider/domain_identifier.h"
 #include "extension/provider/ranged_read.h"
 #include "extension/provider/storage_report_reader.h"
+#include "platform/fileprovider/host/direct_io_mapping.h"
 #include "platform/fileprovider/host/recent_folder_names.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdint>
+#include <cstring>
 
 using fileprovider::StorageSpace;
 
@@ -138,6 +141,61 @@ TEST(RecentFolderNamesTest, AnswersAbsenceOnlyWhileNamesAreMadeInTheFolderAndThe
     names.forgetAll();
     names.remember("/DCIM", {}, later(20));
     EXPECT_EQ(names.lookUp("/DCIM", "b.jpg", later(40)), Answer::unknown);
+}
+
+} // namespace
+
+namespace {
+
+template <typename T>
+void put(QByteArray &bytes, int at, T value) { std::memcpy(bytes.data() + at, &value, sizeof value); }
+template <typename T>
+T get(const QByteArray &bytes, int at) {
+    T value;
+    std::memcpy(&value, bytes.constData() + at, sizeof value);
+    return value;
+}
+
+// The kernel's INIT request: header (opcode at 4, unique at 8), then flags at 52 and flags2 at 56.
+QByteArray initRequest(std::uint32_t opcode, std::uint32_t flags, std::uint32_t flags2) {
+    QByteArray bytes(104, '\0');
+    put(bytes, 0, std::uint32_t(bytes.size()));
+    put(bytes, 4, opcode);
+    put(bytes, 8, std::uint64_t(7));
+    put(bytes, 52, flags);
+    put(bytes, 56, flags2);
+    return bytes;
+}
+
+TEST(DirectIoMappingTest, AsksInTheInitReplyOnlyWhereTheKernelOffers) {
+    constexpr std::uint32_t extended = 1U << 30;
+    constexpr std::uint32_t mappable = 1U << 4;   // bit 36 of the flags, in flags2
+    const auto offer = fileprovider::readInitOffer(initRequest(26, extended | 1, mappable).constData(), 104);
+    ASSERT_TRUE(offer);
+    EXPECT_EQ(offer->unique, 7U);
+    EXPECT_TRUE(offer->mappableDirectIo);
+    // flags2 counts only when the kernel says it sent it; older kernels send neither.
+    EXPECT_FALSE(fileprovider::readInitOffer(initRequest(26, 1, mappable).constData(), 104)->mappableDirectIo);
+    EXPECT_FALSE(fileprovider::readInitOffer(initRequest(26, extended, 0).constData(), 104)->mappableDirectIo);
+    EXPECT_FALSE(fileprovider::readInitOffer(initRequest(1, extended, mappable).constData(), 104));
+    EXPECT_FALSE(fileprovider::readInitOffer(initRequest(26, extended, mappable).constData(), 59));
+
+    QByteArray header(16, '\0'), reply(64, '\0');
+    put(header, 8, std::uint64_t(7));
+    put(reply, 12, std::uint32_t(0x21));
+    put(reply, 32, std::uint32_t(0x2));
+    iovec parts[2] = {{header.data(), size_t(header.size())}, {reply.data(), size_t(reply.size())}};
+    EXPECT_FALSE(fileprovider::addMappableDirectIo(parts, 2, 8)) << "another request's reply";
+    EXPECT_EQ(get<std::uint32_t>(reply, 12), 0x21U);
+    put(header, 4, std::int32_t(-38));
+    EXPECT_FALSE(fileprovider::addMappableDirectIo(parts, 2, 7)) << "an error reply";
+    put(header, 4, std::int32_t(0));
+    parts[1].iov_len = 24;
+    EXPECT_FALSE(fileprovider::addMappableDirectIo(parts, 2, 7)) << "a reply too short to carry flags2";
+    parts[1].iov_len = 64;
+    ASSERT_TRUE(fileprovider::addMappableDirectIo(parts, 2, 7));
+    EXPECT_EQ(get<std::uint32_t>(reply, 12), 0x21U | extended);
+    EXPECT_EQ(get<std::uint32_t>(reply, 32), 0x2U | mappable);
 }
 
 } // namespace
