@@ -145,9 +145,11 @@ void BufferedSocket::writeGathered(std::vector<QByteArrayView> pieces, bool more
 char *BufferedSocket::roomFor(qsizetype count) {
     if (qsizetype(buffer_.size()) - filled_ < count) {
         // The unread rest is a few bytes of a header at most: moving it is cheap.
-        std::memmove(buffer_.data(), buffer_.data() + offset_, size_t(unread()));
-        filled_ -= offset_;
-        offset_ = 0;
+        if (offset_ > 0) {
+            std::memmove(buffer_.data(), buffer_.data() + offset_, size_t(unread()));
+            filled_ -= offset_;
+            offset_ = 0;
+        }
         if (qsizetype(buffer_.size()) - filled_ < count) buffer_.resize(size_t(filled_ + count));
     }
     return buffer_.data() + filled_;
@@ -173,7 +175,7 @@ void BufferedSocket::consume(qsizetype count) {
 QByteArray BufferedSocket::readExactly(qsizetype count) {
     if (count <= 0) return {};
     fill(count);
-    QByteArray result(buffer_.data() + offset_, count);
+    QByteArray result = unreadBytes(count);
     consume(count);
     return result;
 }
@@ -203,8 +205,12 @@ void BufferedSocket::readInto(char *into, qsizetype count, qsizetype followingBy
 
 quint32 BufferedSocket::readUInt32() { return adbwire::readUInt32LE(readExactly(4)); }
 
+QByteArray BufferedSocket::unreadBytes(qsizetype count) const {
+    return count > 0 ? QByteArray(buffer_.data() + offset_, count) : QByteArray();
+}
+
 QByteArray BufferedSocket::readToEnd() {
-    QByteArray result(buffer_.data() + offset_, unread());
+    QByteArray result = unreadBytes(unread());
     offset_ = filled_ = 0;
     // Receive straight into the result; the stream's end or an error ends it.
     for (;;) {
@@ -220,7 +226,7 @@ QByteArray BufferedSocket::readUpTo(qsizetype limit) {
     while (unread() < limit && receiveOnce()) {
     }
     const qsizetype count = std::min(limit, unread());
-    QByteArray result(buffer_.data() + offset_, count);
+    QByteArray result = unreadBytes(count);
     consume(count);
     return result;
 }

@@ -81,6 +81,8 @@ private:
     // Marks `count` bytes read.
     void consume(qsizetype count);
     qsizetype unread() const { return filled_ - offset_; }
+    // A copy of the first `count` unread bytes.
+    QByteArray unreadBytes(qsizetype count) const;
     // Where `count` more bytes can be received, after the unread ones.
     char *roomFor(qsizetype count);
 
