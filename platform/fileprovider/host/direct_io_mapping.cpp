@@ -40,7 +40,8 @@ T fieldAt(const void *bytes, std::size_t at) {
     return value;
 }
 
-// The hooks below see every request and reply, so a finished INIT must
+// libfuse hands the hooks no pointer of ours, so they find their mapping
+// by device. They see every request and reply, so a finished INIT must
 // cost them nothing: the table is looked at only while one is pending.
 std::mutex tableMutex;
 std::map<int, DirectIoMapping *> table;
@@ -128,12 +129,12 @@ void DirectIoMapping::sawRequest(const void *request, std::size_t length) {
 }
 
 void DirectIoMapping::beforeReply(iovec *parts, int count) {
-    if (done_ || !offer_ || count < 1 || parts[0].iov_len < outHeaderSize) return;
-    if (fieldAt<std::uint64_t>(parts[0].iov_base, outUniqueAt) != offer_->unique) return;
-    const bool asked = offer_->mappableDirectIo && addMappableDirectIo(parts, count, offer_->unique);
+    if (done_) return;
+    // The first reply is INIT's; after it, the hooks stop looking, whether
+    // the kernel offered anything or not.
     done_ = true;
     pending.fetch_sub(1, std::memory_order_release);
-    if (asked && granted_) granted_();
+    if (offer_ && offer_->mappableDirectIo && addMappableDirectIo(parts, count, offer_->unique) && granted_) granted_();
 }
 
 } // namespace fileprovider
