@@ -111,6 +111,7 @@ Outcome<qsizetype> StreamedRead::read(char *into, qsizetype length, qint64 offse
             std::memcpy(into + firstPart, ring_.get(), size_t(length - firstPart));
             return length;
         }
+        if (readFromApart(into, length, offset)) return length;
         // Behind the window, far ahead of it, or never coming: asked apart.
         if (offset < start_ || offset > end_ + farAhead || ended_ || length > capacity_) break;
         changed_.wait_for(lock, abandonPoll);
@@ -120,13 +121,27 @@ Outcome<qsizetype> StreamedRead::read(char *into, qsizetype length, qint64 offse
     return readApart(into, length, offset);
 }
 
+bool StreamedRead::readFromApart(char *into, qsizetype length, qint64 offset) const {
+    if (offset < apartStart_ || offset + length > apartStart_ + apart_.size()) return false;
+    std::memcpy(into, apart_.constData() + (offset - apartStart_), size_t(length));
+    return true;
+}
+
 Outcome<qsizetype> StreamedRead::readApart(char *into, qsizetype length, qint64 offset) {
-    auto range = stream_->readRange(offset, length);
+    qint64 fetch = length;
+    {
+        std::lock_guard lock(mutex_);
+        fetch = std::max<qint64>(length, std::min(apartAtLeast, size_ - offset));
+    }
+    auto range = stream_->readRange(offset, fetch);
     if (auto *error = std::get_if<ProviderError>(&range)) return *error;
-    const QByteArray &bytes = std::get<QByteArray>(range);
+    QByteArray &bytes = std::get<QByteArray>(range);
     // The size was promised to the reader: fewer bytes are not the file's end.
-    if (bytes.size() != length) return cutShort();
+    if (bytes.size() < length) return cutShort();
     std::memcpy(into, bytes.constData(), size_t(length));
+    std::lock_guard lock(mutex_);
+    apartStart_ = offset;
+    apart_ = std::move(bytes);
     return length;
 }
 

@@ -29,6 +29,9 @@ public:
     // show they follow it: a jump to the end of a video is not kept waiting
     // behind megabytes nobody wants, on a slow link.
     static constexpr qint64 firstReadAhead = 512LL << 10;
+    // Least fetched by a read asked apart, kept for the reads after it: a
+    // reader past the page cache comes in small pieces (tail in 8 KiB).
+    static constexpr qint64 apartAtLeast = 128LL << 10;
 
     // Starts taking the stream's bytes at once; `size` is the file's.
     StreamedRead(ContentStreamPointer stream, qint64 size);
@@ -49,6 +52,8 @@ public:
 private:
     void pump(std::stop_token stop);
     Outcome<qsizetype> readApart(char *into, qsizetype length, qint64 offset);
+    // With the mutex held: copies the read from what was last fetched apart.
+    bool readFromApart(char *into, qsizetype length, qint64 offset) const;
     // With the mutex held: lets the window move on past what readers left behind.
     void slideWindow();
 
@@ -68,6 +73,9 @@ private:
     // order, so a first jump to the end of the file starts no transfer.
     bool wanted_ = false;
     bool ended_ = false;
+    // The bytes last fetched apart, from apartStart_.
+    qint64 apartStart_ = 0;
+    QByteArray apart_;
     // Last: stopped before the rest goes.
     std::jthread pump_;
 };

@@ -102,7 +102,8 @@ const Case cases[] = {
          testsupport::TempFolder local;
          ASSERT_EQ(shellRun("tail -c 65536 '" + phone.mounted("large.mkv") + "' > '" + local.file("tail") + "'").exitCode, 0);
          EXPECT_EQ(bytesOf(local.file("tail"), 0, 65536), bytesOf(phone.phoneFile("large.mkv"), size - 65536, 65536));
-         EXPECT_LT(phoneBytesRead(phone) - before, 64 * MiB);
+         // tail reads 8 KiB at a time: one ranged read serves them all.
+         EXPECT_LT(phoneBytesRead(phone) - before, 320 * 1024);
      }},
     {"RandomOrderReadsGiveThePhonesBytes", 0,
      [](MountedPhone &phone) {
