@@ -16,6 +16,27 @@
 #include <cstring>
 #include <utility>
 
+namespace {
+
+// One call's message over the parts from `next` on.
+msghdr messageOver(std::vector<iovec> &parts, size_t next) {
+    msghdr message{};
+    message.msg_iov = parts.data() + next;
+    message.msg_iovlen = std::min<size_t>(parts.size() - next, IOV_MAX);
+    return message;
+}
+
+// Past the parts `count` bytes covered whole, into the one covered in part.
+void advanceParts(std::vector<iovec> &parts, size_t &next, size_t count) {
+    while (next < parts.size() && count >= parts[next].iov_len) count -= parts[next++].iov_len;
+    if (next < parts.size()) {
+        parts[next].iov_base = static_cast<char *>(parts[next].iov_base) + count;
+        parts[next].iov_len -= count;
+    }
+}
+
+} // namespace
+
 BufferedSocket BufferedSocket::connect(quint16 port) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) throw AdbClientError::connectionFailed();
@@ -104,17 +125,10 @@ ssize_t BufferedSocket::receive(msghdr &message, int flags) {
 bool BufferedSocket::receiveAll(std::vector<iovec> parts) {
     size_t next = 0;
     while (next < parts.size()) {
-        msghdr message{};
-        message.msg_iov = parts.data() + next;
-        message.msg_iovlen = std::min<size_t>(parts.size() - next, IOV_MAX);
-        ssize_t received = receive(message, MSG_WAITALL);
+        msghdr message = messageOver(parts, next);
+        const ssize_t received = receive(message, MSG_WAITALL);
         if (received <= 0) return false;
-        // Past the parts filled whole, into the one filled in part.
-        while (next < parts.size() && size_t(received) >= parts[next].iov_len) received -= ssize_t(parts[next++].iov_len);
-        if (next < parts.size()) {
-            parts[next].iov_base = static_cast<char *>(parts[next].iov_base) + received;
-            parts[next].iov_len -= size_t(received);
-        }
+        advanceParts(parts, next, size_t(received));
     }
     return true;
 }
@@ -125,20 +139,13 @@ void BufferedSocket::writeGathered(std::vector<QByteArrayView> pieces, bool more
     for (const QByteArrayView piece : pieces) {
         if (!piece.isEmpty()) parts.push_back(iovec{const_cast<char *>(piece.data()), size_t(piece.size())});
     }
-    msghdr message{};
     const int flags = MSG_NOSIGNAL | (moreFollows ? MSG_MORE : 0);
     size_t next = 0;
     while (next < parts.size()) {
-        message.msg_iov = parts.data() + next;
-        message.msg_iovlen = std::min<size_t>(parts.size() - next, IOV_MAX);
-        ssize_t sent = fd_ < 0 ? -1 : ::sendmsg(fd_, &message, flags);
+        const msghdr message = messageOver(parts, next);
+        const ssize_t sent = fd_ < 0 ? -1 : ::sendmsg(fd_, &message, flags);
         if (sent <= 0) throw AdbClientError::connectionFailed();
-        // Past the pieces sent whole, into the one sent in part.
-        while (next < parts.size() && size_t(sent) >= parts[next].iov_len) sent -= ssize_t(parts[next++].iov_len);
-        if (next < parts.size()) {
-            parts[next].iov_base = static_cast<char *>(parts[next].iov_base) + sent;
-            parts[next].iov_len -= size_t(sent);
-        }
+        advanceParts(parts, next, size_t(sent));
     }
 }
 

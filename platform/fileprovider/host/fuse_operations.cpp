@@ -47,7 +47,7 @@ void *initialize(fuse_conn_info *connection, fuse_config *config) {
 #ifdef FUSE_CAP_DIRECT_IO_ALLOW_MMAP
     if (connection->capable & FUSE_CAP_DIRECT_IO_ALLOW_MMAP) {
         connection->want |= FUSE_CAP_DIRECT_IO_ALLOW_MMAP;
-        static_cast<FuseBridge *>(fuse_get_context()->private_data)->allowMappableDirectReads();
+        bridge().allowMappableDirectReads();
     }
 #endif
     return fuse_get_context()->private_data;
