@@ -54,7 +54,9 @@ void SyncConnectionPool::giveBack(BufferedSocket connection) {
     std::lock_guard lock(mutex_);
     if (static_cast<int>(idle_.size()) >= capacity_) return;   // closed as it goes
     idle_.push_back(Idle{std::move(connection), std::chrono::steady_clock::now()});
-    changed_.notify_all();
+    // A closer that waits for an older connection's end finds this one then:
+    // waking it for every request would cost two thread switches each time.
+    if (closerWaitsForAny_) changed_.notify_all();
 }
 
 void SyncConnectionPool::closeExpired(std::stop_token stop) {
@@ -63,8 +65,13 @@ void SyncConnectionPool::closeExpired(std::stop_token stop) {
         const auto now = std::chrono::steady_clock::now();
         // The oldest are at the front.
         while (!idle_.empty() && now - idle_.front().since >= idleLimit_) idle_.pop_front();
-        if (idle_.empty()) changed_.wait(lock, stop, [this] { return !idle_.empty(); });
-        else changed_.wait_until(lock, stop, idle_.front().since + idleLimit_, [] { return false; });
+        if (idle_.empty()) {
+            closerWaitsForAny_ = true;
+            changed_.wait(lock, stop, [this] { return !idle_.empty(); });
+            closerWaitsForAny_ = false;
+        } else {
+            changed_.wait_until(lock, stop, idle_.front().since + idleLimit_, [] { return false; });
+        }
     }
     idle_.clear();
 }

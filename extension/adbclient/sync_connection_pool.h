@@ -78,6 +78,7 @@ private:
     const std::chrono::milliseconds idleLimit_;
     mutable std::mutex mutex_;
     std::condition_variable_any changed_;
+    bool closerWaitsForAny_ = false;
     std::deque<Idle> idle_;
     // Last: stopped and joined before the connections go.
     std::jthread closer_;
