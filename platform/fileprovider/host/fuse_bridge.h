@@ -40,8 +40,8 @@ public:
     // From now on, waits for the extension end at once with an error.
     void abandonRequests() { abandoned_ = true; }
     // The kernel maps files opened for direct I/O shared: large files can
-    // be read past the page cache.
-    void allowMappableDirectReads() { directReadsMappable_ = true; }
+    // be read, and files written, past the page cache.
+    void allowMappableDirectIo() { directIoMappable_ = true; }
 
     int getattr(const char *path, struct stat *attributes, fuse_file_info *file);
     // The folder is listed once, when it is opened; reads of the open folder
@@ -87,6 +87,7 @@ private:
 
     int openForReading(const QString &mountPath, fuse_file_info *file);
     int readStreamed(OpenCopy &copy, char *into, size_t size, off_t offset);
+    void writePastPageCache(fuse_file_info *file) const;
     int openForWriting(const QString &mountPath, bool truncating, fuse_file_info *file);
     // Puts `left` bytes at `at` of the local copy `fd`, `done` bytes into the
     // write; answers a count or -1 with errno, as pwrite does.
@@ -139,7 +140,7 @@ private:
     RecentFolderNames recentNames_;
     RecentItems recentItems_;
     std::atomic<bool> abandoned_{false};
-    std::atomic<bool> directReadsMappable_{false};
+    std::atomic<bool> directIoMappable_{false};
     const uid_t owner_;
     const gid_t group_;
     const QString stagingFolder_;

@@ -84,7 +84,7 @@ FuseMount::FuseMount(FuseBridge &bridge, const QString &mountpoint, const QStrin
         throw MountFailure(QStringLiteral("cannot mount on %1 (libfuse said why, above)").arg(mountpoint).toStdString());
     }
 #ifndef FUSE_CAP_DIRECT_IO_ALLOW_MMAP
-    directIoMapping_ = std::make_unique<DirectIoMapping>(fuse_get_session(fuse_), [this] { bridge_.allowMappableDirectReads(); });
+    directIoMapping_ = std::make_unique<DirectIoMapping>(fuse_get_session(fuse_), [this] { bridge_.allowMappableDirectIo(); });
 #endif
 }
 

@@ -47,7 +47,7 @@ void *initialize(fuse_conn_info *connection, fuse_config *config) {
 #ifdef FUSE_CAP_DIRECT_IO_ALLOW_MMAP
     if (connection->capable & FUSE_CAP_DIRECT_IO_ALLOW_MMAP) {
         connection->want |= FUSE_CAP_DIRECT_IO_ALLOW_MMAP;
-        bridge().allowMappableDirectReads();
+        bridge().allowMappableDirectIo();
     }
 #endif
     return fuse_get_context()->private_data;

@@ -227,6 +227,18 @@ TEST_F(MountTest, FilesCopiedInArriveWhole) {
     EXPECT_EQ(sha256OfFile(phone->phoneFile("In/odd.bin")), odd);
     EXPECT_EQ(sha256OfFile(phone->phoneFile("In/large.bin")), large);
     EXPECT_EQ(QFileInfo(phone->mounted("In/large.bin")).size(), 50LL * 1024 * 1024);
+
+    // Written through a shared mapping, as some programs save.
+    const QByteArray bytes = contentsOf(local.file("odd.bin"));
+    const int fd = ::open(phone->mounted("In/mapped.bin").toLocal8Bit().constData(), O_RDWR | O_CREAT | O_EXCL, 0644);
+    ASSERT_GE(fd, 0) << std::strerror(errno);
+    ASSERT_EQ(::ftruncate(fd, bytes.size()), 0) << std::strerror(errno);
+    void *mapped = ::mmap(nullptr, size_t(bytes.size()), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    ASSERT_NE(mapped, MAP_FAILED) << "mmap for writing: " << std::strerror(errno);
+    std::memcpy(mapped, bytes.constData(), size_t(bytes.size()));
+    ::munmap(mapped, size_t(bytes.size()));
+    EXPECT_EQ(::close(fd), 0) << std::strerror(errno);
+    EXPECT_EQ(sha256OfFile(phone->phoneFile("In/mapped.bin")), odd);
     // The mount kept nothing of them.
     EXPECT_TRUE(phone->downloadedCopies().isEmpty()) << qPrintable(phone->downloadedCopies().join(", "));
 }
