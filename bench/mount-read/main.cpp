@@ -83,6 +83,8 @@ int main(int argc, char **argv) {
         double peakMemory = 0, peakTemporary = 0;
         const QString adb = testsupport::adbTool();
         for (int round = 0; round < rounds; ++round) {
+            // Each copy starts with the disk idle, not writing back the one before.
+            run("sync", {});
             {
                 bench::PeakSampler sampler(provider.pid(), temporary.path());
                 cpTimes.push_back(secondsOf([&] { run("cp", {mountFolder.path() + "/big.bin", local.file("copied.bin")}); }));
@@ -92,6 +94,7 @@ int main(int argc, char **argv) {
             if (testsupport::sha256OfFile(local.file("copied.bin")) != testsupport::sha256OfFile(phoneFolder.file("big.bin")))
                 throw std::runtime_error("the copy out of the mount differs from the phone's file");
             QFile::remove(local.file("copied.bin"));
+            run("sync", {});
             pullTimes.push_back(secondsOf([&] { run(adb, {"-s", serial, "pull", "/sdcard/big.bin", local.file("pulled.bin")}); }));
             QFile::remove(local.file("pulled.bin"));
 
@@ -107,7 +110,9 @@ int main(int argc, char **argv) {
 
             const QString copied = local.file(QString("small-copied-%1").arg(round));
             const QString pulled = local.file(QString("small-pulled-%1").arg(round));
+            run("sync", {});
             smallCpTimes.push_back(secondsOf([&] { run("cp", {"-r", mountFolder.path() + "/small", copied}); }));
+            run("sync", {});
             smallPullTimes.push_back(secondsOf([&] { run(adb, {"-s", serial, "pull", "/sdcard/small", pulled}); }));
             run("diff", {"-r", phoneFolder.file("small"), copied});
             run("diff", {"-r", phoneFolder.file("small"), pulled});

@@ -62,6 +62,8 @@ int main(int argc, char **argv) {
         std::vector<double> cpTimes, pushTimes, smallCpTimes, smallPushTimes, createTimes, renameTimes, deleteTimes;
         double peakMemory = 0, peakTemporary = 0;
         for (int round = 0; round < rounds; ++round) {
+            // Each copy starts with the disk idle, not writing back the one before.
+            run("sync", {});
             {
                 bench::PeakSampler sampler(provider.pid(), temporary.path());
                 cpTimes.push_back(secondsOf([&] { run("cp", {local.file("big.bin"), mountFolder.path() + "/copied.bin"}); }));
@@ -70,11 +72,14 @@ int main(int argc, char **argv) {
             }
             if (testsupport::sha256OfFile(phoneFolder.file("copied.bin")) != hash)
                 throw std::runtime_error("the copy into the mount differs from the local file");
+            run("sync", {});
             pushTimes.push_back(secondsOf([&] { run(adb, {"-s", serial, "push", local.file("big.bin"), "/sdcard/pushed.bin"}); }));
 
             const QString copied = QString("small-copied-%1").arg(round);
             const QString pushed = QString("small-pushed-%1").arg(round);
+            run("sync", {});
             smallCpTimes.push_back(secondsOf([&] { run("cp", {"-r", local.file("small"), mountFolder.path() + '/' + copied}); }));
+            run("sync", {});
             smallPushTimes.push_back(secondsOf([&] { run(adb, {"-s", serial, "push", local.file("small"), "/sdcard/" + pushed}); }));
             run("diff", {"-r", local.file("small"), phoneFolder.file(copied)});
             run("diff", {"-r", local.file("small"), phoneFolder.file(pushed)});
