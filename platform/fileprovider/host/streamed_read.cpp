@@ -74,7 +74,10 @@ void StreamedRead::pump(std::stop_token stop) {
             // A file that grew since its size was taken.
             size_ = std::max(size_, end_);
         }
-        changed_.notify_all();
+        if (ended_ || end_ >= awaitedEnd_) {
+            awaitedEnd_ = std::numeric_limits<qint64>::max();
+            changed_.notify_all();
+        }
         if (ended_) return;
     }
 }
@@ -114,6 +117,7 @@ Outcome<qsizetype> StreamedRead::read(char *into, qsizetype length, qint64 offse
         if (readFromApart(into, length, offset)) return length;
         // Behind the window, far ahead of it, or never coming: asked apart.
         if (offset < start_ || offset > end_ + farAhead || ended_ || length > capacity_) break;
+        awaitedEnd_ = std::min(awaitedEnd_, offset + length);
         changed_.wait_for(lock, abandonPoll);
         if (abandoned && abandoned()) return ProviderError::posix(EIO, QStringLiteral("The mount is going away."));
     }

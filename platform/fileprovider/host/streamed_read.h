@@ -4,6 +4,7 @@
 
 #include <condition_variable>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -73,6 +74,9 @@ private:
     // order, so a first jump to the end of the file starts no transfer.
     bool wanted_ = false;
     bool ended_ = false;
+    // The least end of the window some waiting read needs: the transfer
+    // wakes readers once that arrived, not for every piece it receives.
+    qint64 awaitedEnd_ = std::numeric_limits<qint64>::max();
     // The bytes last fetched apart, from apartStart_.
     qint64 apartStart_ = 0;
     QByteArray apart_;
