@@ -1,10 +1,15 @@
-// Against the real adb server, without any phone of ours.
+// Against the real adb server, with and without an emulated phone.
 #include "extension/adbclient/adb_client.h"
+#include "extension/adbclient/sync_connection_pool.h"
 #include "tests/extension/adbclient/client_failure.h"
 #include "tests/support/adb_server.h"
+#include "tests/support/phone_sim.h"
 #include "tests/support/temp_folder.h"
 
 #include <QFile>
+
+#include <chrono>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -33,4 +38,20 @@ TEST(RealServer, UnknownSerialIsRequestFailedWithTheServersReasonForEveryOperati
     EXPECT_EQ(keep.readAll(), "precious");
     keep.close();
     EXPECT_CLIENT_ERROR(client.push(folder.file("keep"), "/sdcard/keep"), requestFailed, kServersReason);
+}
+
+TEST(RealServer, OneIdleSyncConnectionServesRequestsInTurnAndIsClosedOnceItSatLongEnough) {
+    testsupport::TempFolder folder;
+    testsupport::PhoneSimOptions options;
+    options.folder = folder.path();
+    testsupport::PhoneSim phone(options);
+    const auto pool = SyncConnectionPool::create(phone.serial(), AdbClient::defaultPort, 2, std::chrono::milliseconds(200));
+    const AdbClient client(phone.serial(), AdbClient::defaultPort, pool);
+    // The second round finds the closer waiting for any connection again.
+    for (int round = 0; round < 2; ++round) {
+        for (int request = 0; request < 3; ++request) ASSERT_TRUE(client.stat("/sdcard").has_value());
+        EXPECT_EQ(pool->idleCount(), 1) << "round " << round;
+        for (int wait = 0; wait < 100 && pool->idleCount() > 0; ++wait) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        EXPECT_EQ(pool->idleCount(), 0) << "round " << round;
+    }
 }
