@@ -125,6 +125,12 @@ private:
     Outcome<PendingChange> beginUpload(OpenCopy &copy, const QString &contentsPath, ModifyItemOptions options = {});
     // A name for a fresh, empty local file.
     Outcome<FileDescriptor> makeStagingFile(QString &localPath) const;
+    // With the copy's mutex held, or before it is shared: an empty local
+    // copy, in memory where the system allows.
+    int startEmptyCopy(OpenCopy &copy, const QString &mountPath) const;
+    // With the copy's mutex held: moves a copy in memory to the staging
+    // folder before it outgrows what memory may hold.
+    int moveCopyToDisk(OpenCopy &copy);
     FileHandle *handleOf(const fuse_file_info *file) const;
     OpenCopy *copyOf(const fuse_file_info *file) const;
     uint64_t newHandle(OpenCopy *copy, bool writable);

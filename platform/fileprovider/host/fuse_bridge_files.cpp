@@ -17,6 +17,8 @@
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
+#include <sys/mman.h>
+#include <sys/sendfile.h>
 #include <unistd.h>
 
 namespace fileprovider {
@@ -29,10 +31,20 @@ constexpr qint64 streamedWindow = 48LL << 20;
 constexpr qint64 dropStep = 8LL << 20;
 // A file starts streaming once this much of it was written in order.
 constexpr qint64 streamFrom = 1LL << 20;
+// A new or emptied copy is held in memory up to this size: a small file
+// copied in then costs no file created and removed on disk here. Beyond it
+// the copy moves to the staging folder, before any stream starts.
+constexpr qint64 inMemoryUpTo = streamFrom;
 // Files from this size are read past the page cache where that is safe:
 // videos and archives, which are copied or played in large reads, not
 // photos, which viewers decode in small ones.
 constexpr qint64 directReadsFrom = 16LL << 20;
+
+// The extension reads a copy in memory through its descriptor's name.
+bool descriptorsHaveNames() {
+    static const bool named = ::access("/proc/self/fd", X_OK) == 0;
+    return named;
+}
 
 Timestamp nowInSeconds() { return static_cast<Timestamp>(QDateTime::currentMSecsSinceEpoch()) / 1000.0; }
 
@@ -79,6 +91,48 @@ Outcome<FileDescriptor> FuseBridge::makeStagingFile(QString &localPath) const {
     return fd;
 }
 
+int FuseBridge::startEmptyCopy(OpenCopy &copy, const QString &mountPath) const {
+    FileDescriptor memory(descriptorsHaveNames() ? ::memfd_create("vane-new-file", MFD_CLOEXEC) : -1);
+    if (memory.isOpen()) {
+        copy.fd = std::move(memory);
+        copy.localPath.clear();
+        copy.inMemory = true;
+    } else {
+        QString localPath;
+        auto made = makeStagingFile(localPath);
+        if (auto *error = std::get_if<ProviderError>(&made)) return fail("staging", mountPath, *error);
+        copy.fd = std::get<FileDescriptor>(std::move(made));
+        copy.localPath = localPath;
+        copy.inMemory = false;
+    }
+    copy.size = 0;
+    copy.staged = true;
+    return 0;
+}
+
+int FuseBridge::moveCopyToDisk(OpenCopy &copy) {
+    const QString mountPath = openCopies_.mountPathOf(&copy);
+    QString localPath;
+    auto made = makeStagingFile(localPath);
+    if (auto *error = std::get_if<ProviderError>(&made)) return fail("staging", mountPath, *error);
+    FileDescriptor disk = std::get<FileDescriptor>(std::move(made));
+    for (off_t at = 0; at < copy.size;) {
+        const ssize_t moved = ::sendfile(disk.get(), copy.fd.get(), &at, size_t(copy.size - at));
+        if (moved < 0 && errno == EINTR) continue;
+        if (moved <= 0) {
+            // A short copy means the disk is full.
+            const int errorNumber = moved < 0 ? errno : ENOSPC;
+            disk.reset();
+            QFile::remove(localPath);
+            return fail("staging", mountPath, ProviderError::posix(errorNumber));
+        }
+    }
+    copy.fd = std::move(disk);
+    copy.localPath = localPath;
+    copy.inMemory = false;
+    return 0;
+}
+
 int FuseBridge::openDownload(const QString &mountPath, int flags, FileDescriptor &fd, QString &localPath) {
     auto identifier = identifierFor(mountPath);
     if (auto *error = std::get_if<ProviderError>(&identifier)) return fail("download of", mountPath, *error);
@@ -96,16 +150,7 @@ int FuseBridge::openDownload(const QString &mountPath, int flags, FileDescriptor
 int FuseBridge::stage(OpenCopy &copy, bool keepContents) {
     if (copy.staged) return 0;
     const QString mountPath = openCopies_.mountPathOf(&copy);
-    if (!keepContents || !copy.onPhone) {
-        QString localPath;
-        auto made = makeStagingFile(localPath);
-        if (auto *error = std::get_if<ProviderError>(&made)) return fail("staging", mountPath, *error);
-        copy.fd = std::get<FileDescriptor>(std::move(made));
-        copy.localPath = localPath;
-        copy.size = 0;
-        copy.staged = true;
-        return 0;
-    }
+    if (!keepContents || !copy.onPhone) return startEmptyCopy(copy, mountPath);
     // The old bytes are needed: the download itself becomes the copy.
     QString localPath;
     FileDescriptor fd;
@@ -263,7 +308,7 @@ int FuseBridge::upload(OpenCopy &copy) {
     if (!copy.dirty || copy.detached) return 0;
     if (const int restored = restoreDropped(copy); restored < 0) return restored;
     const QString mountPath = openCopies_.mountPathOf(&copy);
-    auto begun = beginUpload(copy, copy.localPath);
+    auto begun = beginUpload(copy, copy.contentsPath());
     if (auto *error = std::get_if<ProviderError>(&begun)) return fail("upload of", mountPath, *error);
     auto uploaded = requests_.finish(std::get<PendingChange>(begun));
     if (auto *error = std::get_if<ProviderError>(&uploaded)) return fail("upload of", mountPath, *error);
@@ -296,12 +341,7 @@ int FuseBridge::create(const char *path, fuse_file_info *file) {
     // Even with no bytes written, closing it makes the (empty) file.
     copy->dirty = true;
     copy->attributes = newFileAttributes(owner_, group_);
-    QString localPath;
-    auto made = makeStagingFile(localPath);
-    if (auto *error = std::get_if<ProviderError>(&made)) return fail("creating", mountPath, *error);
-    copy->fd = std::get<FileDescriptor>(std::move(made));
-    copy->localPath = localPath;
-    copy->staged = true;
+    if (const int started = startEmptyCopy(*copy, mountPath); started < 0) return started;
     file->fh = newHandle(openCopies_.adopt(std::move(copy), mountPath), true);
     file->keep_cache = 0;
     writePastPageCache(file);
@@ -420,6 +460,9 @@ int FuseBridge::read(char *into, size_t size, off_t offset, fuse_file_info *file
         if (const int staged = stage(*copy, true); staged < 0) return staged;
         if (const int restored = restoreDropped(*copy); restored < 0) return restored;
     }
+    // A copy in memory may move to disk meanwhile, closing the descriptor.
+    std::unique_lock moving(copy->mutex, std::defer_lock);
+    if (copy->inMemory) moving.lock();
     size_t done = 0;
     while (done < size) {
         const ssize_t count = ::pread(copy->fd.get(), into + done, size - done, offset + static_cast<off_t>(done));
@@ -436,12 +479,14 @@ int FuseBridge::read(char *into, size_t size, off_t offset, fuse_file_info *file
 int FuseBridge::readBuffer(fuse_bufvec **into, size_t size, off_t offset, fuse_file_info *file) {
     OpenCopy *copy = copyOf(file);
     if (!copy) return -EBADF;
-    if (copy->streamed) {
+    // Read here: a streamed file has no local copy, and one in memory may
+    // have moved to disk before libfuse reads its descriptor.
+    if (copy->streamed || copy->inMemory) {
         // libfuse frees both with free() once the reply is out.
         std::unique_ptr<fuse_bufvec, decltype(&std::free)> piece(static_cast<fuse_bufvec *>(std::malloc(sizeof(fuse_bufvec))), &std::free);
         std::unique_ptr<char, decltype(&std::free)> bytes(static_cast<char *>(std::malloc(std::max<size_t>(size, 1))), &std::free);
         if (!piece || !bytes) return -ENOMEM;
-        const int count = readStreamed(*copy, bytes.get(), size, offset);
+        const int count = read(bytes.get(), size, offset, file);
         if (count < 0) return count;
         *piece = FUSE_BUFVEC_INIT(size_t(count));
         piece->buf[0].mem = bytes.release();
@@ -506,6 +551,9 @@ int FuseBridge::writeWith(size_t size, off_t offset, fuse_file_info *file, const
     if (!copy->stream) {
         if (const int restored = restoreDropped(*copy); restored < 0) return restored;
     }
+    if (copy->inMemory && offset + qint64(size) > inMemoryUpTo) {
+        if (const int moved = moveCopyToDisk(*copy); moved < 0) return moved;
+    }
     const qint64 sizeBefore = copy->size;
     size_t done = 0;
     while (done < size) {
@@ -541,6 +589,10 @@ int FuseBridge::truncateCopy(OpenCopy &copy, off_t size) {
     if (copy.stream && size != copy.stream->sent()) abandonStream(copy);
     if (size > 0 && !copy.stream) {
         if (const int restored = restoreDropped(copy); restored < 0) return restored;
+    }
+    // Even a hole counts: the copy must stay small while it is in memory.
+    if (copy.inMemory && size > inMemoryUpTo) {
+        if (const int moved = moveCopyToDisk(copy); moved < 0) return moved;
     }
     copy.droppedBelow = std::min<qint64>(copy.droppedBelow, size);
     if (copy.droppedBelow == 0) copy.keptStart.reset();

@@ -31,7 +31,12 @@ struct OpenCopy {
     // Held while the copy is staged, written, truncated or uploaded.
     std::mutex mutex;
     FileDescriptor fd;
+    // The local file in the staging folder, removed with the copy; empty
+    // for a copy in memory.
     QString localPath;
+    // Only ever goes from true to false, under the mutex: a copy on disk
+    // keeps its descriptor until it ends.
+    std::atomic<bool> inMemory{false};
     struct stat attributes{};   // the item's; the size is `size`
     std::atomic<qint64> size{0};
     bool shared = false;
@@ -65,6 +70,9 @@ struct OpenCopy {
     // next upload carries it (not a number: none).
     std::shared_ptr<std::atomic<double>> modifiedTime =
         std::make_shared<std::atomic<double>>(std::numeric_limits<double>::quiet_NaN());
+
+    // Where the extension reads the copy's contents from, while it is open.
+    QString contentsPath() const { return inMemory ? QStringLiteral("/proc/self/fd/%1").arg(fd.get()) : localPath; }
 
     struct stat currentAttributes() const {
         struct stat now = attributes;
