@@ -128,9 +128,9 @@ private:
     // With the copy's mutex held, or before it is shared: an empty local
     // copy, in memory where the system allows.
     int startEmptyCopy(OpenCopy &copy, const QString &mountPath) const;
-    // With the copy's mutex held: moves a copy in memory to the staging
-    // folder before it outgrows what memory may hold.
-    int moveCopyToDisk(OpenCopy &copy);
+    // With the copy's mutex held: a copy in memory that is to reach `end`,
+    // past what memory may hold, moves to the staging folder first.
+    int holdUpTo(OpenCopy &copy, qint64 end);
     FileHandle *handleOf(const fuse_file_info *file) const;
     OpenCopy *copyOf(const fuse_file_info *file) const;
     uint64_t newHandle(OpenCopy *copy, bool writable);

@@ -93,9 +93,9 @@ Outcome<FileDescriptor> FuseBridge::makeStagingFile(QString &localPath) const {
 
 int FuseBridge::startEmptyCopy(OpenCopy &copy, const QString &mountPath) const {
     FileDescriptor memory(descriptorsHaveNames() ? ::memfd_create("vane-new-file", MFD_CLOEXEC) : -1);
+    // A copy is staged once, so it has no file of its own yet.
     if (memory.isOpen()) {
         copy.fd = std::move(memory);
-        copy.localPath.clear();
         copy.inMemory = true;
     } else {
         QString localPath;
@@ -103,14 +103,14 @@ int FuseBridge::startEmptyCopy(OpenCopy &copy, const QString &mountPath) const {
         if (auto *error = std::get_if<ProviderError>(&made)) return fail("staging", mountPath, *error);
         copy.fd = std::get<FileDescriptor>(std::move(made));
         copy.localPath = localPath;
-        copy.inMemory = false;
     }
     copy.size = 0;
     copy.staged = true;
     return 0;
 }
 
-int FuseBridge::moveCopyToDisk(OpenCopy &copy) {
+int FuseBridge::holdUpTo(OpenCopy &copy, qint64 end) {
+    if (!copy.inMemory || end <= inMemoryUpTo) return 0;
     const QString mountPath = openCopies_.mountPathOf(&copy);
     QString localPath;
     auto made = makeStagingFile(localPath);
@@ -551,9 +551,7 @@ int FuseBridge::writeWith(size_t size, off_t offset, fuse_file_info *file, const
     if (!copy->stream) {
         if (const int restored = restoreDropped(*copy); restored < 0) return restored;
     }
-    if (copy->inMemory && offset + qint64(size) > inMemoryUpTo) {
-        if (const int moved = moveCopyToDisk(*copy); moved < 0) return moved;
-    }
+    if (const int held = holdUpTo(*copy, offset + qint64(size)); held < 0) return held;
     const qint64 sizeBefore = copy->size;
     size_t done = 0;
     while (done < size) {
@@ -590,10 +588,8 @@ int FuseBridge::truncateCopy(OpenCopy &copy, off_t size) {
     if (size > 0 && !copy.stream) {
         if (const int restored = restoreDropped(copy); restored < 0) return restored;
     }
-    // Even a hole counts: the copy must stay small while it is in memory.
-    if (copy.inMemory && size > inMemoryUpTo) {
-        if (const int moved = moveCopyToDisk(copy); moved < 0) return moved;
-    }
+    // Even a hole counts: a copy in memory must stay small.
+    if (const int held = holdUpTo(copy, size); held < 0) return held;
     copy.droppedBelow = std::min<qint64>(copy.droppedBelow, size);
     if (copy.droppedBelow == 0) copy.keptStart.reset();
     if (::ftruncate(copy.fd.get(), size) != 0) return -errno;
