@@ -11,6 +11,12 @@ namespace {
 
 FuseBridge &bridge() { return *static_cast<FuseBridge *>(fuse_get_context()->private_data); }
 
+// The kernel opens only names it believes are there, for as long as its
+// lookup is fresh. One that left the phone meanwhile (deleted by an app on
+// it) is stale, not missing: ESTALE makes the kernel look the name up again,
+// so that open(O_CREAT) makes the file anew rather than failing.
+int staleIfMissing(int result) { return result == -ENOENT ? -ESTALE : result; }
+
 void *initialize(fuse_conn_info *connection, fuse_config *config) {
     // Short timeouts are the only cache: the phone may change at any time.
     config->entry_timeout = attributeSeconds;
@@ -63,7 +69,7 @@ int readdir(const char *, void *buffer, fuse_fill_dir_t filler, off_t offset, fu
 
 int releasedir(const char *, fuse_file_info *folder) { return bridge().releasedir(folder); }
 
-int open(const char *path, fuse_file_info *file) { return bridge().open(path, file); }
+int open(const char *path, fuse_file_info *file) { return staleIfMissing(bridge().open(path, file)); }
 
 int read(const char *, char *into, size_t size, off_t offset, fuse_file_info *file) {
     return bridge().read(into, size, offset, file);
