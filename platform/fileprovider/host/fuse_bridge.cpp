@@ -96,6 +96,8 @@ int FuseBridge::getattr(const char *path, struct stat *attributes, fuse_file_inf
 }
 
 bool FuseBridge::knownAbsent(const QString &mountPath) {
+    // The top of the mount is no folder's entry: never missing.
+    if (mountPath == u'/') return false;
     const QString folder = parentMountPath(mountPath);
     const QString name = lastComponent(mountPath);
     const RecentFolderNames::Answer answer = recentNames_.lookUp(folder, name);
