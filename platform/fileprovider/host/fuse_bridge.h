@@ -93,6 +93,7 @@ private:
     // write; answers a count or -1 with errno, as pwrite does.
     using LandBytes = std::function<ssize_t(int fd, size_t done, size_t left, off_t at)>;
     int writeWith(size_t size, off_t offset, fuse_file_info *file, const LandBytes &land);
+    int writeToCopy(OpenCopy &copy, size_t size, off_t offset, const LandBytes &land);
     // With the copy's mutex held: makes sure the local file exists, holding
     // the phone's bytes when `keepContents`, else empty.
     int stage(OpenCopy &copy, bool keepContents);
@@ -116,8 +117,8 @@ private:
     // only while the local copy lacks its start.
     void withdrawReplacement(OpenCopy &copy, StreamedUpload &stream);
     // With the copy's mutex held: while a file streams in order, the local
-    // copy keeps only its last bytes.
-    void dropStreamedBytes(OpenCopy &copy);
+    // copy keeps only its last `keep` bytes; true when it let go of any.
+    bool dropStreamedBytes(OpenCopy &copy, qint64 keep);
     // With the copy's mutex held: ends the stream and fetches back from the
     // phone the bytes that were let go, for a writer that stopped going in order.
     int restoreDropped(OpenCopy &copy);

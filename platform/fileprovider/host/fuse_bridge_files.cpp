@@ -245,15 +245,16 @@ void FuseBridge::withdrawReplacement(OpenCopy &copy, StreamedUpload &stream) {
     if (copy.droppedBelow > 0) copy.keptStart = std::move(kept);
 }
 
-void FuseBridge::dropStreamedBytes(OpenCopy &copy) {
-    if (!copy.stream || copy.stream->broken()) return;
+bool FuseBridge::dropStreamedBytes(OpenCopy &copy, qint64 keep) {
+    if (!copy.stream || copy.stream->broken()) return false;
     // Whole MiB only, so the hole never cuts a block the kernel still shares.
-    const qint64 dropTo = ((copy.stream->sent() - streamedWindow) >> 20) << 20;
-    if (dropTo - copy.droppedBelow < dropStep) return;
+    const qint64 dropTo = ((copy.stream->sent() - keep) >> 20) << 20;
+    // The full window goes in steps, so that not every write costs a call.
+    if (dropTo - copy.droppedBelow < (keep >= streamedWindow ? dropStep : 1)) return false;
     // Where holes cannot be made the copy is simply kept whole.
-    if (::fallocate(copy.fd.get(), FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, copy.droppedBelow, dropTo - copy.droppedBelow) == 0) {
-        copy.droppedBelow = dropTo;
-    }
+    if (::fallocate(copy.fd.get(), FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, copy.droppedBelow, dropTo - copy.droppedBelow) != 0) return false;
+    copy.droppedBelow = dropTo;
+    return true;
 }
 
 int FuseBridge::restoreDropped(OpenCopy &copy) {
@@ -293,6 +294,15 @@ int FuseBridge::restoreDropped(OpenCopy &copy) {
 }
 
 int FuseBridge::upload(OpenCopy &copy) {
+    // A writer told that a write failed has not written the file it meant:
+    // that never replaces the phone's file. A new file keeps what came, as
+    // on any disk.
+    const bool replaces = copy.stream ? copy.streamReplaces : copy.onPhone.load();
+    if (copy.failedWrite && copy.dirty && !copy.detached && replaces) {
+        abandonStream(copy);
+        return fail("upload of", openCopies_.mountPathOf(&copy),
+                    ProviderError::posix(*copy.failedWrite, QStringLiteral("A write to it failed; the phone's file stays as it was.")));
+    }
     if (copy.stream) {
         std::unique_ptr<StreamedUpload> stream = std::move(copy.stream);
         const bool whole = !stream->broken() && stream->sent() == copy.size;
@@ -525,7 +535,9 @@ int FuseBridge::writeBuffer(fuse_bufvec *from, off_t offset, fuse_file_info *fil
             if (moved == 0) errno = EIO;   // the pipe ran dry early
             return moved == 0 ? ssize_t(-1) : moved;
         });
-        if (written >= 0) from->idx = from->count;
+        // Bytes left in the pipe are libfuse's to clear, which it does
+        // only while they are not marked as taken.
+        if (written >= 0 && size_t(written) == size) from->idx = from->count;
         return written;
     }
     if (from->count - from->idx == 1 && !(piece.flags & FUSE_BUF_IS_FD)) {
@@ -542,32 +554,42 @@ int FuseBridge::writeBuffer(fuse_bufvec *from, off_t offset, fuse_file_info *fil
 int FuseBridge::writeWith(size_t size, off_t offset, fuse_file_info *file, const LandBytes &land) {
     FileHandle *handle = handleOf(file);
     if (!handle || !handle->writable) return -EBADF;
-    OpenCopy *copy = handle->copy;
-    std::lock_guard lock(copy->mutex);
-    if (const int staged = stage(*copy, true); staged < 0) return staged;
+    OpenCopy &copy = *handle->copy;
+    std::lock_guard lock(copy.mutex);
+    const int written = writeToCopy(copy, size, offset, land);
+    if (written < 0 && !copy.failedWrite) copy.failedWrite = -written;
+    return written;
+}
+
+int FuseBridge::writeToCopy(OpenCopy &copy, size_t size, off_t offset, const LandBytes &land) {
+    if (const int staged = stage(copy, true); staged < 0) return staged;
     // Out of order: the stream ends, and what was let go comes back before
     // these bytes land on it.
-    if (copy->stream && offset != copy->stream->sent()) abandonStream(*copy);
-    if (!copy->stream) {
-        if (const int restored = restoreDropped(*copy); restored < 0) return restored;
+    if (copy.stream && offset != copy.stream->sent()) abandonStream(copy);
+    if (!copy.stream) {
+        if (const int restored = restoreDropped(copy); restored < 0) return restored;
     }
-    if (const int held = holdUpTo(*copy, offset + qint64(size)); held < 0) return held;
-    const qint64 sizeBefore = copy->size;
+    if (const int held = holdUpTo(copy, offset + qint64(size)); held < 0) return held;
+    const qint64 sizeBefore = copy.size;
     size_t done = 0;
     while (done < size) {
-        const ssize_t count = land(copy->fd.get(), done, size - done, offset + static_cast<off_t>(done));
-        if (count < 0) {
-            if (errno == EINTR) continue;
-            return -errno;
-        }
+        const ssize_t count = land(copy.fd.get(), done, size - done, offset + static_cast<off_t>(done));
+        if (count < 0 && errno == EINTR) continue;
+        // A staging folder too small for the whole window still takes a
+        // file streamed in order: what the phone has is let go at once, all
+        // but what the upload's pipe may still be reading.
+        if (count < 0 && errno == ENOSPC && dropStreamedBytes(copy, 2 * StreamedUpload::pipeCapacity)) continue;
+        if (count < 0 && done == 0) return -errno;
+        // What landed counts, as a short write; the rest fails when retried.
+        if (count < 0) break;
         done += static_cast<size_t>(count);
     }
-    copy->dirty = true;
+    copy.dirty = true;
     // New bytes make a new modification time, as anywhere.
-    copy->modifiedTime->store(std::numeric_limits<double>::quiet_NaN());
-    copy->size = std::max<qint64>(sizeBefore, offset + static_cast<qint64>(done));
-    streamWrite(*copy, done, offset, sizeBefore);
-    dropStreamedBytes(*copy);
+    copy.modifiedTime->store(std::numeric_limits<double>::quiet_NaN());
+    copy.size = std::max<qint64>(sizeBefore, offset + static_cast<qint64>(done));
+    streamWrite(copy, done, offset, sizeBefore);
+    dropStreamedBytes(copy, streamedWindow);
     return static_cast<int>(done);
 }
 

@@ -66,6 +66,9 @@ struct OpenCopy {
     std::atomic<qint64> droppedBelow{0};
     // The stream that carried them failed: they are nowhere any more.
     bool streamedLost = false;
+    // A write failed (the first failure's errno): the writer was told, and
+    // the copy may lack what it meant.
+    std::optional<int> failedWrite;
     // A modification time set through the mount since the last write: the
     // next upload carries it (not a number: none).
     std::shared_ptr<std::atomic<double>> modifiedTime =

@@ -17,7 +17,6 @@ namespace fileprovider {
 
 namespace {
 
-constexpr int pipeCapacity = 1 << 20;
 constexpr std::chrono::seconds readerWait{3};
 
 // A reader that went away must be an error of the write, not a signal
@@ -53,7 +52,7 @@ std::unique_ptr<StreamedUpload> StreamedUpload::start(const QString &folder, con
         std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
     ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
-    ::fcntl(fd.get(), F_SETPIPE_SZ, pipeCapacity);
+    ::fcntl(fd.get(), F_SETPIPE_SZ, int(pipeCapacity));
     // The reader has it open; the name is no longer needed.
     ::unlink(nativePath.constData());
     return std::unique_ptr<StreamedUpload>(new StreamedUpload(pipePath, std::move(fd), std::move(answer), requests));

@@ -27,6 +27,10 @@ public:
     StreamedUpload(const StreamedUpload &) = delete;
     StreamedUpload &operator=(const StreamedUpload &) = delete;
 
+    // The most the pipe holds: bytes sent from a file are still read from
+    // its pages until the reader has taken them.
+    static constexpr qint64 pipeCapacity = 1 << 20;
+
     // Bytes that follow the ones sent so far. False once the reader is gone
     // (the upload failed); finish() then tells why.
     bool send(const char *bytes, size_t count);
