@@ -609,6 +609,36 @@ protected:
     void SetUp() override { SKIP_WITHOUT_FUSE(); }
 };
 
+TEST_F(OwnMountTest, WithASmallTemporaryFolderCopiesInOrderWorkAndAFailedWriteKeepsTheOriginal) {
+    constexpr qint64 mebibyte = 1 << 20;
+    const SmallTemporaryFolder small(8 * mebibyte);
+    if (!small.mounted()) GTEST_SKIP() << "a tmpfs cannot be mounted here (needs root)";
+    MountedPhone phone({}, small.path());
+    testsupport::TempFolder local;
+    // In order, the bytes the phone has are let go as the folder fills.
+    const QString newHash = writePatternFile(local.file("new.bin"), 20 * mebibyte, 8);
+    writeFile(phone.phoneFile("Small/replaced.bin"), "old");
+    ASSERT_EQ(runProgram("cp", {local.file("new.bin"), phone.mounted("Small/replaced.bin")}).exitCode, 0) << qPrintable(phone.log());
+    EXPECT_EQ(sha256OfFile(phone.phoneFile("Small/replaced.bin")), newHash);
+
+    // Back to front, the whole file must be held here and cannot be.
+    writeFile(phone.phoneFile("Small/kept.txt"), "kept");
+    const int fd = ::open(phone.mounted("Small/kept.txt").toLocal8Bit().constData(), O_WRONLY | O_TRUNC);
+    ASSERT_GE(fd, 0) << std::strerror(errno);
+    const QByteArray piece(mebibyte, 'n');
+    int failure = 0;
+    for (qint64 at = 19 * mebibyte; at >= 0 && failure == 0; at -= mebibyte)
+        failure = errnoOf(int(::pwrite(fd, piece.constData(), size_t(piece.size()), at)));
+    EXPECT_EQ(failure, ENOSPC);
+    EXPECT_EQ(errnoOf(::close(fd)), ENOSPC);
+    EXPECT_EQ(contentsOf(phone.phoneFile("Small/kept.txt")), "kept");
+    EXPECT_EQ(treeOf(phone.phoneFile("Small")), QStringList({"kept.txt", "replaced.bin"}));
+    // Saved again from the start, it goes up.
+    writeFile(phone.mounted("Small/kept.txt"), "new");
+    EXPECT_EQ(contentsOf(phone.phoneFile("Small/kept.txt")), "new");
+    EXPECT_TRUE(phone.unmount()) << qPrintable(phone.log());
+}
+
 TEST_F(OwnMountTest, WithTheAdbServerGoneRequestsFailAndTheMountRecoversOnceItIsBack) {
     MountedPhone phone;
     const QString expected = writePatternFile(phone.phoneFile("kept.bin"), 1000);

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <thread>
 
@@ -126,4 +127,13 @@ bool MountedPhone::unmount() {
     const bool leftovers = !QDir(temporaryPath_).isEmpty();
     phone_.reset();
     return clean && !stillMounted && !leftovers;
+}
+
+SmallTemporaryFolder::SmallTemporaryFolder(qint64 bytes) {
+    const QByteArray options = "size=" + QByteArray::number(bytes);
+    mounted_ = ::mount("tmpfs", QFile::encodeName(folder_.path()).constData(), "tmpfs", 0, options.constData()) == 0;
+}
+
+SmallTemporaryFolder::~SmallTemporaryFolder() {
+    if (mounted_) ::umount2(QFile::encodeName(folder_.path()).constData(), MNT_DETACH);
 }

@@ -53,6 +53,22 @@ private:
     bool unmounted_ = false;
 };
 
+// A tmpfs of its own for the program's temporary folder, unmounted at the end.
+class SmallTemporaryFolder {
+public:
+    explicit SmallTemporaryFolder(qint64 bytes);
+    ~SmallTemporaryFolder();
+    SmallTemporaryFolder(const SmallTemporaryFolder &) = delete;
+    SmallTemporaryFolder &operator=(const SmallTemporaryFolder &) = delete;
+    // False where tmpfs cannot be mounted (not root).
+    bool mounted() const { return mounted_; }
+    const QString &path() const { return folder_.path(); }
+
+private:
+    testsupport::TempFolder folder_;
+    bool mounted_ = false;
+};
+
 // True when `path` is a mount point right now.
 bool isMountPoint(const QString &path);
 // Runs a program to its end: exit code and standard output (and error).

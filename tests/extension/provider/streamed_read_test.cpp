@@ -17,7 +17,6 @@
 #include <fcntl.h>
 #include <functional>
 #include <random>
-#include <sys/mount.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -197,24 +196,6 @@ const Case cases[] = {
          for (auto &reader : readers) reader.join();
          EXPECT_EQ(copied, expected);
      }},
-};
-
-// A tmpfs of its own for the provider's temporary folder, unmounted at the end.
-class SmallTemporaryFolder {
-public:
-    explicit SmallTemporaryFolder(qint64 bytes) {
-        const QByteArray options = "size=" + QByteArray::number(bytes);
-        mounted_ = ::mount("tmpfs", QFile::encodeName(folder_.path()).constData(), "tmpfs", 0, options.constData()) == 0;
-    }
-    ~SmallTemporaryFolder() {
-        if (mounted_) ::umount2(QFile::encodeName(folder_.path()).constData(), MNT_DETACH);
-    }
-    bool mounted() const { return mounted_; }
-    QString path() const { return folder_.path(); }
-
-private:
-    testsupport::TempFolder folder_;
-    bool mounted_ = false;
 };
 
 class StreamedReadTest : public testing::TestWithParam<Case> {};
