@@ -9,6 +9,8 @@ AdbClientError AdbClientError::protocolError(const QString &what) { return {Kind
 
 AdbClientError AdbClientError::connectionFailed() { return {Kind::connectionFailed, {}}; }
 
+AdbClientError AdbClientError::phoneSilent(int seconds) { return {Kind::phoneSilent, QString::number(seconds)}; }
+
 QString AdbClientError::description() const {
     switch (kind_) {
     case Kind::requestFailed:
@@ -17,6 +19,8 @@ QString AdbClientError::description() const {
         return QStringLiteral("adb protocol error: ") + payload_;
     case Kind::connectionFailed:
         break;
+    case Kind::phoneSilent:
+        return QStringLiteral("The phone did not answer for %1 seconds. Is it asleep, locked or out of reach?").arg(payload_);
     }
     return QStringLiteral("Couldn't reach the adb server. Is the app running?");
 }

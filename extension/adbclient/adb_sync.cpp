@@ -55,7 +55,7 @@ auto AdbClient::withSync(Request &&request) const -> decltype(request(std::declv
             }
         } catch (const AdbClientError &error) {
             // A FAIL is the phone's answer, not a stale connection.
-            if (attempt > 0 || !lease.wasIdle() || error.kind() == AdbClientError::Kind::requestFailed) throw;
+            if (attempt > 0 || !lease.wasIdle() || error.recursOnAFreshConnection()) throw;
         }
     }
 }
@@ -132,7 +132,7 @@ AdbClient::StatedPull AdbClient::statAndOpenPull(const QString &path) const {
             if (!entry || entry->isDirectory) return StatedPull{std::move(entry), std::nullopt};
             return StatedPull{std::move(entry), PullStream(std::move(lease))};
         } catch (const AdbClientError &error) {
-            if (attempt > 0 || !lease.wasIdle() || error.kind() == AdbClientError::Kind::requestFailed) throw;
+            if (attempt > 0 || !lease.wasIdle() || error.recursOnAFreshConnection()) throw;
         }
     }
 }
@@ -207,7 +207,7 @@ AdbClient::Sent AdbClient::push(const QString &source, const QString &path, quin
             }
             return sent;
         } catch (const AdbClientError &error) {
-            if (attempt > 0 || !lease.wasIdle() || !rereadable || error.kind() == AdbClientError::Kind::requestFailed) throw;
+            if (attempt > 0 || !lease.wasIdle() || !rereadable || error.recursOnAFreshConnection()) throw;
         }
     }
 }

@@ -3,6 +3,8 @@
 #include "extension/adbclient/adb_client_error.h"
 #include "extension/adbclient/wire_format.h"
 
+#include <QtGlobal>
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <netinet/in.h>
@@ -17,6 +19,9 @@
 #include <utility>
 
 namespace {
+
+// A blocking call that gave up after the silence limit.
+bool timedOut(ssize_t result) { return result < 0 && (errno == EAGAIN || errno == EWOULDBLOCK); }
 
 // One call's message over the parts from `next` on.
 msghdr messageOver(std::vector<iovec> &parts, size_t next) {
@@ -37,6 +42,15 @@ void advanceParts(std::vector<iovec> &parts, size_t &next, size_t count) {
 
 } // namespace
 
+int BufferedSocket::silenceSeconds() {
+    static const int seconds = [] {
+        bool set = false;
+        const int chosen = qEnvironmentVariableIntValue("DORVANE_ADB_SILENCE_SECONDS", &set);
+        return set && chosen > 0 ? chosen : 30;
+    }();
+    return seconds;
+}
+
 BufferedSocket BufferedSocket::connect(quint16 port) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) throw AdbClientError::connectionFailed();
@@ -48,6 +62,9 @@ BufferedSocket BufferedSocket::connect(quint16 port) {
     address.sin_addr.s_addr = ::inet_addr("127.0.0.1");
     if (::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0)
         throw AdbClientError::connectionFailed();
+    const timeval limit{silenceSeconds(), 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
     return socket;
 }
 
@@ -93,6 +110,7 @@ void BufferedSocket::write(QByteArrayView bytes, bool moreFollows) {
     const int flags = MSG_NOSIGNAL | (moreFollows ? MSG_MORE : 0);
     while (left > 0) {
         const ssize_t sent = fd_ < 0 ? -1 : ::send(fd_, next, size_t(left), flags);
+        if (timedOut(sent)) throw AdbClientError::phoneSilent(silenceSeconds());
         if (sent <= 0) throw AdbClientError::connectionFailed();
         next += sent;
         left -= sent;
@@ -119,7 +137,9 @@ ssize_t BufferedSocket::receive(msghdr &message, int flags) {
     // while, so it is asked for before every wait.
     const int one = 1;
     ::setsockopt(fd_, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
-    return ::recvmsg(fd_, &message, flags);
+    const ssize_t received = ::recvmsg(fd_, &message, flags);
+    if (timedOut(received)) throw AdbClientError::phoneSilent(silenceSeconds());
+    return received;
 }
 
 bool BufferedSocket::receiveAll(std::vector<iovec> parts) {
@@ -144,6 +164,7 @@ void BufferedSocket::writeGathered(std::vector<QByteArrayView> pieces, bool more
     while (next < parts.size()) {
         const msghdr message = messageOver(parts, next);
         const ssize_t sent = fd_ < 0 ? -1 : ::sendmsg(fd_, &message, flags);
+        if (timedOut(sent)) throw AdbClientError::phoneSilent(silenceSeconds());
         if (sent <= 0) throw AdbClientError::connectionFailed();
         advanceParts(parts, next, size_t(sent));
     }

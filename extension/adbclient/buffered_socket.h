@@ -16,6 +16,13 @@ class BufferedSocket {
 public:
     // Receives are made in blocks of this size.
     static constexpr qsizetype receiveBlockSize = 32768;
+    // A wait for the peer that goes on this long without a byte in either
+    // direction ends in phoneSilent: a Wi-Fi phone that leaves without a
+    // reset would otherwise hold each request, and every process waiting
+    // on the mount, until TCP gives up a quarter of an hour later. Nothing
+    // asked of the phone keeps it silent that long. DORVANE_ADB_SILENCE_SECONDS
+    // sets another limit.
+    static int silenceSeconds();
 
     // Connects to 127.0.0.1 on `port`; connectionFailed when nobody answers.
     static BufferedSocket connect(quint16 port);
@@ -52,7 +59,8 @@ public:
     void readInto(char *into, qsizetype count, qsizetype followingBytes = 0);
     // A little-endian 32-bit integer, read as readExactly(4).
     quint32 readUInt32();
-    // Everything up to the end of the stream; a receive error ends it too.
+    // Everything up to the end of the stream; a receive error ends it too,
+    // but a silent peer is phoneSilent.
     QByteArray readToEnd();
     // Everything up to the end of the stream, but no more than `limit`
     // bytes; the rest stays unread.

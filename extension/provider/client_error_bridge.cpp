@@ -39,6 +39,7 @@ ProviderError bridgedError(const AdbClientError &error) {
     case AdbClientError::Kind::connectionFailed: bridged.underlyingPosixCode = ENOTCONN; break;
     case AdbClientError::Kind::requestFailed: bridged.underlyingPosixCode = posixCodeForRefusal(error.payload()); break;
     case AdbClientError::Kind::protocolError: break;
+    case AdbClientError::Kind::phoneSilent: bridged.underlyingPosixCode = ETIMEDOUT; break;
     }
     return bridged;
 }
