@@ -63,9 +63,10 @@ qint64 PhoneContents::realSize(const AdbClient &client, const QString &path, qin
         QByteArray bytes;
         try {
             bytes = client.execOutput(rangedReadCommand(path, block), rangedReadBlockSize + 1);
-        } catch (const AdbClientError &) {
+        } catch (const AdbClientError &error) {
             // A phone without "exec:" or dd: its files are taken at their reported size.
-            return size;
+            if (error.kind() != AdbClientError::Kind::phoneSilent) return size;
+            throw;
         }
         qint64 found = 0;
         switch (judgeSizeProbe(reported, probe, bytes.size(), &found)) {
@@ -116,8 +117,10 @@ Outcome<QByteArray> PhoneContents::readRange(qint64 offset, qint64 length) {
         // One byte more than expected shows an error text that followed the data.
         const QByteArray bytes = client_.execOutput(rangedReadCommand(path_, blocks), expected + 1);
         if (bytes.size() == expected) return bytes.mid(offset - blocks.skip * rangedReadBlockSize, length);
-    } catch (const AdbClientError &) {
-        // No dd, or no "exec:": the sync transfer below still works.
+    } catch (const AdbClientError &error) {
+        // No dd, or no "exec:": the sync transfer below still works. A
+        // silent phone would keep the reader waiting as long again.
+        if (error.kind() == AdbClientError::Kind::phoneSilent) return bridgedError(error);
     }
     try {
         return rangeFromTransfer(offset, length);

@@ -1,5 +1,7 @@
 #include "platform/fileprovider/host/streamed_read.h"
 
+#include "platform/fileprovider/host/errno_mapping.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -65,8 +67,9 @@ void StreamedRead::pump(std::stop_token stop) {
         auto received = stream_->readNext(ring_.get() + position, room);
         std::lock_guard lock(mutex_);
         // A failed transfer leaves the bytes it did not bring to reads apart.
-        if (std::holds_alternative<ProviderError>(received)) {
+        if (auto *error = std::get_if<ProviderError>(&received)) {
             ended_ = true;
+            failure_ = *error;
         } else if (const qsizetype count = std::get<qsizetype>(received); count == 0) {
             ended_ = true;
         } else {
@@ -115,6 +118,8 @@ Outcome<qsizetype> StreamedRead::read(char *into, qsizetype length, qint64 offse
             return length;
         }
         if (readFromApart(into, length, offset)) return length;
+        // A phone that went silent would keep a read apart waiting as long again.
+        if (ended_ && failure_ && errnoFor(*failure_) == ETIMEDOUT) return *failure_;
         // Behind the window, far ahead of it, or never coming: asked apart.
         if (offset < start_ || offset > end_ + farAhead || ended_ || length > capacity_) break;
         awaitedEnd_ = std::min(awaitedEnd_, offset + length);

@@ -74,6 +74,8 @@ private:
     // order, so a first jump to the end of the file starts no transfer.
     bool wanted_ = false;
     bool ended_ = false;
+    // Why the transfer ended early, if it failed.
+    std::optional<ProviderError> failure_;
     // The least end of the window some waiting read needs: the transfer
     // wakes readers once that arrived, not for every piece it receives.
     qint64 awaitedEnd_ = std::numeric_limits<qint64>::max();
