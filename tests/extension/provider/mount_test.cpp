@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <linux/fs.h>
@@ -654,6 +655,26 @@ TEST_F(OwnMountTest, WithTheAdbServerGoneRequestsFailAndTheMountRecoversOnceItIs
     ASSERT_TRUE(testsupport::waitForListedState(phone.serial(), "device", std::chrono::seconds(30)));
     EXPECT_EQ(hashOfOpenFile(phone.mounted("kept.bin")), expected.toLatin1());
     EXPECT_EQ(errnoOfStat(phone.mounted("looked-up-while-down")), ENOENT);
+}
+
+TEST_F(OwnMountTest, APhoneThatFallsSilentFailsRequestsWithinTheLimitAndIsServedOnceItAnswers) {
+    qputenv("DORVANE_ADB_SILENCE_SECONDS", "2");
+    MountedPhone phone;
+    qunsetenv("DORVANE_ADB_SILENCE_SECONDS");
+    const QString expected = writePatternFile(phone.phoneFile("Quiet/file.bin"), 300000, 9);
+    // Stopped, it keeps its connections open and says nothing, as a Wi-Fi
+    // phone that went out of reach does.
+    ASSERT_EQ(::kill(pid_t(phone.phonePid()), SIGSTOP), 0);
+    QProcess ls, cat;
+    ls.start("ls", {phone.mounted("Quiet")});
+    cat.start("cat", {phone.mounted("Quiet/file.bin")});
+    const bool ended = ls.waitForFinished(20000) && cat.waitForFinished(20000);
+    ::kill(pid_t(phone.phonePid()), SIGCONT);
+    ASSERT_TRUE(ended) << "a request waited on the silent phone past the limit";
+    EXPECT_NE(ls.exitCode(), 0);
+    EXPECT_TRUE(ls.readAllStandardError().contains("timed out"));
+    EXPECT_NE(cat.exitCode(), 0);
+    EXPECT_EQ(hashOfOpenFile(phone.mounted("Quiet/file.bin")), expected.toLatin1()) << qPrintable(phone.log());
 }
 
 TEST_F(OwnMountTest, StoppingTheProgramUnmountsEvenWhileAFileIsOpen) {
