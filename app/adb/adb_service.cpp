@@ -18,8 +18,8 @@ const QString wirelessPort = QStringLiteral("5555");
 
 } // namespace
 
-AdbService::AdbService(QString resourceDirectory, QStringList fixedCandidates)
-    : resourceDirectory_(std::move(resourceDirectory)), fixedCandidates_(std::move(fixedCandidates)) {}
+AdbService::AdbService(QString resourceDirectory, QStringList fixedCandidates, std::chrono::milliseconds commandLimit)
+    : resourceDirectory_(std::move(resourceDirectory)), fixedCandidates_(std::move(fixedCandidates)), commandLimit_(commandLimit) {}
 
 QString AdbService::defaultResourceDirectoryForService() { return defaultResourceDirectory(); }
 QStringList AdbService::defaultCandidatesForService() { return defaultAdbCandidates(); }
@@ -38,7 +38,12 @@ QCoro::Task<QString> AdbService::run(QStringList arguments) {
     const std::optional<QString> path = adbPath();
     if (!path) throw AdbError::binaryNotFound();
 
-    const ChildOutput child = co_await runChildProcess(*path, arguments);
+    const ChildOutput child = co_await runChildProcess(*path, arguments, commandLimit_);
+    if (child.timedOut) {
+        const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(commandLimit_).count();
+        throw AdbError::commandFailed(arguments.join(QLatin1Char(' ')),
+                                      QStringLiteral("No answer in %1 seconds. Is the phone asleep, locked or out of reach?").arg(seconds));
+    }
     if (child.exitCode == 0) co_return QString::fromUtf8(child.standardOutput);
 
     const QByteArray &message = child.standardError.isEmpty() ? child.standardOutput : child.standardError;

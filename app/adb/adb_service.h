@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QCoro/QCoroTask>
 
+#include <chrono>
 #include <optional>
 
 // The one place that starts the adb tool. Lives on the UI thread; every
@@ -15,10 +16,16 @@
 // several may run at once.
 class AdbService {
 public:
+    // A command that runs longer is killed and fails: "adb shell" of a
+    // Wi-Fi phone gone out of reach would otherwise wait until TCP gives up,
+    // a quarter of an hour later, and the app with it.
+    static constexpr std::chrono::seconds defaultCommandLimit{30};
+
     // `resourceDirectory` holds the application's own copy of the tool;
     // `fixedCandidates` are the places tried after it.
     explicit AdbService(QString resourceDirectory = defaultResourceDirectoryForService(),
-                        QStringList fixedCandidates = defaultCandidatesForService());
+                        QStringList fixedCandidates = defaultCandidatesForService(),
+                        std::chrono::milliseconds commandLimit = defaultCommandLimit);
 
     // Looked up on first use and kept for the service's life, found or not.
     const std::optional<QString> &adbPath();
@@ -45,6 +52,7 @@ private:
 
     QString resourceDirectory_;
     QStringList fixedCandidates_;
+    std::chrono::milliseconds commandLimit_;
     bool lookedUp_ = false;
     std::optional<QString> adbPath_;
 };

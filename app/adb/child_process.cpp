@@ -3,6 +3,7 @@
 #include "app/adb/adb_error.h"
 
 #include <QProcess>
+#include <QTimer>
 
 #include <coroutine>
 
@@ -44,8 +45,14 @@ private:
 
 } // namespace
 
-QCoro::Task<ChildOutput> runChildProcess(QString program, QStringList arguments) {
+QCoro::Task<ChildOutput> runChildProcess(QString program, QStringList arguments, std::chrono::milliseconds limit) {
     QProcess process;
+    bool timedOut = false;
+    // Gone with the process, so it never fires for a child already ended.
+    QTimer::singleShot(limit, &process, [&process, &timedOut] {
+        timedOut = process.state() != QProcess::NotRunning;
+        process.kill();
+    });
     process.setProgram(program);
     process.setArguments(arguments);
     process.setProcessChannelMode(QProcess::SeparateChannels);
@@ -58,6 +65,7 @@ QCoro::Task<ChildOutput> runChildProcess(QString program, QStringList arguments)
 
     ChildOutput output;
     output.exitCode = process.exitStatus() == QProcess::CrashExit ? -1 : process.exitCode();
+    output.timedOut = timedOut;
     output.standardOutput = process.readAllStandardOutput();
     output.standardError = process.readAllStandardError();
     co_return output;

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <optional>
 
 namespace {
@@ -25,7 +26,7 @@ using testsupport::writeScriptedAdb;
 // install places are left out so the machine's real adb cannot interfere.
 class ScriptedRun : public ::testing::Test {
 protected:
-    ScriptedRun() : service(resources.path(), {}) { writeScriptedAdb(resources.file("adb")); }
+    ScriptedRun() : service(resources.path(), {}, std::chrono::seconds(2)) { writeScriptedAdb(resources.file("adb")); }
 
     QString run(const QStringList &arguments) { return runTask(service.run(arguments)); }
 
@@ -71,6 +72,10 @@ TEST_F(ScriptedRun, FailuresCarryTheJoinedCommandAndTheRightStream) {
 
     const AdbError killed = runExpectingFailure({"killed"});
     EXPECT_EQ(killed.command(), "killed");
+
+    // One that never ends is killed at the service's limit.
+    const AdbError hung = runExpectingFailure({"wait-for", resources.file("never")});
+    EXPECT_EQ(hung.output(), "No answer in 2 seconds. Is the phone asleep, locked or out of reach?");
 }
 
 TEST_F(ScriptedRun, CommandsRunAtOnceWithoutBlockingTheEventLoop) {
