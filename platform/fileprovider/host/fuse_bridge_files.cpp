@@ -439,7 +439,7 @@ int FuseBridge::openForWriting(const QString &mountPath, bool truncating, fuse_f
     copy->attributes = attributesFor(*found, owner_, group_);
     copy->attributes.st_mode = S_IFREG | (copy->attributes.st_mode & 07777);
     copy->size = copy->attributes.st_size;
-    OpenCopy *held = openCopies_.adopt(std::move(copy), mountPath);
+    OpenCopy *held = openCopies_.adoptOrJoinShared(std::move(copy), mountPath);
     // The old bytes are fetched only once something needs them.
     if (truncating) {
         if (const int cut = truncateCopy(*held, 0); cut < 0) {
@@ -643,7 +643,7 @@ int FuseBridge::truncate(const char *path, off_t size, fuse_file_info *file) {
     copy->shared = true;
     copy->attributes = attributesFor(*found, owner_, group_);
     copy->size = copy->attributes.st_size;
-    OpenCopy *held = openCopies_.adopt(std::move(copy), mountPath);
+    OpenCopy *held = openCopies_.adoptOrJoinShared(std::move(copy), mountPath);
     int result = truncateCopy(*held, size);
     if (result == 0) result = uploadHeldCopy(*held);
     openCopies_.release(held);

@@ -34,8 +34,21 @@ OpenCopy *OpenCopies::adopt(std::unique_ptr<OpenCopy> copy, const QString &mount
     return pointer;
 }
 
+OpenCopy *OpenCopies::adoptOrJoinShared(std::unique_ptr<OpenCopy> copy, const QString &mountPath) {
+    std::lock_guard lock(mutex_);
+    // A copy dropped here holds nothing yet: writers' copies are staged only once adopted.
+    if (OpenCopy *existing = joinSharedLocked(mountPath)) return existing;
+    OpenCopy *pointer = copy.get();
+    copies_.emplace(pointer, Entry{std::move(copy), mountPath, 1, true});
+    return pointer;
+}
+
 OpenCopy *OpenCopies::joinShared(const QString &mountPath) {
     std::lock_guard lock(mutex_);
+    return joinSharedLocked(mountPath);
+}
+
+OpenCopy *OpenCopies::joinSharedLocked(const QString &mountPath) {
     for (auto &[pointer, entry] : copies_) {
         if (entry.findable && entry.copy->shared && entry.mountPath == mountPath) {
             ++entry.handles;

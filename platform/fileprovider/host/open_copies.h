@@ -104,6 +104,10 @@ public:
     // Takes over the copy for one handle at `mountPath`; the pointer stays
     // valid until its last handle is released.
     OpenCopy *adopt(std::unique_ptr<OpenCopy> copy, const QString &mountPath);
+    // The same for a writer's copy, unless another writer's copy appeared
+    // at the path meanwhile: that one is joined and `copy` dropped, so two
+    // writers opening the file at once never hold two versions of it.
+    OpenCopy *adoptOrJoinShared(std::unique_ptr<OpenCopy> copy, const QString &mountPath);
     // The shared copy at `mountPath`, with one more handle on it; none when
     // there is no such copy.
     OpenCopy *joinShared(const QString &mountPath);
@@ -135,6 +139,8 @@ public:
 
 private:
     static void discard(OpenCopy &copy);
+    // With the mutex held.
+    OpenCopy *joinSharedLocked(const QString &mountPath);
 
     struct Entry {
         std::unique_ptr<OpenCopy> copy;
