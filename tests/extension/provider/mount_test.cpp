@@ -510,6 +510,18 @@ TEST_F(MountTest, AFileBeingWrittenIsSeenAsTheMountHoldsItAndReachesThePhoneOnCl
     ASSERT_EQ(::unlink(phone->mounted("Pending/gone.txt").toLocal8Bit().constData()), 0);
     ASSERT_EQ(::close(gone), 0);
     EXPECT_EQ(treeOf(phone->phoneFile("Pending")), QStringList({"growing.txt"}));
+
+    // Two programs appending to one file at once: every line arrives, once.
+    const ProgramRun appended = shell("for p in a b; do for i in $(seq 150); do echo $p$i >> \"$1\"; done & done; wait",
+                                      {phone->mounted("Pending/log.txt")});
+    ASSERT_EQ(appended.exitCode, 0) << qPrintable(appended.errors);
+    QStringList lines = QString::fromUtf8(contentsOf(phone->phoneFile("Pending/log.txt"))).split('\n', Qt::SkipEmptyParts);
+    lines.sort();
+    QStringList expected;
+    for (const char *writer : {"a", "b"})
+        for (int index = 1; index <= 150; ++index) expected << writer + QString::number(index);
+    expected.sort();
+    EXPECT_EQ(lines, expected);
 }
 
 TEST_F(MountTest, NamesThatNeedQuotingOnThePhoneWork) {
