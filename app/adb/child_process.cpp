@@ -48,7 +48,8 @@ private:
 QCoro::Task<ChildOutput> runChildProcess(QString program, QStringList arguments, std::chrono::milliseconds limit) {
     QProcess process;
     bool timedOut = false;
-    // Gone with the process, so it never fires for a child already ended.
+    // Goes with the process. A child that ended before it fired, but whose
+    // waiter has not resumed yet, did not run out of time.
     QTimer::singleShot(limit, &process, [&process, &timedOut] {
         timedOut = process.state() != QProcess::NotRunning;
         process.kill();

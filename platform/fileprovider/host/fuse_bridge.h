@@ -117,8 +117,9 @@ private:
     // only while the local copy lacks its start.
     void withdrawReplacement(OpenCopy &copy, StreamedUpload &stream);
     // With the copy's mutex held: while a file streams in order, the local
-    // copy keeps only its last `keep` bytes; true when it let go of any.
-    bool dropStreamedBytes(OpenCopy &copy, qint64 keep);
+    // copy keeps only its last `keep` bytes, letting go of at least
+    // `leastStep` at a time; true when it let go of any.
+    bool dropStreamedBytes(OpenCopy &copy, qint64 keep, qint64 leastStep);
     // With the copy's mutex held: ends the stream and fetches back from the
     // phone the bytes that were let go, for a writer that stopped going in order.
     int restoreDropped(OpenCopy &copy);

@@ -245,12 +245,11 @@ void FuseBridge::withdrawReplacement(OpenCopy &copy, StreamedUpload &stream) {
     if (copy.droppedBelow > 0) copy.keptStart = std::move(kept);
 }
 
-bool FuseBridge::dropStreamedBytes(OpenCopy &copy, qint64 keep) {
+bool FuseBridge::dropStreamedBytes(OpenCopy &copy, qint64 keep, qint64 leastStep) {
     if (!copy.stream || copy.stream->broken()) return false;
     // Whole MiB only, so the hole never cuts a block the kernel still shares.
     const qint64 dropTo = ((copy.stream->sent() - keep) >> 20) << 20;
-    // The full window goes in steps, so that not every write costs a call.
-    if (dropTo - copy.droppedBelow < (keep >= streamedWindow ? dropStep : 1)) return false;
+    if (dropTo - copy.droppedBelow < leastStep) return false;
     // Where holes cannot be made the copy is simply kept whole.
     if (::fallocate(copy.fd.get(), FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, copy.droppedBelow, dropTo - copy.droppedBelow) != 0) return false;
     copy.droppedBelow = dropTo;
@@ -578,7 +577,7 @@ int FuseBridge::writeToCopy(OpenCopy &copy, size_t size, off_t offset, const Lan
         // A staging folder too small for the whole window still takes a
         // file streamed in order: what the phone has is let go at once, all
         // but what the upload's pipe may still be reading.
-        if (count < 0 && errno == ENOSPC && dropStreamedBytes(copy, 2 * StreamedUpload::pipeCapacity)) continue;
+        if (count < 0 && errno == ENOSPC && dropStreamedBytes(copy, 2 * StreamedUpload::pipeCapacity, 1)) continue;
         if (count < 0 && done == 0) return -errno;
         // What landed counts, as a short write; the rest fails when retried.
         if (count < 0) break;
@@ -589,7 +588,8 @@ int FuseBridge::writeToCopy(OpenCopy &copy, size_t size, off_t offset, const Lan
     copy.modifiedTime->store(std::numeric_limits<double>::quiet_NaN());
     copy.size = std::max<qint64>(sizeBefore, offset + static_cast<qint64>(done));
     streamWrite(copy, done, offset, sizeBefore);
-    dropStreamedBytes(copy, streamedWindow);
+    // In steps, so that not every write costs a call.
+    dropStreamedBytes(copy, streamedWindow, dropStep);
     return static_cast<int>(done);
 }
 
