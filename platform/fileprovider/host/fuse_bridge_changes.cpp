@@ -27,6 +27,10 @@ int FuseBridge::settle(const QString &mountPath) {
 
 int FuseBridge::mkdir(const char *path) {
     const QString mountPath = mountPathOf(path);
+    // Nothing here goes to a trash, it is deleted: without its folder, file
+    // managers offer to delete for good rather than move files into a hidden
+    // folder of the phone where they still take its space.
+    if (isTrashFolder(mountPath)) return -EPERM;
     if (openCopies_.pendingAt(mountPath)) return -EEXIST;
     auto existing = itemAt(mountPath);
     if (std::holds_alternative<ItemPointer>(existing)) return -EEXIST;

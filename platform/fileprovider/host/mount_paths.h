@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <algorithm>
+
 namespace fileprovider {
 
 // Paths as the kernel names them: "/" is the top of the mount.
@@ -17,6 +19,16 @@ inline QString lastComponent(const QString &mountPath) { return mountPath.mid(mo
 inline bool isBelow(const QString &path, const QString &folder) {
     const QString prefix = folder.endsWith(u'/') ? folder : folder + u'/';
     return path.startsWith(prefix) && path.size() > prefix.size();
+}
+
+// The desktop's trash keeps a mount's trashed files in ".Trash-UID", or a
+// shared ".Trash", at the mount's top (the freedesktop.org trash layout).
+inline bool isTrashFolder(const QString &mountPath) {
+    if (parentMountPath(mountPath) != u'/') return false;
+    const QString name = lastComponent(mountPath);
+    if (name == u".Trash") return true;
+    if (!name.startsWith(u".Trash-") || name.size() == 7) return false;
+    return std::all_of(name.begin() + 7, name.end(), [](QChar c) { return c.isDigit(); });
 }
 
 } // namespace fileprovider

@@ -322,6 +322,18 @@ TEST_F(MountTest, FoldersAreMadeAndRemovedAsPosixSays) {
     EXPECT_EQ(runProgram("rm", {"-r", phone->mounted("Made")}).exitCode, 0) << qPrintable(phone->log());
     EXPECT_FALSE(QFileInfo::exists(phone->phoneFile("Made")));
     EXPECT_FALSE(QFileInfo::exists(phone->mounted("Made")));
+
+    // No trash on the phone: a file manager's move to the trash fails and
+    // leaves the file, so that it offers to delete for good instead.
+    EXPECT_EQ(errnoOf(::mkdir(phone->mounted(".Trash-1000").toLocal8Bit().constData(), 0700)), EPERM);
+    EXPECT_EQ(errnoOf(::mkdir(phone->mounted(".Trash").toLocal8Bit().constData(), 0700)), EPERM);
+    ASSERT_EQ(runProgram("mkdir", {"-p", phone->mounted("Trashed/.Trash-1000")}).exitCode, 0);
+    writeFile(phone->mounted("Trashed/.Trash-1000/kept.txt"), "kept");
+    if (!QStandardPaths::findExecutable("gio").isEmpty()) {
+        EXPECT_NE(runProgram("gio", {"trash", phone->mounted("Trashed/.Trash-1000/kept.txt")}).exitCode, 0);
+    }
+    EXPECT_EQ(contentsOf(phone->phoneFile("Trashed/.Trash-1000/kept.txt")), "kept");
+    EXPECT_FALSE(QFileInfo::exists(phone->phoneFile(QString(".Trash-%1").arg(::getuid()))));
 }
 
 TEST_F(MountTest, MovesRenameReplaceFilesAndNeverMoveIntoAFolder) {
