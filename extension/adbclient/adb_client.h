@@ -9,6 +9,7 @@
 #include <QByteArrayView>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <functional>
@@ -46,6 +47,8 @@ public:
     QList<AdbEntry> list(const QString &path) const;
     // None when nothing exists at `path`.
     std::optional<AdbEntry> stat(const QString &path) const;
+    // stat of each path, in order, all asked at once: one round trip.
+    QList<std::optional<AdbEntry>> statAll(const QStringList &paths) const;
     // Streams the phone file into `destination`, which is created or emptied.
     // After a failure it keeps whatever had arrived.
     void pull(const QString &path, const QString &destination) const;
@@ -78,7 +81,9 @@ public:
     BufferedSocket openSync() const;
     // A sync connection: from the pool when there is one, else a new one.
     SyncLease leaseSync() const;
-    static void sendSyncRequest(BufferedSocket &connection, QByteArrayView identifier, QByteArrayView payload);
+    // `moreFollows`: another request goes out with it before any reply is read.
+    static void sendSyncRequest(BufferedSocket &connection, QByteArrayView identifier, QByteArrayView payload,
+                                bool moreFollows = false);
     static QList<AdbEntry> listOn(BufferedSocket &connection, const QString &path);
     static std::optional<AdbEntry> statOn(BufferedSocket &connection, const QString &path);
     static std::optional<AdbEntry> statReplyOn(BufferedSocket &connection, const QString &path);

@@ -60,11 +60,11 @@ auto AdbClient::withSync(Request &&request) const -> decltype(request(std::declv
     }
 }
 
-void AdbClient::sendSyncRequest(BufferedSocket &connection, QByteArrayView identifier, QByteArrayView payload) {
+void AdbClient::sendSyncRequest(BufferedSocket &connection, QByteArrayView identifier, QByteArrayView payload, bool moreFollows) {
     Q_ASSERT(identifier.size() == 4);
     connection.write(identifier, true);
-    connection.write(adbwire::encodeUInt32LE(quint32(payload.size())), !payload.isEmpty());
-    connection.write(payload);
+    connection.write(adbwire::encodeUInt32LE(quint32(payload.size())), moreFollows || !payload.isEmpty());
+    connection.write(payload, moreFollows);
 }
 
 QList<AdbEntry> AdbClient::list(const QString &path) const {
@@ -92,6 +92,17 @@ QList<AdbEntry> AdbClient::listOn(BufferedSocket &connection, const QString &pat
 
 std::optional<AdbEntry> AdbClient::stat(const QString &path) const {
     return withSync([&](BufferedSocket &connection) { return statOn(connection, path); });
+}
+
+QList<std::optional<AdbEntry>> AdbClient::statAll(const QStringList &paths) const {
+    return withSync([&](BufferedSocket &connection) {
+        // The phone answers requests in the order they came.
+        for (qsizetype index = 0; index < paths.size(); ++index)
+            sendSyncRequest(connection, "STAT", paths[index].toUtf8(), index + 1 < paths.size());
+        QList<std::optional<AdbEntry>> entries;
+        for (const QString &path : paths) entries.append(statReplyOn(connection, path));
+        return entries;
+    });
 }
 
 std::optional<AdbEntry> AdbClient::statOn(BufferedSocket &connection, const QString &path) {
@@ -122,9 +133,7 @@ AdbClient::StatedPull AdbClient::statAndOpenPull(const QString &path) const {
         try {
             const QByteArray encoded = path.toUtf8();
             // The RECV follows the STAT in the same segment; the phone answers them in order.
-            lease.connection().write("STAT", true);
-            lease.connection().write(adbwire::encodeUInt32LE(quint32(encoded.size())), true);
-            lease.connection().write(encoded, true);
+            sendSyncRequest(lease.connection(), "STAT", encoded, true);
             sendSyncRequest(lease.connection(), "RECV", encoded);
             std::optional<AdbEntry> entry = statReplyOn(lease.connection(), path);
             // Nothing to read there: the RECV's answer is left unread, so

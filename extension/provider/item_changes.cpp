@@ -78,8 +78,8 @@ NewContents replaceContents(const PhoneAccess &phone, const PlannedChange &chang
             throw ChangeFailure(ProviderError::posix(ECANCELED, QStringLiteral("The upload to %1 was withdrawn.").arg(path)));
         }
         const QString output = phone.shell(moveCommand(temporary, path));
-        const bool moved = !phone.stat(temporary).has_value();
-        const std::optional<AdbEntry> entry = phone.stat(path);
+        const auto [left, entry] = phone.statBoth(temporary, path);
+        const bool moved = !left.has_value();
         if (!moved || !entry || entry->isDirectory || entry->size != (sent.size & latestPhoneTime)) {
             throw notCarriedOut(QStringLiteral("The phone did not put the new contents in place at ") + path, output);
         }
@@ -168,11 +168,18 @@ std::shared_ptr<FileProviderItem> changeOnPhone(const PhoneAccess &phone, const 
     if (!change.moveTo) return itemAt(change.currentPath, changed ? changed : phone.stat(change.currentPath), false);
 
     const QString output = phone.shell(moveCommand(change.currentPath, *change.moveTo));
-    const std::optional<AdbEntry> moved = phone.stat(*change.moveTo);
     // On storage that ignores case, a new spelling of the same name still
     // finds the old one.
     const bool sameName = change.currentPath.compare(*change.moveTo, Qt::CaseInsensitive) == 0;
-    const bool sourceStayed = !sameName && phone.stat(change.currentPath).has_value();
+    std::optional<AdbEntry> moved;
+    bool sourceStayed = false;
+    if (sameName) {
+        moved = phone.stat(*change.moveTo);
+    } else {
+        const auto [target, source] = phone.statBoth(*change.moveTo, change.currentPath);
+        moved = target;
+        sourceStayed = source.has_value();
+    }
     if (!moved || sourceStayed) {
         throw notCarriedOut(QStringLiteral("The phone did not move %1 to %2").arg(change.currentPath, *change.moveTo), output);
     }

@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <optional>
+#include <utility>
 
 // The three things a change does on the phone. Failures are thrown as the
 // client throws them.
@@ -14,6 +15,10 @@ public:
     virtual ~PhoneAccess() = default;
     virtual QString shell(const QString &command) const = 0;
     virtual std::optional<AdbEntry> stat(const QString &path) const = 0;
+    // stat of both, in order; asked at once where the phone allows.
+    virtual std::pair<std::optional<AdbEntry>, std::optional<AdbEntry>> statBoth(const QString &first, const QString &second) const {
+        return {stat(first), stat(second)};
+    }
     virtual AdbClient::Sent push(const QString &source, const QString &path, quint32 mode,
                                  const AdbClient::ModifiedAtEnd &modifiedAtEnd) const = 0;
 };
@@ -24,6 +29,10 @@ public:
     explicit AdbPhoneAccess(AdbClient client) : client_(std::move(client)) {}
     QString shell(const QString &command) const override { return client_.shell(command); }
     std::optional<AdbEntry> stat(const QString &path) const override { return client_.stat(path); }
+    std::pair<std::optional<AdbEntry>, std::optional<AdbEntry>> statBoth(const QString &first, const QString &second) const override {
+        const QList<std::optional<AdbEntry>> entries = client_.statAll({first, second});
+        return {entries[0], entries[1]};
+    }
     AdbClient::Sent push(const QString &source, const QString &path, quint32 mode,
                          const AdbClient::ModifiedAtEnd &modifiedAtEnd) const override {
         return client_.push(source, path, mode, modifiedAtEnd);

@@ -98,6 +98,8 @@ int FuseBridge::clearRenameTarget(const QString &fromPath, const ItemPointer &so
     }
     // Storage that ignores case finds the source itself under its new spelling.
     if (fromPath.compare(toPath, Qt::CaseInsensitive) == 0) return 0;
+    // Asked afresh, never from what the mount saw moments ago: the phone's
+    // mv would put the source inside a folder that appeared there since.
     auto target = itemAt(toPath);
     if (auto *error = std::get_if<ProviderError>(&target)) return isMissing(*error) ? 0 : fail("moving onto", toPath, *error);
     const ItemPointer &existing = std::get<ItemPointer>(target);
@@ -125,9 +127,15 @@ int FuseBridge::rename(const char *from, const char *to, unsigned int flags) {
     // what is moved on the phone is what the writer wrote.
     if (const int settled = settle(fromPath); settled < 0) return settled;
 
-    auto item = itemAt(fromPath);
-    if (auto *error = std::get_if<ProviderError>(&item)) return fail("moving", fromPath, *error);
-    const ItemPointer &source = std::get<ItemPointer>(item);
+    // The kernel looked the source up right before, as mv and file managers
+    // do: that answer serves as the kernel's own would, and the move is
+    // checked on the phone afterwards.
+    ItemPointer source = recentItems_.fresh(fromPath);
+    if (!source) {
+        auto item = itemAt(fromPath);
+        if (auto *error = std::get_if<ProviderError>(&item)) return fail("moving", fromPath, *error);
+        source = std::get<ItemPointer>(item);
+    }
     if (const int cleared = clearRenameTarget(fromPath, source, toPath, flags); cleared < 0) return cleared;
 
     auto newParent = identifierFor(parentMountPath(toPath));

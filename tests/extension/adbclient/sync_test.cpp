@@ -120,9 +120,14 @@ TEST(SyncStat, SendsTheExactRequestAndNamesTheEntryAfterThePath) {
     }
 }
 
-TEST(SyncStat, ModeZeroIsNothingThere) {
+TEST(SyncStat, ModeZeroIsNothingThereAndSeveralAskedAtOnceAreAnsweredInOrder) {
     ScriptedServer server(twoOkays() + "STAT" + QByteArray(12, '\0'));
     EXPECT_EQ(AdbClient(kSerial, server.port()).stat("/sdcard/missing"), std::nullopt);
+
+    ScriptedServer two(twoOkays() + "STAT" + QByteArray(12, '\0') + "STAT" + le32(0100644) + le32(5) + le32(1700000002));
+    const auto entries = AdbClient(kSerial, two.port()).statAll({"/sdcard/gone", "/sdcard/here.txt"});
+    EXPECT_EQ(entries, (QList<std::optional<AdbEntry>>{std::nullopt, AdbEntry{"here.txt", false, 5, 1700000002.0}}));
+    EXPECT_EQ(two.received(), syncPrologue(kSerial) + syncPacket("STAT", "/sdcard/gone") + syncPacket("STAT", "/sdcard/here.txt"));
 }
 
 TEST(SyncStat, AnyOtherReplyIsBadStat) {
