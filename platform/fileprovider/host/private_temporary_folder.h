@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/fileprovider/host/file_descriptor.h"
+
 #include <QString>
 
 namespace fileprovider {
@@ -7,7 +9,9 @@ namespace fileprovider {
 // A folder of this process's own under the system's temporary folder,
 // removed with everything in it when the value goes away. The host makes it
 // the process's temporary folder, so that whatever the extension leaves
-// there goes with the process.
+// there goes with the process. A process that died without removing its
+// folder (killed, or crashed) leaves it to the next one made with the same
+// prefix, which removes it.
 class PrivateTemporaryFolder {
 public:
     // Throws std::runtime_error when it cannot be made.
@@ -22,6 +26,9 @@ public:
 
 private:
     QString path_;
+    // Locked for as long as this process lives: the kernel lets go of the
+    // lock however the process ends, which is how others tell it is gone.
+    FileDescriptor lock_;
 };
 
 } // namespace fileprovider

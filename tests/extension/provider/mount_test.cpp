@@ -701,6 +701,30 @@ TEST_F(OwnMountTest, APhoneThatFallsSilentFailsRequestsWithinTheLimitAndIsServed
     EXPECT_EQ(hashOfOpenFile(phone.mounted("Quiet/file.bin")), expected.toLatin1()) << qPrintable(phone.log());
 }
 
+TEST_F(OwnMountTest, WhatAKilledProgramHeldLocallyGoesWhenTheNextOneStarts) {
+    testsupport::TempFolder shared;
+    MountedPhone killed({}, shared.path());
+    writePatternFile(killed.phoneFile("held.bin"), 100000);
+    const int fd = ::open(killed.mounted("held.bin").toLocal8Bit().constData(), O_WRONLY);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::pwrite(fd, "x", 1, 50000), 1);
+    ASSERT_EQ(::kill(pid_t(killed.providerPid()), SIGKILL), 0);
+    ::close(fd);
+    killed.unmount();
+    const QStringList left = QDir(shared.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    ASSERT_EQ(left.size(), 1);
+
+    MountedPhone alive({}, shared.path());
+    EXPECT_FALSE(QFileInfo::exists(shared.file(left[0])));
+    {
+        // One that still runs keeps its folder.
+        MountedPhone next({}, shared.path());
+        EXPECT_EQ(QDir(shared.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 2);
+        next.unmount();
+    }
+    EXPECT_TRUE(alive.unmount()) << qPrintable(alive.log());
+}
+
 TEST_F(OwnMountTest, StoppingTheProgramUnmountsEvenWhileAFileIsOpen) {
     MountedPhone phone;
     writePatternFile(phone.phoneFile("held.bin"), 100000);
