@@ -4,7 +4,7 @@
 #include "extension/adbclient/wire_format.h"
 
 void AdbClient::sendRequest(BufferedSocket &connection, const QString &request) {
-    const QByteArray payload = request.toUtf8();
+    const QByteArray payload = adbwire::encodePath(request);
     // Refused before anything is sent: a longer header would desynchronise the server.
     const auto header = adbwire::requestHeader(payload.size());
     if (!header) throw AdbClientError::protocolError(QStringLiteral("request too long"));

@@ -72,13 +72,13 @@ QList<AdbEntry> AdbClient::list(const QString &path) const {
 }
 
 QList<AdbEntry> AdbClient::listOn(BufferedSocket &connection, const QString &path) {
-    sendSyncRequest(connection, "LIST", path.toUtf8());
+    sendSyncRequest(connection, "LIST", adbwire::encodePath(path));
     QList<AdbEntry> entries;
     for (;;) {
         const QByteArray id = connection.readExactly(4);
         if (id == "DENT") {
             const auto header = adbwire::readDentHeader(connection.readExactly(adbwire::dentHeaderSize));
-            const QString name = adbwire::decodeText(connection.readExactly(qsizetype(header.nameLength)));
+            const QString name = adbwire::decodeName(connection.readExactly(qsizetype(header.nameLength)));
             if (!adbwire::isSelfOrParent(name))
                 entries.append(adbwire::makeEntry(name, header.mode, header.size, header.modified));
         } else if (id == "DONE") {
@@ -98,7 +98,7 @@ QList<std::optional<AdbEntry>> AdbClient::statAll(const QStringList &paths) cons
     return withSync([&](BufferedSocket &connection) {
         // The phone answers requests in the order they came.
         for (qsizetype index = 0; index < paths.size(); ++index)
-            sendSyncRequest(connection, "STAT", paths[index].toUtf8(), index + 1 < paths.size());
+            sendSyncRequest(connection, "STAT", adbwire::encodePath(paths[index]), index + 1 < paths.size());
         QList<std::optional<AdbEntry>> entries;
         for (const QString &path : paths) entries.append(statReplyOn(connection, path));
         return entries;
@@ -106,7 +106,7 @@ QList<std::optional<AdbEntry>> AdbClient::statAll(const QStringList &paths) cons
 }
 
 std::optional<AdbEntry> AdbClient::statOn(BufferedSocket &connection, const QString &path) {
-    sendSyncRequest(connection, "STAT", path.toUtf8());
+    sendSyncRequest(connection, "STAT", adbwire::encodePath(path));
     return statReplyOn(connection, path);
 }
 
@@ -123,7 +123,7 @@ void AdbClient::pull(const QString &path, const QString &destination) const {
 
 PullStream AdbClient::openPull(const QString &path) const {
     SyncLease lease = leaseSync();
-    sendSyncRequest(lease.connection(), "RECV", path.toUtf8());
+    sendSyncRequest(lease.connection(), "RECV", adbwire::encodePath(path));
     return PullStream(std::move(lease));
 }
 
@@ -131,7 +131,7 @@ AdbClient::StatedPull AdbClient::statAndOpenPull(const QString &path) const {
     for (int attempt = 0;; ++attempt) {
         SyncLease lease = leaseSync();
         try {
-            const QByteArray encoded = path.toUtf8();
+            const QByteArray encoded = adbwire::encodePath(path);
             // The RECV follows the STAT in the same segment; the phone answers them in order.
             sendSyncRequest(lease.connection(), "STAT", encoded, true);
             sendSyncRequest(lease.connection(), "RECV", encoded);
@@ -171,7 +171,7 @@ qsizetype PullStream::read(char *into, qsizetype capacity) {
 }
 
 void AdbClient::pullOn(BufferedSocket &connection, const QString &path, const QString &destination) {
-    sendSyncRequest(connection, "RECV", path.toUtf8());
+    sendSyncRequest(connection, "RECV", adbwire::encodePath(path));
     // Opened only once the request is out, so an unreachable phone leaves the file alone.
     LocalFile file = LocalFile::createForWriting(destination);
     for (;;) {

@@ -1,10 +1,16 @@
 #include "extension/adbclient/wire_format.h"
 
+#include "platform/fileprovider/host/file_system_name.h"
+
 #include <limits>
 
 namespace adbwire {
 
 QString decodeText(QByteArrayView bytes) { return QString::fromUtf8(bytes); }
+
+QByteArray encodePath(const QString &path) { return fileprovider::fileNameBytes(path); }
+
+QString decodeName(QByteArrayView bytes) { return fileprovider::fileNameFromBytes(bytes); }
 
 std::optional<QByteArray> requestHeader(qsizetype payloadLength) {
     if (payloadLength < 0 || payloadLength > maxRequestLength) return std::nullopt;
@@ -78,7 +84,7 @@ QString lastPathComponent(const QString &path) {
 }
 
 QByteArray sendTarget(const QString &path, quint32 mode) {
-    return path.toUtf8() + ',' + QByteArray::number(mode);
+    return encodePath(path) + ',' + QByteArray::number(mode);
 }
 
 quint32 clampToUInt32Seconds(qint64 secondsSinceEpoch) {

@@ -22,6 +22,10 @@ inline constexpr qsizetype syncPacketHeaderSize = 8;
 
 // UTF-8 with every invalid sequence replaced by U+FFFD.
 QString decodeText(QByteArrayView bytes);
+// Paths and names byte for byte, also where they are not valid UTF-8; a
+// request that carries paths (a shell command) is encoded the same way.
+QByteArray encodePath(const QString &path);
+QString decodeName(QByteArrayView bytes);
 
 // The "%04x" length header of a request payload; none when the length does
 // not fit in four hex digits.

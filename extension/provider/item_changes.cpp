@@ -4,6 +4,7 @@
 #include "extension/provider/client_error_bridge.h"
 #include "extension/provider/device_paths.h"
 #include "extension/provider/shell_commands.h"
+#include "platform/fileprovider/host/file_system_name.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -111,7 +112,7 @@ QString temporaryUploadPath(const QString &path) {
     for (int index = 0; index < 6; ++index) suffix += QLatin1Char(letters[QRandomGenerator::global()->bounded(62)]);
     // A long name is cut so the hidden one still fits the 255 bytes of a name.
     QString name = lastPathComponent(path);
-    while (name.toUtf8().size() > 200) name.chop(1);
+    while (fileNameBytes(name).size() > 200) name.chop(1);
     return childPath(deletingLastPathComponent(path), u'.' + name + QStringLiteral(".dorvane-") + suffix);
 }
 

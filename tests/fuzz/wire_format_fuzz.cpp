@@ -16,5 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const QString text = fuzzText(data, size);
     if (adbwire::lastPathComponent(text).size() > text.size()) std::abort();
     if (const auto header = adbwire::requestHeader(qsizetype(size)); header && header->size() != 4) std::abort();
+    // Any name comes back to its very bytes.
+    if (adbwire::encodePath(adbwire::decodeName(bytes)) != bytes) std::abort();
     return 0;
 }

@@ -413,7 +413,7 @@ int FuseBridge::openForReading(const QString &mountPath, fuse_file_info *file) {
     // side last told it, when that was moments ago.
     const bool kernelKnowsSize = known && known->documentSize() == size;
     if (fuse_context *context = fuse_get_context(); !kernelKnowsSize && context && context->fuse) {
-        fuse_invalidate_path(context->fuse, mountPath.toUtf8().constData());
+        fuse_invalidate_path(context->fuse, fileNameBytes(mountPath).constData());
     }
     return 0;
 }
@@ -689,7 +689,7 @@ int FuseBridge::release(fuse_file_info *file) {
         // A file whose upload failed is gone; the kernel must not keep its entry.
         if (openCopies_.release(handle->copy) && neverUploaded) {
             if (fuse_context *context = fuse_get_context(); context && context->fuse) {
-                fuse_invalidate_path(context->fuse, mountPath.toUtf8().constData());
+                fuse_invalidate_path(context->fuse, fileNameBytes(mountPath).constData());
             }
         }
     }

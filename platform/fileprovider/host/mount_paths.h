@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/fileprovider/host/file_system_name.h"
+
 #include <QString>
 
 #include <algorithm>
@@ -7,7 +9,7 @@
 namespace fileprovider {
 
 // Paths as the kernel names them: "/" is the top of the mount.
-inline QString mountPathOf(const char *path) { return path ? QString::fromUtf8(path) : QString(); }
+inline QString mountPathOf(const char *path) { return path ? fileNameFromBytes(path) : QString(); }
 
 inline QString parentMountPath(const QString &mountPath) {
     const qsizetype slash = mountPath.lastIndexOf(u'/');

@@ -86,5 +86,17 @@ TEST(SendTarget, IsPathCommaDecimalModeCountedInBytes) {
     // A comma in the name stays; the phone splits at the last one.
     EXPECT_EQ(sendTarget("/sdcard/a,b", 420), "/sdcard/a,b,420");
     EXPECT_EQ(sendTarget("/sdcard/é", 33188).size(), 8 + 2 + 6);
+    EXPECT_EQ(sendTarget(decodeName("/sdcard/caf\xe9"), 420), "/sdcard/caf\xe9,420");
+}
+
+TEST(Names, ComeBackToTheVeryBytesTheyCameFrom) {
+    const QByteArray cases[] = {
+        "plain", "Gr\xc3\xbc\xc3\x9f" "e", "caf\xe9", "\xff\xfe", "cut \xc3", "overlong \xe0\x80\xaf",
+        "surrogate \xed\xa0\x80", "past U+10FFFF \xf4\x90\x80\x80", "U+10080 \xf0\x90\x82\x80", "\xe9\xf0\x90\x82\x80\xe9",
+    };
+    for (const QByteArray &bytes : cases) EXPECT_EQ(encodePath(decodeName(bytes)), bytes) << bytes.toHex().constData();
+    // Valid UTF-8 reads as it always did.
+    EXPECT_EQ(decodeName("Gr\xc3\xbc\xc3\x9f" "e \xf0\x90\x82\x80"), QString::fromUtf8("Gr\xc3\xbc\xc3\x9f" "e \xf0\x90\x82\x80"));
+    EXPECT_EQ(decodeName("caf\xe9").size(), 4);
 }
 

@@ -21,6 +21,9 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <set>
 #include <linux/fs.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -552,6 +555,24 @@ TEST_F(MountTest, NamesThatNeedQuotingOnThePhoneWork) {
         EXPECT_FALSE(QFileInfo::exists(phone->phoneFile(name + " moved")));
         EXPECT_FALSE(QFileInfo::exists(phone->phoneFile(name + " dir")));
     }
+
+    // Names that are not UTF-8 (Latin-1, made on the phone) keep their bytes.
+    const std::string onPhone = phone->phoneFolder().toStdString() + '/', mounted = phone->mounted().toStdString() + '/';
+    const std::string latin1 = "caf\xe9 \xff.txt", moved = "d\xe9plac\xe9", made = "n\xe9w";
+    ASSERT_TRUE(std::ofstream(onPhone + latin1) << "latin");
+    std::set<std::string> listed;
+    for (const auto &entry : std::filesystem::directory_iterator(mounted)) listed.insert(entry.path().filename().string());
+    EXPECT_TRUE(listed.count(latin1));
+    std::string read;
+    EXPECT_TRUE(std::getline(std::ifstream(mounted + latin1), read));
+    EXPECT_EQ(read, "latin");
+    EXPECT_EQ(::rename((mounted + latin1).c_str(), (mounted + moved).c_str()), 0) << std::strerror(errno);
+    EXPECT_TRUE(std::filesystem::exists(onPhone + moved));
+    ASSERT_TRUE(std::ofstream(mounted + made) << "made");
+    EXPECT_TRUE(std::filesystem::exists(onPhone + made));
+    EXPECT_EQ(::unlink((mounted + moved).c_str()), 0);
+    EXPECT_EQ(::unlink((mounted + made).c_str()), 0);
+    EXPECT_FALSE(std::filesystem::exists(onPhone + moved) || std::filesystem::exists(onPhone + made));
 }
 
 // A phone folder that refuses writes, as other apps' folders do, and an
