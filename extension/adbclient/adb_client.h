@@ -85,7 +85,6 @@ public:
     static void sendSyncRequest(BufferedSocket &connection, QByteArrayView identifier, QByteArrayView payload,
                                 bool moreFollows = false);
     static QList<AdbEntry> listOn(BufferedSocket &connection, const QString &path);
-    static std::optional<AdbEntry> statOn(BufferedSocket &connection, const QString &path);
     static std::optional<AdbEntry> statReplyOn(BufferedSocket &connection, const QString &path);
     static void pullOn(BufferedSocket &connection, const QString &path, const QString &destination);
     static Sent pushOn(BufferedSocket &connection, LocalFile &file, const QString &path, quint32 mode, const ModifiedAtEnd &modifiedAtEnd);

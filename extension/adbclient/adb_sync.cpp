@@ -91,7 +91,7 @@ QList<AdbEntry> AdbClient::listOn(BufferedSocket &connection, const QString &pat
 }
 
 std::optional<AdbEntry> AdbClient::stat(const QString &path) const {
-    return withSync([&](BufferedSocket &connection) { return statOn(connection, path); });
+    return statAll({path}).front();
 }
 
 QList<std::optional<AdbEntry>> AdbClient::statAll(const QStringList &paths) const {
@@ -103,11 +103,6 @@ QList<std::optional<AdbEntry>> AdbClient::statAll(const QStringList &paths) cons
         for (const QString &path : paths) entries.append(statReplyOn(connection, path));
         return entries;
     });
-}
-
-std::optional<AdbEntry> AdbClient::statOn(BufferedSocket &connection, const QString &path) {
-    sendSyncRequest(connection, "STAT", adbwire::encodePath(path));
-    return statReplyOn(connection, path);
 }
 
 std::optional<AdbEntry> AdbClient::statReplyOn(BufferedSocket &connection, const QString &path) {

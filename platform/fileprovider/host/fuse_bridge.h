@@ -112,6 +112,8 @@ private:
     // With the copy's mutex held: ends a streamed upload that can no longer
     // carry the whole file; the local copy is uploaded instead.
     void abandonStream(OpenCopy &copy);
+    // Makes the kernel ask again about `mountPath`; from a request's thread.
+    void forgetKernelEntry(const QString &mountPath);
     // With the copy's mutex held: the phone's file stays as it was until the
     // whole copy follows; what the stream sent is kept aside on the phone
     // only while the local copy lacks its start.

@@ -412,9 +412,7 @@ int FuseBridge::openForReading(const QString &mountPath, fuse_file_info *file) {
     // ask again, so reads go on to the end of the copy. It heard what this
     // side last told it, when that was moments ago.
     const bool kernelKnowsSize = known && known->documentSize() == size;
-    if (fuse_context *context = fuse_get_context(); !kernelKnowsSize && context && context->fuse) {
-        fuse_invalidate_path(context->fuse, fileNameBytes(mountPath).constData());
-    }
+    if (!kernelKnowsSize) forgetKernelEntry(mountPath);
     return 0;
 }
 
@@ -682,16 +680,18 @@ int FuseBridge::utimens(const char *path, const struct timespec times[2], fuse_f
     return 0;
 }
 
+void FuseBridge::forgetKernelEntry(const QString &mountPath) {
+    if (fuse_context *context = fuse_get_context(); context && context->fuse) {
+        fuse_invalidate_path(context->fuse, fileNameBytes(mountPath).constData());
+    }
+}
+
 int FuseBridge::release(fuse_file_info *file) {
     if (std::unique_ptr<FileHandle> handle = fileHandles_.take(file->fh)) {
         const bool neverUploaded = !handle->copy->onPhone && !handle->copy->detached;
         const QString mountPath = openCopies_.mountPathOf(handle->copy);
         // A file whose upload failed is gone; the kernel must not keep its entry.
-        if (openCopies_.release(handle->copy) && neverUploaded) {
-            if (fuse_context *context = fuse_get_context(); context && context->fuse) {
-                fuse_invalidate_path(context->fuse, fileNameBytes(mountPath).constData());
-            }
-        }
+        if (openCopies_.release(handle->copy) && neverUploaded) forgetKernelEntry(mountPath);
     }
     file->fh = 0;
     return 0;
