@@ -70,7 +70,8 @@ BufferedSocket BufferedSocket::connect(quint16 port) {
 
 BufferedSocket::BufferedSocket(BufferedSocket &&other) noexcept
     : fd_(std::exchange(other.fd_, -1)), buffer_(std::move(other.buffer_)), offset_(std::exchange(other.offset_, 0)),
-      filled_(std::exchange(other.filled_, 0)) {}
+      filled_(std::exchange(other.filled_, 0)), held_(std::exchange(other.held_, QByteArray())),
+      awaitingAnswer_(std::exchange(other.awaitingAnswer_, false)) {}
 
 BufferedSocket &BufferedSocket::operator=(BufferedSocket &&other) noexcept {
     if (this != &other) {
@@ -79,6 +80,8 @@ BufferedSocket &BufferedSocket::operator=(BufferedSocket &&other) noexcept {
         buffer_ = std::move(other.buffer_);
         offset_ = std::exchange(other.offset_, 0);
         filled_ = std::exchange(other.filled_, 0);
+        held_ = std::exchange(other.held_, QByteArray());
+        awaitingAnswer_ = std::exchange(other.awaitingAnswer_, false);
     }
     return *this;
 }
@@ -103,18 +106,15 @@ bool BufferedSocket::peerClosed() const {
 }
 
 void BufferedSocket::write(QByteArrayView bytes, bool moreFollows) {
-    const char *next = bytes.data();
-    qsizetype left = bytes.size();
-    // MSG_NOSIGNAL: a peer that has gone away is an error, not a signal that
-    // ends the process.
-    const int flags = MSG_NOSIGNAL | (moreFollows ? MSG_MORE : 0);
-    while (left > 0) {
-        const ssize_t sent = fd_ < 0 ? -1 : ::send(fd_, next, size_t(left), flags);
-        if (timedOut(sent)) throw AdbClientError::phoneSilent(silenceSeconds());
-        if (sent <= 0) throw AdbClientError::connectionFailed();
-        next += sent;
-        left -= sent;
+    // Only headers are held; a large piece goes out at once, with them.
+    constexpr qsizetype mostHeld = 4096;
+    if (moreFollows && held_.size() + bytes.size() <= mostHeld) {
+        held_.append(bytes);
+        return;
     }
+    std::vector<iovec> parts;
+    if (!bytes.isEmpty()) parts.push_back(iovec{const_cast<char *>(bytes.data()), size_t(bytes.size())});
+    send(std::move(parts), moreFollows);
 }
 
 ssize_t BufferedSocket::receive(char *into, size_t size, int flags) {
@@ -127,10 +127,14 @@ ssize_t BufferedSocket::receive(char *into, size_t size, int flags) {
 
 ssize_t BufferedSocket::receive(msghdr &message, int flags) {
     if (fd_ < 0) return -1;
+    // An answer never comes to a request still held back.
+    if (!held_.isEmpty()) send({}, false);
     // Bytes already here are taken without waiting, and without the
     // acknowledgement below: a transfer in full flow needs none.
-    const ssize_t ready = ::recvmsg(fd_, &message, MSG_DONTWAIT);
-    if (ready >= 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) return ready;
+    if (!std::exchange(awaitingAnswer_, false)) {
+        const ssize_t ready = ::recvmsg(fd_, &message, MSG_DONTWAIT);
+        if (ready >= 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) return ready;
+    }
     // The server sends a reply in several writes without TCP_NODELAY: an
     // acknowledgement held back while this side waits would hold its second
     // write back for tens of milliseconds. The kernel forgets this after a
@@ -159,6 +163,18 @@ void BufferedSocket::writeGathered(std::vector<QByteArrayView> pieces, bool more
     for (const QByteArrayView piece : pieces) {
         if (!piece.isEmpty()) parts.push_back(iovec{const_cast<char *>(piece.data()), size_t(piece.size())});
     }
+    send(std::move(parts), moreFollows);
+}
+
+void BufferedSocket::send(std::vector<iovec> parts, bool moreFollows) {
+    // Taken out first: after a failure the connection is done with anyway.
+    const QByteArray held = std::exchange(held_, QByteArray());
+    if (!held.isEmpty()) parts.insert(parts.begin(), iovec{const_cast<char *>(held.data()), size_t(held.size())});
+    if (parts.empty()) return;
+    awaitingAnswer_ = true;
+    // MSG_NOSIGNAL: a peer that has gone away is an error, not a signal that
+    // ends the process. MSG_MORE keeps a packet's start in the kernel while
+    // its rest is still being read from a file or a pipe.
     const int flags = MSG_NOSIGNAL | (moreFollows ? MSG_MORE : 0);
     size_t next = 0;
     while (next < parts.size()) {

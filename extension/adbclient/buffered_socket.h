@@ -34,9 +34,10 @@ public:
     ~BufferedSocket();
 
     // Sends every byte; connectionFailed when the peer is gone. Never raises
-    // SIGPIPE. `moreFollows` marks the leading part of a packet: the kernel
-    // holds it back for the rest, so the peer's delayed acknowledgement of a
-    // lone header cannot stall every request by tens of milliseconds.
+    // SIGPIPE. `moreFollows` marks the leading part of a packet: it is held
+    // back for the rest, so the peer's delayed acknowledgement of a lone
+    // header cannot stall every request by tens of milliseconds, and a
+    // request costs one call into the kernel, not one per field.
     void write(QByteArrayView bytes, bool moreFollows = false);
     // The pieces, in order, as one write.
     void writeGathered(std::vector<QByteArrayView> pieces, bool moreFollows = false);
@@ -94,10 +95,19 @@ private:
     // Where `count` more bytes can be received, after the unread ones.
     char *roomFor(qsizetype count);
 
+    // Sends `parts` after whatever is held back, as one write.
+    void send(std::vector<iovec> parts, bool moreFollows);
+
     int fd_ = -1;
     // Received bytes not yet read are [offset_, filled_). The storage is
     // kept between reads, so receiving allocates and moves nothing.
     std::vector<char> buffer_;
     qsizetype offset_ = 0;
     qsizetype filled_ = 0;
+    // Leading parts of a packet not sent yet; they go with the write that
+    // ends it, or before this side waits for an answer.
+    QByteArray held_;
+    // A request went out since the last receive: its answer cannot be here
+    // yet, so the receive waits at once instead of looking first.
+    bool awaitingAnswer_ = false;
 };
