@@ -50,7 +50,7 @@ int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
     try {
         // Unshaped, one round's times swing by half with whatever else the
-        // machine runs; the best of four is steady. A round takes a second.
+        // machine runs; the best of four is steady. A round takes about two seconds.
         const int rounds = bench::roundsOf(argc, argv, 4);
         testsupport::TempFolder phoneFolder, mountFolder, local, temporary;
         const QString hash = testsupport::writePatternFile(local.file("big.bin"), 100'000'000);

@@ -172,16 +172,10 @@ std::shared_ptr<FileProviderItem> changeOnPhone(const PhoneAccess &phone, const 
     // On storage that ignores case, a new spelling of the same name still
     // finds the old one.
     const bool sameName = change.currentPath.compare(*change.moveTo, Qt::CaseInsensitive) == 0;
-    std::optional<AdbEntry> moved;
-    bool sourceStayed = false;
-    if (sameName) {
-        moved = phone.stat(*change.moveTo);
-    } else {
-        const auto [target, source] = phone.statBoth(*change.moveTo, change.currentPath);
-        moved = target;
-        sourceStayed = source.has_value();
-    }
-    if (!moved || sourceStayed) {
+    using Found = std::optional<AdbEntry>;
+    const auto [moved, source] = sameName ? std::pair<Found, Found>(phone.stat(*change.moveTo), std::nullopt)
+                                          : phone.statBoth(*change.moveTo, change.currentPath);
+    if (!moved || source) {
         throw notCarriedOut(QStringLiteral("The phone did not move %1 to %2").arg(change.currentPath, *change.moveTo), output);
     }
     return FileProviderItem::looked(*change.moveTo, *moved);
