@@ -71,8 +71,15 @@ public:
     // none for the current time. Lets a time set while the source was still
     // being written ride the upload itself.
     using ModifiedAtEnd = std::function<std::optional<qint64>()>;
+    // Asked when a source that is a stream (a pipe) ends, with the bytes it
+    // gave: true only where its writer said the contents are complete at
+    // that length. A stream also ends when its writer goes away, so without
+    // that word the upload is dropped without its DONE, and the phone
+    // removes what it had of the file.
+    using StreamEnd = std::function<bool(qint64 length)>;
     // Streams `source` to the phone file at `path`.
-    Sent push(const QString &source, const QString &path, quint32 mode = regularFileMode, const ModifiedAtEnd &modifiedAtEnd = {}) const;
+    Sent push(const QString &source, const QString &path, quint32 mode = regularFileMode, const ModifiedAtEnd &modifiedAtEnd = {},
+              const StreamEnd &streamComplete = {}) const;
 
     // The steps the operations are made of.
     static void sendRequest(BufferedSocket &connection, const QString &request);
@@ -87,7 +94,8 @@ public:
     static QList<AdbEntry> listOn(BufferedSocket &connection, const QString &path);
     static std::optional<AdbEntry> statReplyOn(BufferedSocket &connection, const QString &path);
     static void pullOn(BufferedSocket &connection, const QString &path, const QString &destination);
-    static Sent pushOn(BufferedSocket &connection, LocalFile &file, const QString &path, quint32 mode, const ModifiedAtEnd &modifiedAtEnd);
+    static Sent pushOn(BufferedSocket &connection, LocalFile &file, const QString &path, quint32 mode, const ModifiedAtEnd &modifiedAtEnd,
+                       const StreamEnd &streamComplete = {});
 
 private:
     // Runs `request` on a leased connection. A pooled connection may have

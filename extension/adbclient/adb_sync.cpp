@@ -3,9 +3,11 @@
 
 #include "extension/adbclient/adb_client_error.h"
 #include "extension/adbclient/local_file.h"
+#include "extension/adbclient/local_file_error.h"
 #include "extension/adbclient/wire_format.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -190,7 +192,8 @@ void AdbClient::pullOn(BufferedSocket &connection, const QString &path, const QS
     }
 }
 
-AdbClient::Sent AdbClient::push(const QString &source, const QString &path, quint32 mode, const ModifiedAtEnd &modifiedAtEnd) const {
+AdbClient::Sent AdbClient::push(const QString &source, const QString &path, quint32 mode, const ModifiedAtEnd &modifiedAtEnd,
+                                const StreamEnd &streamComplete) const {
     // A pipe cannot be read twice, so only a regular file may be sent again
     // after an idle connection turned out stale.
     const bool rereadable = std::filesystem::is_regular_file(std::filesystem::path(source.toStdString()));
@@ -200,7 +203,7 @@ AdbClient::Sent AdbClient::push(const QString &source, const QString &path, quin
         LocalFile file = LocalFile::openForReading(source);
         SyncLease lease = leaseSync();
         try {
-            const Sent sent = pushOn(lease.connection(), file, path, mode, modifiedAtEnd);
+            const Sent sent = pushOn(lease.connection(), file, path, mode, modifiedAtEnd, streamComplete);
             try {
                 // The OKAY's length word, zero; the connection then serves the next request.
                 lease.connection().readExactly(4);
@@ -217,7 +220,7 @@ AdbClient::Sent AdbClient::push(const QString &source, const QString &path, quin
 }
 
 AdbClient::Sent AdbClient::pushOn(BufferedSocket &connection, LocalFile &file, const QString &path, quint32 mode,
-                                  const ModifiedAtEnd &modifiedAtEnd) {
+                                  const ModifiedAtEnd &modifiedAtEnd, const StreamEnd &streamComplete) {
     // Held back until the first DATA: a request segment sent on its own
     // would leave the next one waiting for the server's delayed ack.
     const QByteArray target = adbwire::sendTarget(path, mode);
@@ -251,6 +254,8 @@ AdbClient::Sent AdbClient::pushOn(BufferedSocket &connection, LocalFile &file, c
         if (filled == batch.size()) batch.resize(chunksPerBatch * adbwire::syncChunkSize);
     }
     file.close();
+    // The connection goes with the lease, DONE unsent: the phone drops the partial file.
+    if (file.isStream() && !(streamComplete && streamComplete(sent.size))) throw LocalFileError(EPIPE, file.path());
 
     const std::optional<qint64> chosen = modifiedAtEnd ? modifiedAtEnd() : std::nullopt;
     sent.modified = adbwire::clampToUInt32Seconds(chosen.value_or(secondsSinceEpochNow()));

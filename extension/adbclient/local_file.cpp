@@ -20,14 +20,19 @@ LocalFile LocalFile::createForWriting(const QString &path) {
 LocalFile LocalFile::openForReading(const QString &path) {
     const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) throw LocalFileError(errno, path);
-    LocalFile file(fd, path);
     struct stat status {};
-    if (::fstat(fd, &status) != 0) throw LocalFileError(errno, path);
+    if (::fstat(fd, &status) != 0) {
+        const int error = errno;
+        ::close(fd);
+        throw LocalFileError(error, path);
+    }
+    LocalFile file(fd, path, !S_ISREG(status.st_mode) && !S_ISBLK(status.st_mode));
     if (S_ISDIR(status.st_mode)) throw LocalFileError(EISDIR, path);
     return file;
 }
 
-LocalFile::LocalFile(LocalFile &&other) noexcept : fd_(std::exchange(other.fd_, -1)), path_(std::move(other.path_)) {}
+LocalFile::LocalFile(LocalFile &&other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), path_(std::move(other.path_)), stream_(other.stream_) {}
 
 LocalFile::~LocalFile() { close(); }
 

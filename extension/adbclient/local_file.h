@@ -22,12 +22,17 @@ public:
     // What one read gives, at most `capacity` bytes: fewer is not the end
     // (a pipe hands over what its writer has written so far); 0 is.
     qsizetype readSome(char *into, qsizetype capacity);
+    // A pipe or the like: its end may be its writer going away, not the
+    // end of the contents.
+    bool isStream() const { return stream_; }
+    const QString &path() const { return path_; }
     // Idempotent; a failure to close is of no use to anyone and is ignored.
     void close();
 
 private:
-    LocalFile(int fd, QString path) : fd_(fd), path_(std::move(path)) {}
+    LocalFile(int fd, QString path, bool stream = false) : fd_(fd), path_(std::move(path)), stream_(stream) {}
 
     int fd_ = -1;
     QString path_;
+    bool stream_ = false;
 };

@@ -105,20 +105,22 @@ ProgressPointer FileProviderExtension::openContentsForItemWithIdentifier(const I
 }
 
 ProgressPointer FileProviderExtension::createItemBasedOnTemplate(ItemPointer itemTemplate, ItemFields,
-                                                                 const std::optional<QString> &contentsPath, CreateItemOptions,
+                                                                 const std::optional<QString> &contentsPath, CreateItemOptions options,
                                                                  ChangeItemCompletion completion) {
     const QString path = childPath(devicePathFor(itemTemplate->parentItemIdentifier()), itemTemplate->filename());
     // Only the folder type itself: a package or other folder-like type is a file.
     const bool wantFolder = itemTemplate->contentType() == ContentType::folder();
+    ProgressPointer progress = makeProgress();
     // A time the template carries rides the upload.
     runProviderJob(
         [phone = AdbPhoneAccess(client()), path, wantFolder, contentsPath, completion, leftovers = leftovers_,
-         modified = modificationTimeOf(itemTemplate)] {
+         modified = modificationTimeOf(itemTemplate),
+         end = uploadEndOf(progress, options.testFlag(CreateItemOption::keepWithdrawnContents))] {
             leftovers->removeRemembered(phone);
-            completion(createOnPhone(phone, path, wantFolder, contentsPath, modified), {}, false, std::nullopt);
+            completion(createOnPhone(phone, path, wantFolder, contentsPath, *leftovers, modified, end), {}, false, std::nullopt);
         },
         [completion](const ProviderError &error) { completion(nullptr, {}, false, error); });
-    return makeProgress();
+    return progress;
 }
 
 ProgressPointer FileProviderExtension::modifyItem(ItemPointer item, const ItemVersion &, ItemFields changedFields,
@@ -126,8 +128,7 @@ ProgressPointer FileProviderExtension::modifyItem(ItemPointer item, const ItemVe
                                                   ChangeItemCompletion completion) {
     PlannedChange plan = planChange(devicePathFor(item->itemIdentifier()), changedFields, item, contentsPath);
     ProgressPointer progress = makeProgress();
-    plan.withdrawn = [progress] { return progress->isCancelled(); };
-    plan.keepWithdrawn = options.testFlag(ModifyItemOption::keepWithdrawnContents);
+    plan.uploadEnd = uploadEndOf(progress, options.testFlag(ModifyItemOption::keepWithdrawnContents));
     runProviderJob(
         [phone = AdbPhoneAccess(client()), plan, completion, leftovers = leftovers_] {
             leftovers->removeRemembered(phone);

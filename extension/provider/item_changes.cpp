@@ -6,12 +6,18 @@
 #include "extension/provider/shell_commands.h"
 #include "platform/fileprovider/host/file_system_name.h"
 
+#include "extension/adbclient/adb_client_error.h"
+
 #include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QRandomGenerator>
 
 #include <cerrno>
+#include <chrono>
 #include <cmath>
+#include <sys/stat.h>
+#include <thread>
 
 using namespace fileprovider;
 
@@ -30,6 +36,9 @@ std::shared_ptr<FileProviderItem> itemAt(const QString &path, const std::optiona
     if (entry) return FileProviderItem::looked(path, *entry);
     return std::make_shared<FileProviderItem>(path, directoryWithoutEntry, 0, now());
 }
+
+// Files up to this size are uploaded straight to their name.
+constexpr qint64 inPlaceUpTo = 1 << 20;
 
 // What the phone's sync records can tell apart: whole seconds in 32 bits.
 constexpr qint64 latestPhoneTime = 0xffffffffLL;
@@ -63,32 +72,65 @@ struct NewContents {
     AdbEntry entry;
 };
 
+// How long a move whose answer was cut off is looked after, so that a
+// change the phone did make is not reported as failed.
+constexpr auto outcomeWait = std::chrono::seconds(2);
+
+using Found = std::pair<std::optional<AdbEntry>, std::optional<AdbEntry>>;
+
+// The hidden file and the file after a move; when the link failed on the
+// way, asked again while it may come back.
+Found afterMove(const PhoneAccess &phone, const QString &temporary, const QString &path, const QString &command, QString &output) {
+    try {
+        output = phone.shell(command);
+        return phone.statBoth(temporary, path);
+    } catch (const AdbClientError &) {
+        const auto giveUp = std::chrono::steady_clock::now() + outcomeWait;
+        for (;;) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            try {
+                return phone.statBoth(temporary, path);
+            } catch (const AdbClientError &) {
+                if (std::chrono::steady_clock::now() >= giveUp) throw;
+            }
+        }
+    }
+}
+
 // Uploads to a hidden name beside the file and moves it over the file only
 // once the phone has all of it; the old contents stay on every failure.
-NewContents replaceContents(const PhoneAccess &phone, const PlannedChange &change, UploadLeftovers &leftovers) {
-    const QString &path = change.currentPath;
+NewContents placeContents(const PhoneAccess &phone, const QString &source, const QString &path, const AdbClient::ModifiedAtEnd &modified,
+                          const UploadEnd &end, UploadLeftovers &leftovers) {
     const QString temporary = temporaryUploadPath(path);
     try {
-        const AdbClient::Sent sent = phone.push(*change.uploadFrom, temporary, AdbClient::regularFileMode, change.newModified);
+        const AdbClient::Sent sent = phone.push(source, temporary, AdbClient::regularFileMode, modified, end.streamComplete);
         // A streamed upload ended early by its writer carries only a start.
-        if (change.withdrawn && change.withdrawn()) {
-            if (change.keepWithdrawn) {
+        if (end.withdrawn && end.withdrawn()) {
+            if (end.keepWithdrawn) {
                 const std::optional<AdbEntry> kept = phone.stat(temporary);
                 if (kept && !kept->isDirectory && kept->size == (sent.size & latestPhoneTime)) return {temporary, *kept};
             }
             throw ChangeFailure(ProviderError::posix(ECANCELED, QStringLiteral("The upload to %1 was withdrawn.").arg(path)));
         }
-        const QString output = phone.shell(moveCommand(temporary, path));
-        const auto [left, entry] = phone.statBoth(temporary, path);
+        QString output;
+        const auto [left, entry] = afterMove(phone, temporary, path, moveCommand(temporary, path), output);
         const bool moved = !left.has_value();
         if (!moved || !entry || entry->isDirectory || entry->size != (sent.size & latestPhoneTime)) {
             throw notCarriedOut(QStringLiteral("The phone did not put the new contents in place at ") + path, output);
         }
-        return {path, keepRequestedTime(phone, path, *entry, change.newModified, sent.modified)};
+        return {path, keepRequestedTime(phone, path, *entry, modified, sent.modified)};
     } catch (...) {
         leftovers.remove(phone, temporary);
         throw;
     }
+}
+
+// A small file goes straight to its name: a cut in its few milliseconds
+// leaves nothing, as the phone drops an upload that ends without DONE. A
+// larger one, or one still being written, waits under a hidden name.
+bool uploadsInPlace(const QString &source) {
+    struct stat status{};
+    return ::stat(QFile::encodeName(source).constData(), &status) == 0 && S_ISREG(status.st_mode) && status.st_size < inPlaceUpTo;
 }
 
 bool isBelowStorage(const QString &path) {
@@ -97,6 +139,16 @@ bool isBelowStorage(const QString &path) {
 }
 
 } // namespace
+
+UploadEnd uploadEndOf(const ProgressPointer &progress, bool keepWithdrawn) {
+    UploadEnd end;
+    end.withdrawn = [progress] { return progress->isCancelled(); };
+    end.keepWithdrawn = keepWithdrawn;
+    end.streamComplete = [progress, keepWithdrawn](qint64 length) {
+        return progress->declaredContentsLength() == length && (keepWithdrawn || !progress->isCancelled());
+    };
+    return end;
+}
 
 AdbClient::ModifiedAtEnd modificationTimeOf(const ItemPointer &item) {
     return [item]() -> std::optional<qint64> {
@@ -134,17 +186,22 @@ PlannedChange planChange(const QString &currentPath, ItemFields changedFields, c
 }
 
 std::shared_ptr<FileProviderItem> createOnPhone(const PhoneAccess &phone, const QString &path, bool wantFolder,
-                                                const std::optional<QString> &contentsPath, const AdbClient::ModifiedAtEnd &modified) {
+                                                const std::optional<QString> &contentsPath, UploadLeftovers &leftovers,
+                                                const AdbClient::ModifiedAtEnd &modified, const UploadEnd &uploadEnd) {
     if (wantFolder) {
         const QString output = phone.shell(makeFolderCommand(path));
         const std::optional<AdbEntry> entry = phone.stat(path);
         if (!entry || !entry->isDirectory) throw notCarriedOut(QStringLiteral("The phone did not create the folder ") + path, output);
         return FileProviderItem::looked(path, *entry);
     }
+    if (contentsPath && !uploadsInPlace(*contentsPath)) {
+        const NewContents placed = placeContents(phone, *contentsPath, path, modified, uploadEnd, leftovers);
+        return FileProviderItem::looked(placed.path, placed.entry);
+    }
     if (contentsPath) {
         // The phone's OKAY says the file is whole, and the upload itself
         // tells its size and time: no lookup per file copied in.
-        const AdbClient::Sent sent = phone.push(*contentsPath, path, AdbClient::regularFileMode, modified);
+        const AdbClient::Sent sent = phone.push(*contentsPath, path, AdbClient::regularFileMode, modified, uploadEnd.streamComplete);
         AdbEntry entry{lastPathComponent(path), false, sent.size, double(sent.modified)};
         if (modified && modified()) {
             if (const std::optional<AdbEntry> found = phone.stat(path)) entry = keepRequestedTime(phone, path, *found, modified, sent.modified);
@@ -160,7 +217,7 @@ std::shared_ptr<FileProviderItem> createOnPhone(const PhoneAccess &phone, const 
 std::shared_ptr<FileProviderItem> changeOnPhone(const PhoneAccess &phone, const PlannedChange &change, UploadLeftovers &leftovers) {
     std::optional<AdbEntry> changed;
     if (change.uploadFrom) {
-        const NewContents replaced = replaceContents(phone, change, leftovers);
+        const NewContents replaced = placeContents(phone, *change.uploadFrom, change.currentPath, change.newModified, change.uploadEnd, leftovers);
         if (replaced.path != change.currentPath) return FileProviderItem::looked(replaced.path, replaced.entry);
         changed = replaced.entry;
     } else if (change.newModified) {

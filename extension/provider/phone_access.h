@@ -19,8 +19,8 @@ public:
     virtual std::pair<std::optional<AdbEntry>, std::optional<AdbEntry>> statBoth(const QString &first, const QString &second) const {
         return {stat(first), stat(second)};
     }
-    virtual AdbClient::Sent push(const QString &source, const QString &path, quint32 mode,
-                                 const AdbClient::ModifiedAtEnd &modifiedAtEnd) const = 0;
+    virtual AdbClient::Sent push(const QString &source, const QString &path, quint32 mode, const AdbClient::ModifiedAtEnd &modifiedAtEnd,
+                                 const AdbClient::StreamEnd &streamComplete) const = 0;
 };
 
 // Through the adb server; every call is a connection of its own.
@@ -33,9 +33,9 @@ public:
         const QList<std::optional<AdbEntry>> entries = client_.statAll({first, second});
         return {entries[0], entries[1]};
     }
-    AdbClient::Sent push(const QString &source, const QString &path, quint32 mode,
-                         const AdbClient::ModifiedAtEnd &modifiedAtEnd) const override {
-        return client_.push(source, path, mode, modifiedAtEnd);
+    AdbClient::Sent push(const QString &source, const QString &path, quint32 mode, const AdbClient::ModifiedAtEnd &modifiedAtEnd,
+                         const AdbClient::StreamEnd &streamComplete) const override {
+        return client_.push(source, path, mode, modifiedAtEnd, streamComplete);
     }
 
 private:

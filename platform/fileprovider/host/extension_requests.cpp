@@ -122,12 +122,13 @@ Outcome<StorageSpace> ExtensionRequests::storageSpace() const {
     return std::move(*outcome);
 }
 
-PendingChange ExtensionRequests::beginCreate(ItemPointer itemTemplate, const std::optional<QString> &contentsPath) const {
+PendingChange ExtensionRequests::beginCreate(ItemPointer itemTemplate, const std::optional<QString> &contentsPath,
+                                             CreateItemOptions options) const {
     noteChange();
     auto answer = std::make_shared<ChangeUnderWay>();
     const ItemFields fields = ItemField::filename | ItemField::parentItemIdentifier;
     answer->progress = extension_.createItemBasedOnTemplate(
-        std::move(itemTemplate), fields, contentsPath, {},
+        std::move(itemTemplate), fields, contentsPath, options,
         [answer](ItemPointer item, ItemFields, bool, const std::optional<ProviderError> &error) {
             answer->deliver(itemOutcome(std::move(item), error));
         });

@@ -48,7 +48,7 @@ public:
     Outcome<ItemPointer> modify(ItemPointer item, const ItemVersion &baseVersion, ItemFields changedFields,
                                 const std::optional<QString> &contentsPath) const;
     // The same two without the wait.
-    PendingChange beginCreate(ItemPointer itemTemplate, const std::optional<QString> &contentsPath) const;
+    PendingChange beginCreate(ItemPointer itemTemplate, const std::optional<QString> &contentsPath, CreateItemOptions options = {}) const;
     PendingChange beginModify(ItemPointer item, const ItemVersion &baseVersion, ItemFields changedFields,
                               const std::optional<QString> &contentsPath, ModifyItemOptions options = {}) const;
     Outcome<ItemPointer> finish(const PendingChange &change) const;

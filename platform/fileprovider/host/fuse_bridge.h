@@ -109,15 +109,16 @@ private:
     // With the copy's mutex held: keeps the streamed upload going with the
     // bytes just written to the local copy, starting it once enough came in order.
     void streamWrite(OpenCopy &copy, size_t count, off_t offset, qint64 sizeBefore);
-    // With the copy's mutex held: ends a streamed upload that can no longer
-    // carry the whole file; the local copy is uploaded instead.
+    // With the copy's mutex held: withdraws a streamed upload that can no
+    // longer carry the whole file; the local copy is uploaded instead. The
+    // phone's file stays as it was until then; what the stream sent is kept
+    // aside on the phone only while the local copy lacks its start.
     void abandonStream(OpenCopy &copy);
     // Makes the kernel ask again about `mountPath`; from a request's thread.
     void forgetKernelEntry(const QString &mountPath);
-    // With the copy's mutex held: the phone's file stays as it was until the
-    // whole copy follows; what the stream sent is kept aside on the phone
-    // only while the local copy lacks its start.
-    void withdrawReplacement(OpenCopy &copy, StreamedUpload &stream);
+    // With the copy's mutex held: an upload the phone answered for with a
+    // size other than the copy's failed, whatever it said.
+    int failUnlessWhole(OpenCopy &copy, const ItemPointer &uploaded);
     // With the copy's mutex held: while a file streams in order, the local
     // copy keeps only its last `keep` bytes, letting go of at least
     // `leastStep` at a time; true when it let go of any.
@@ -138,6 +139,8 @@ private:
     FileHandle *handleOf(const fuse_file_info *file) const;
     OpenCopy *copyOf(const fuse_file_info *file) const;
     uint64_t newHandle(OpenCopy *copy, bool writable);
+    // The requesting process may end the copy's upload by closing it.
+    void noteWriter(OpenCopy &copy);
     // The POSIX checks of a rename onto an existing item; clears the way
     // by removing an empty target folder.
     int clearRenameTarget(const QString &fromPath, const ItemPointer &source, const QString &toPath, unsigned int flags);

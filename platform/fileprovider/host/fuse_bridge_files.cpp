@@ -4,6 +4,7 @@
 #include "platform/fileprovider/host/errno_mapping.h"
 #include "platform/fileprovider/host/item_attributes.h"
 #include "platform/fileprovider/host/mount_paths.h"
+#include "platform/fileprovider/host/requesting_process.h"
 #include "platform/fileprovider/host/template_item.h"
 
 #include <QDateTime>
@@ -79,6 +80,11 @@ FileHandle *FuseBridge::handleOf(const fuse_file_info *file) const { return file
 OpenCopy *FuseBridge::copyOf(const fuse_file_info *file) const {
     FileHandle *handle = handleOf(file);
     return handle ? handle->copy : nullptr;
+}
+
+void FuseBridge::noteWriter(OpenCopy &copy) {
+    std::lock_guard lock(copy.mutex);
+    copy.noteWriter(requestingProcess());
 }
 
 uint64_t FuseBridge::newHandle(OpenCopy *copy, bool writable) { return fileHandles_.add(std::make_unique<FileHandle>(FileHandle{copy, writable})); }
@@ -177,7 +183,10 @@ Outcome<PendingChange> FuseBridge::beginUpload(OpenCopy &copy, const QString &co
     if (!copy.onPhone) {
         auto itemTemplate = std::make_shared<TemplateItem>(ItemIdentifier(name), std::get<ItemIdentifier>(parent), name, ContentType::data());
         itemTemplate->setModificationDate(modificationDateOf(copy));
-        return requests_.beginCreate(std::move(itemTemplate), contentsPath);
+        const CreateItemOptions createOptions = options.testFlag(ModifyItemOption::keepWithdrawnContents)
+                                                    ? CreateItemOptions(CreateItemOption::keepWithdrawnContents)
+                                                    : CreateItemOptions();
+        return requests_.beginCreate(std::move(itemTemplate), contentsPath, createOptions);
     }
     auto identifier = identifierFor(mountPath);
     if (auto *error = std::get_if<ProviderError>(&identifier)) return *error;
@@ -199,7 +208,7 @@ void FuseBridge::streamWrite(OpenCopy &copy, size_t count, off_t offset, qint64 
         copy.stream = StreamedUpload::start(
             stagingFolder_,
             [&](const QString &pipePath) -> PendingChange {
-                // A replacement the writer abandons late can still give back its start.
+                // A stream the writer abandons late can still give back its start.
                 auto begun = beginUpload(copy, pipePath, ModifyItemOption::keepWithdrawnContents);
                 if (auto *change = std::get_if<PendingChange>(&begun)) return *change;
                 auto failed = std::make_shared<ChangeUnderWay>();
@@ -220,29 +229,35 @@ void FuseBridge::streamWrite(OpenCopy &copy, size_t count, off_t offset, qint64 
 void FuseBridge::abandonStream(OpenCopy &copy) {
     if (!copy.stream) return;
     std::unique_ptr<StreamedUpload> stream = std::move(copy.stream);
-    if (copy.streamReplaces) return withdrawReplacement(copy, *stream);
-    // What arrived is on the phone now, if anything; the whole copy follows on flush.
-    if (std::holds_alternative<ItemPointer>(stream->finish())) copy.onPhone = true;
-    else if (copy.droppedBelow > 0) copy.streamedLost = true;
-}
-
-void FuseBridge::withdrawReplacement(OpenCopy &copy, StreamedUpload &stream) {
-    const Outcome<ItemPointer> withdrawn = stream.withdraw();
+    const Outcome<ItemPointer> withdrawn = stream->withdraw();
     const ItemPointer *answer = std::get_if<ItemPointer>(&withdrawn);
-    const bool answered = answer && *answer;
+    if (!answer || !*answer) {
+        if (copy.droppedBelow > 0) copy.streamedLost = true;
+        return;
+    }
     // An extension that took no notice put the start over the file and
     // answers with the file itself: that is never removed, and the start
-    // is fetched back from it. Where it cannot be told, nothing is touched.
-    const Outcome<ItemIdentifier> own = answered ? identifierFor(openCopies_.mountPathOf(&copy)) : Outcome<ItemIdentifier>(ProviderError{});
-    const ItemIdentifier *ownIdentifier = std::get_if<ItemIdentifier>(&own);
-    if (ownIdentifier && *ownIdentifier == (*answer)->itemIdentifier()) return;
-    if (!ownIdentifier) {
-        if (copy.droppedBelow > 0) copy.streamedLost = true;
+    // is fetched back from it.
+    if (copy.streamReplaces) {
+        const Outcome<ItemIdentifier> own = identifierFor(openCopies_.mountPathOf(&copy));
+        const ItemIdentifier *ownIdentifier = std::get_if<ItemIdentifier>(&own);
+        if (ownIdentifier && *ownIdentifier == (*answer)->itemIdentifier()) return;
+    } else if (lastComponent(openCopies_.mountPathOf(&copy)) == (*answer)->filename()) {
+        copy.onPhone = true;
         return;
     }
     auto kept = std::make_unique<KeptUpload>(requests_, *answer);
     // Removed at once when the local copy still holds the start.
     if (copy.droppedBelow > 0) copy.keptStart = std::move(kept);
+}
+
+int FuseBridge::failUnlessWhole(OpenCopy &copy, const ItemPointer &uploaded) {
+    // The phone's older records keep sizes modulo 4 GiB.
+    constexpr qint64 recordedBits = 0xffffffffLL;
+    const std::optional<qint64> size = uploaded ? uploaded->documentSize() : std::nullopt;
+    if (!size || (*size & recordedBits) == (copy.size & recordedBits)) return 0;
+    return fail("upload of", openCopies_.mountPathOf(&copy),
+                ProviderError::posix(EIO, QStringLiteral("The phone holds %1 bytes of it where %2 were written.").arg(*size).arg(qint64(copy.size))));
 }
 
 bool FuseBridge::dropStreamedBytes(OpenCopy &copy, qint64 keep, qint64 leastStep) {
@@ -302,16 +317,19 @@ int FuseBridge::upload(OpenCopy &copy) {
         return fail("upload of", openCopies_.mountPathOf(&copy),
                     ProviderError::posix(*copy.failedWrite, QStringLiteral("A write to it failed; the phone's file stays as it was.")));
     }
+    // Only a stream that carried every byte may end as the file; any other
+    // is withdrawn, and the local copy goes up whole instead.
+    if (copy.stream && (copy.stream->broken() || copy.stream->sent() != copy.size)) abandonStream(copy);
     if (copy.stream) {
         std::unique_ptr<StreamedUpload> stream = std::move(copy.stream);
-        const bool whole = !stream->broken() && stream->sent() == copy.size;
         auto streamed = stream->finish();
         if (auto *error = std::get_if<ProviderError>(&streamed)) {
             if (copy.droppedBelow > 0) copy.streamedLost = true;
             if (!copy.detached) return fail("upload of", openCopies_.mountPathOf(&copy), *error);
         } else {
             copy.onPhone = true;
-            if (whole) copy.dirty = false;
+            copy.dirty = false;
+            if (const int checked = failUnlessWhole(copy, std::get<ItemPointer>(streamed)); checked < 0) return checked;
         }
     }
     if (!copy.dirty || copy.detached) return 0;
@@ -323,7 +341,7 @@ int FuseBridge::upload(OpenCopy &copy) {
     if (auto *error = std::get_if<ProviderError>(&uploaded)) return fail("upload of", mountPath, *error);
     copy.onPhone = true;
     copy.dirty = false;
-    return 0;
+    return failUnlessWhole(copy, std::get<ItemPointer>(uploaded));
 }
 
 int FuseBridge::uploadHeldCopy(OpenCopy &copy) {
@@ -340,6 +358,7 @@ int FuseBridge::create(const char *path, fuse_file_info *file) {
                 return cut;
             }
         }
+        noteWriter(*shared);
         file->fh = newHandle(shared, true);
         return 0;
     }
@@ -350,6 +369,7 @@ int FuseBridge::create(const char *path, fuse_file_info *file) {
     // Even with no bytes written, closing it makes the (empty) file.
     copy->dirty = true;
     copy->attributes = newFileAttributes(owner_, group_);
+    copy->noteWriter(requestingProcess());
     if (const int started = startEmptyCopy(*copy, mountPath); started < 0) return started;
     file->fh = newHandle(openCopies_.adopt(std::move(copy), mountPath), true);
     file->keep_cache = 0;
@@ -424,6 +444,7 @@ int FuseBridge::openForWriting(const QString &mountPath, bool truncating, fuse_f
                 return cut;
             }
         }
+        noteWriter(*shared);
         file->fh = newHandle(shared, true);
         return 0;
     }
@@ -444,6 +465,7 @@ int FuseBridge::openForWriting(const QString &mountPath, bool truncating, fuse_f
             return cut;
         }
     }
+    noteWriter(*held);
     file->fh = newHandle(held, true);
     return 0;
 }
@@ -553,6 +575,7 @@ int FuseBridge::writeWith(size_t size, off_t offset, fuse_file_info *file, const
     if (!handle || !handle->writable) return -EBADF;
     OpenCopy &copy = *handle->copy;
     std::lock_guard lock(copy.mutex);
+    copy.noteWriter(requestingProcess());
     const int written = writeToCopy(copy, size, offset, land);
     if (written < 0 && !copy.failedWrite) copy.failedWrite = -written;
     return written;
@@ -595,10 +618,20 @@ int FuseBridge::flush(fuse_file_info *file) {
     // A handle for reading never uploads, even when it shares a writer's copy.
     FileHandle *handle = handleOf(file);
     if (!handle || !handle->writable) return 0;
-    return uploadHeldCopy(*handle->copy);
+    OpenCopy &copy = *handle->copy;
+    std::lock_guard lock(copy.mutex);
+    // Every close of a descriptor flushes, also one a forked child only
+    // inherited: whoever wrote the bytes has not said they are complete.
+    if (!copy.isWriter(requestingProcess())) return 0;
+    return upload(copy);
 }
 
-int FuseBridge::fsync(fuse_file_info *file) { return flush(file); }
+int FuseBridge::fsync(fuse_file_info *file) {
+    // Asked for by name: the bytes so far go up whoever asks.
+    FileHandle *handle = handleOf(file);
+    if (!handle || !handle->writable) return 0;
+    return uploadHeldCopy(*handle->copy);
+}
 
 int FuseBridge::truncateCopy(OpenCopy &copy, off_t size) {
     std::lock_guard lock(copy.mutex);
@@ -624,6 +657,7 @@ int FuseBridge::truncate(const char *path, off_t size, fuse_file_info *file) {
     if (size < 0) return -EINVAL;
     if (OpenCopy *copy = copyOf(file)) {
         if (!copy->shared) return -EBADF;
+        noteWriter(*copy);
         return truncateCopy(*copy, size);
     }
     const QString mountPath = mountPathOf(path);

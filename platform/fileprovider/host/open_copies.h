@@ -9,6 +9,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <atomic>
 #include <limits>
 #include <map>
@@ -17,6 +18,7 @@
 #include <mutex>
 #include <optional>
 #include <utility>
+#include <vector>
 
 namespace fileprovider {
 
@@ -73,6 +75,21 @@ struct OpenCopy {
     // next upload carries it (not a number: none).
     std::shared_ptr<std::atomic<double>> modifiedTime =
         std::make_shared<std::atomic<double>>(std::numeric_limits<double>::quiet_NaN());
+    // The processes that opened the copy for writing or wrote to it: only
+    // their closes upload it. A child forked while the file was being
+    // written closes its inherited descriptor at its exec or exit, long
+    // before the writer is done; an upload then would put a start of the
+    // new contents over the phone's file.
+    std::vector<pid_t> writers;
+
+    // With the mutex held; 0 (not known) counts as a writer.
+    void noteWriter(pid_t process) {
+        if (std::find(writers.begin(), writers.end(), process) == writers.end()) writers.push_back(process);
+    }
+    bool isWriter(pid_t process) const {
+        return process == 0 || std::find(writers.begin(), writers.end(), process) != writers.end() ||
+               std::find(writers.begin(), writers.end(), pid_t(0)) != writers.end();
+    }
 
     // Where the extension reads the copy's contents from, while it is open.
     QString contentsPath() const { return inMemory ? QStringLiteral("/proc/self/fd/%1").arg(fd.get()) : localPath; }

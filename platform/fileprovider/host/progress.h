@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
 
 namespace fileprovider {
 
@@ -19,7 +20,17 @@ public:
     bool isCancelled() const { return cancelled_; }
     void cancel() { cancelled_ = true; }
 
+    // For contents handed over as a stream: the writer's word that they are
+    // complete at `length` bytes. A stream that merely ends may be a writer
+    // that went away.
+    void declareContentsComplete(qint64 length) { declared_ = length; }
+    std::optional<qint64> declaredContentsLength() const {
+        const qint64 length = declared_;
+        return length < 0 ? std::nullopt : std::optional<qint64>(length);
+    }
+
 private:
+    std::atomic<qint64> declared_{-1};
     std::atomic<qint64> total_{0};
     std::atomic<qint64> completed_{0};
     std::atomic<bool> cancelled_{false};

@@ -34,11 +34,11 @@ struct StorageSpace {
 };
 using StorageSpaceCompletion = std::function<void(const std::optional<StorageSpace> &space, const std::optional<ProviderError> &error)>;
 
-enum class CreateItemOption : unsigned { mayAlreadyExist = 1, deletionConflicted = 2 };
-Q_DECLARE_FLAGS(CreateItemOptions, CreateItemOption)
 // keepWithdrawnContents: new contents that arrived whole before the request
 // was cancelled through its progress are kept where the extension put them,
 // and the request answers with that item; the caller removes it.
+enum class CreateItemOption : unsigned { mayAlreadyExist = 1, deletionConflicted = 2, keepWithdrawnContents = 4 };
+Q_DECLARE_FLAGS(CreateItemOptions, CreateItemOption)
 enum class ModifyItemOption : unsigned { mayAlreadyExist = 1, keepWithdrawnContents = 2 };
 Q_DECLARE_FLAGS(ModifyItemOptions, ModifyItemOption)
 enum class DeleteItemOption : unsigned { recursive = 1 };

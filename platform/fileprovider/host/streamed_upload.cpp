@@ -112,6 +112,8 @@ Outcome<ItemPointer> StreamedUpload::withdraw() {
 }
 
 Outcome<ItemPointer> StreamedUpload::finish() {
+    // Said before the pipe closes: its end alone never completes the upload.
+    if (!broken_ && answer_->progress) answer_->progress->declareContentsComplete(sent_);
     closePipe();
     return requests_.finish(answer_);
 }

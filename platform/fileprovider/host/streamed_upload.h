@@ -39,7 +39,8 @@ public:
     bool sendFromFile(int file, qint64 offset, qint64 count);
     qint64 sent() const { return sent_; }
     bool broken() const { return broken_; }
-    // Ends the contents and waits for the request's outcome.
+    // Ends the contents, declared complete at what was sent unless the
+    // reader went away, and waits for the request's outcome.
     Outcome<ItemPointer> finish();
     // Ends the contents as cut short: the request is withdrawn first, so an
     // extension that heeds it leaves the old file as it was.

@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <sys/stat.h>
+#include <thread>
 
 using namespace wirebytes;
 using Ending = ScriptedServer::Ending;
@@ -206,6 +208,33 @@ TEST(SyncPush, ChunksAreAtMost65536Bytes) {
         EXPECT_EQ(upload.data, contents);
         EXPECT_TRUE(upload.doneTime);
         EXPECT_TRUE(upload.leftover.isEmpty());
+    }
+}
+
+TEST(SyncPush, AStreamThatEndsIsCompleteOnlyAtItsWritersWord) {
+    testsupport::TempFolder folder;
+    const QString pipe = folder.file("pipe");
+    for (const bool said : {false, true}) {
+        SCOPED_TRACE(said ? "complete at its length" : "writer gone");
+        ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+        std::thread writer([&] {
+            QFile end(pipe);
+            if (end.open(QIODevice::WriteOnly)) end.write("hello");
+        });
+        ScriptedServer server(twoOkays() + "OKAY" + le32(0));
+        const auto complete = [said](qint64 length) { return said && length == 5; };
+        const auto push = [&] { AdbClient(kSerial, server.port()).push(pipe, "/sdcard/f", 33188, {}, complete); };
+        if (said) {
+            push();
+        } else {
+            EXPECT_THROW(push(), LocalFileError);
+        }
+        writer.join();
+        QFile::remove(pipe);
+        const SentUpload upload = parseUpload(server.received());
+        EXPECT_EQ(upload.data, "hello");
+        // Without DONE the phone drops what it had.
+        EXPECT_EQ(upload.doneTime.has_value(), said);
     }
 }
 

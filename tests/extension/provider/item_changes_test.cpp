@@ -4,6 +4,7 @@
 #include "extension/provider/change_failure.h"
 #include "extension/provider/item_changes.h"
 #include "extension/provider/shell_commands.h"
+#include "tests/support/temp_folder.h"
 
 #include <QHash>
 #include <QRegularExpression>
@@ -22,6 +23,12 @@ class ScriptedPhone : public PhoneAccess {
 public:
     QString shell(const QString &command) const override {
         calls.append(shown("shell " + command));
+        if (answersLost > 0) {
+            // The phone did it; its answer was lost on the way.
+            --answersLost;
+            if (command.startsWith("mv ")) moved(command);
+            throw AdbClientError::connectionFailed();
+        }
         return printed.value(command.section(' ', 0, 0));
     }
     std::optional<AdbEntry> stat(const QString &path) const override {
@@ -29,21 +36,30 @@ public:
         if (!entries.contains(path)) return std::nullopt;
         return entries.value(path);
     }
-    AdbClient::Sent push(const QString &source, const QString &path, quint32 mode, const AdbClient::ModifiedAtEnd &) const override {
+    AdbClient::Sent push(const QString &source, const QString &path, quint32 mode, const AdbClient::ModifiedAtEnd &,
+                         const AdbClient::StreamEnd &) const override {
         calls.append(shown(QString("push %1 -> %2 mode %3").arg(source, path).arg(mode)));
         if (pushFails) throw AdbClientError::connectionFailed();
         return {pushedSize, 1700000200};
     }
 
     // What STAT finds, by path; nothing where none is given.
-    QHash<QString, AdbEntry> entries;
+    mutable QHash<QString, AdbEntry> entries;
     // What a command prints, by its first word.
     QHash<QString, QString> printed;
     qint64 pushedSize = 5;
     bool pushFails = false;
+    mutable int answersLost = 0;
     mutable QStringList calls;
 
 private:
+    void moved(const QString &command) const {
+        static const QRegularExpression paths("^mv '([^']*)' '([^']*)'$");
+        const auto match = paths.match(command);
+        entries.remove(match.captured(1));
+        entries.insert(match.captured(2), AdbEntry{"", false, pushedSize, 1700000100});
+    }
+
     // Temporary names are random; the calls show them as XXXXXX.
     static QString shown(QString call) { return call.replace(QRegularExpression("dorvane-\\w{6}"), "dorvane-XXXXXX"); }
 };
@@ -78,39 +94,53 @@ TEST(ShellCommandsTest, PathsAreOneSingleQuotedWordWhateverTheyHold) {
 
 TEST(CreateOnPhoneTest, EachKindIsMadeItsOwnWayAndReadBack) {
     ScriptedPhone phone;
+    UploadLeftovers leftovers;
+    testsupport::TempFolder local;
     phone.entries["/sdcard/New folder"] = folderEntry();
-    auto folder = createOnPhone(phone, "/sdcard/New folder", true, QString("/tmp/ignored"));
+    auto folder = createOnPhone(phone, "/sdcard/New folder", true, QString("/tmp/ignored"), leftovers);
     EXPECT_EQ(phone.calls, QStringList({"shell mkdir -p '/sdcard/New folder'", "stat /sdcard/New folder"}));
     EXPECT_EQ(folder->devicePath(), "/sdcard/New folder");
     EXPECT_TRUE(folder->isDirectory());
 
-    // The upload's own answer tells size and time: no lookup after it.
+    // A small file's upload tells size and time: no lookup after it.
     phone.calls.clear();
-    auto uploaded = createOnPhone(phone, "/sdcard/a.bin", false, QString("/tmp/source"));
-    EXPECT_EQ(phone.calls, QStringList({"push /tmp/source -> /sdcard/a.bin mode 33188"}));
+    testsupport::writePatternFile(local.file("small"), 5);
+    auto uploaded = createOnPhone(phone, "/sdcard/a.bin", false, local.file("small"), leftovers);
+    EXPECT_EQ(phone.calls, QStringList({"push " + local.file("small") + " -> /sdcard/a.bin mode 33188"}));
     EXPECT_EQ(uploaded->size(), 5);
     EXPECT_EQ(uploaded->modified(), 1700000200);
 
+    // A large one, or a stream, is whole on the phone before it has its name.
+    for (const QString &source : {local.file("large"), QString("/dev/stdin")}) {
+        phone.calls.clear();
+        phone.entries["/sdcard/b.bin"] = fileEntry(5);
+        testsupport::writePatternFile(local.file("large"), 1 << 20);
+        EXPECT_EQ(createOnPhone(phone, "/sdcard/b.bin", false, source, leftovers)->devicePath(), "/sdcard/b.bin");
+        EXPECT_EQ(phone.calls.first(), "push " + source + " -> /sdcard/.b.bin.dorvane-XXXXXX mode 33188");
+        EXPECT_EQ(phone.calls.at(1), "shell mv '/sdcard/.b.bin.dorvane-XXXXXX' '/sdcard/b.bin'");
+    }
+
     phone.calls.clear();
     phone.entries["/sdcard/empty"] = fileEntry(0);
-    auto touched = createOnPhone(phone, "/sdcard/empty", false, std::nullopt);
+    auto touched = createOnPhone(phone, "/sdcard/empty", false, std::nullopt, leftovers);
     EXPECT_EQ(phone.calls, QStringList({"shell touch '/sdcard/empty'", "stat /sdcard/empty"}));
     EXPECT_FALSE(touched->isDirectory());
 }
 
 TEST(CreateOnPhoneTest, ACommandThatMadeNothingFailsWithThePhonesWords) {
     ScriptedPhone phone;
+    UploadLeftovers leftovers;
     phone.printed["mkdir"] = "mkdir: '/sdcard/Android/data/x': Permission denied\n";
-    const auto folder = failureOf([&] { createOnPhone(phone, "/sdcard/Android/data/x", true, std::nullopt); });
+    const auto folder = failureOf([&] { createOnPhone(phone, "/sdcard/Android/data/x", true, std::nullopt, leftovers); });
     ASSERT_TRUE(folder);
     EXPECT_EQ(folder->underlyingPosixCode, EACCES);
     EXPECT_TRUE(folder->description.contains("Permission denied")) << qPrintable(folder->description);
 
     // A file where the folder was wanted is no folder either.
     phone.entries["/sdcard/file"] = fileEntry(3);
-    EXPECT_TRUE(failureOf([&] { createOnPhone(phone, "/sdcard/file", true, std::nullopt); }));
+    EXPECT_TRUE(failureOf([&] { createOnPhone(phone, "/sdcard/file", true, std::nullopt, leftovers); }));
 
-    const auto touched = failureOf([&] { createOnPhone(phone, "/sdcard/nothing", false, std::nullopt); });
+    const auto touched = failureOf([&] { createOnPhone(phone, "/sdcard/nothing", false, std::nullopt, leftovers); });
     ASSERT_TRUE(touched);
     EXPECT_EQ(touched->underlyingPosixCode, EIO);
 }
@@ -127,6 +157,11 @@ TEST(ChangeOnPhoneTest, ContentsReplaceTheFileFromAHiddenNameOnlyOnceWhole) {
     // The file the phone shows is not what was sent: the move did not happen.
     phone.pushedSize = 6;
     EXPECT_TRUE(failureOf([&] { changeOnPhone(phone, PlannedChange{"/sdcard/a.txt", QString("/tmp/new"), std::nullopt}, leftovers); }));
+
+    // A move whose answer was lost is looked up again: it happened.
+    phone.pushedSize = 5;
+    phone.answersLost = 1;
+    EXPECT_EQ(changeOnPhone(phone, PlannedChange{"/sdcard/a.txt", QString("/tmp/new"), std::nullopt}, leftovers)->size(), 5);
 
     // A cut upload never moves anything; its temporary file is removed.
     phone.calls.clear();

@@ -618,35 +618,121 @@ TEST_F(MountWriteFaultTest, AFolderThatRefusesWritesFailsTheChangeAndTheMountSta
     EXPECT_EQ(contentsOf(phone->mounted("Android/data/com.other.app/theirs.txt")), "theirs");
 }
 
-TEST_F(MountWriteFaultTest, AnOverwriteCutShortKeepsTheOriginalAndLeavesNothingBehind) {
-    const QString newHash = writePatternFile(local.file("large.bin"), 50LL * 1024 * 1024, 5);
-    for (const bool killPhone : {false, true}) {
-        SCOPED_TRACE(killPhone ? "phone killed" : "server killed");
-        const QString oldHash = writePatternFile(phone->phoneFile("Cut/large.bin"), 30LL * 1024 * 1024, 6);
-        QProcess cp;
-        cp.start("cp", {local.file("large.bin"), phone->mounted("Cut/large.bin")});
-        ASSERT_TRUE(cp.waitForStarted());
-        // The upload has begun once the phone holds some of it, under a hidden name.
-        bool uploading = false;
-        for (int attempt = 0; attempt < 4000 && !uploading && cp.state() != QProcess::NotRunning; ++attempt) {
-            for (const QFileInfo &entry : QDir(phone->phoneFile("Cut")).entryInfoList(QDir::Files | QDir::Hidden))
-                uploading = uploading || (entry.fileName().startsWith(".large.bin.") && entry.size() > 0);
-            if (!uploading) std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-        ASSERT_TRUE(uploading) << "the copy ended before its upload was seen";
-        if (killPhone) phone->restartPhone();
-        else EXPECT_EQ(testsupport::runAdb({"kill-server"}).exitCode, 0);
-        ASSERT_TRUE(cp.waitForFinished(120000));
-        EXPECT_NE(cp.exitCode(), 0) << "a cut upload was reported as a success";
-        EXPECT_EQ(sha256OfFile(phone->phoneFile("Cut/large.bin")), oldHash);
-
-        testsupport::startAdbServer();
-        ASSERT_TRUE(testsupport::waitForListedState(phone->serial(), "device", std::chrono::seconds(30)));
-        const ProgramRun again = runProgram("cp", {local.file("large.bin"), phone->mounted("Cut/large.bin")});
-        EXPECT_EQ(again.exitCode, 0) << qPrintable(again.errors + phone->log());
-        EXPECT_EQ(sha256OfFile(phone->phoneFile("Cut/large.bin")), newHash);
-        EXPECT_EQ(treeOf(phone->phoneFile("Cut")), QStringList({"large.bin"}));
+// A writer on its own thread, as a cut finds it: the file is opened as cp
+// and Python open(..., 'wb') open it, when the value is made; the bytes of
+// `source` go in 1 MiB writes, then close().
+class WriterThread {
+public:
+    WriterThread(const QString &source, const QString &path) {
+        fd_ = ::open(path.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        thread_ = std::thread([this, source] {
+            if (fd_ < 0) return;
+            QFile from(source);
+            if (!from.open(QIODevice::ReadOnly)) writeError_ = EBADF;
+            while (writeError_ == 0 && !from.atEnd()) {
+                const QByteArray piece = from.read(1 << 20);
+                if (::write(fd_, piece.constData(), size_t(piece.size())) != piece.size()) writeError_ = errno;
+            }
+            closeError_ = ::close(fd_) == 0 ? 0 : errno;
+        });
     }
+    ~WriterThread() { join(); }
+    void join() {
+        if (thread_.joinable()) thread_.join();
+    }
+    bool opened() const { return fd_ >= 0; }
+    // After join(): 0 where the call succeeded.
+    int writeError() const { return writeError_; }
+    int closeError() const { return closeError_; }
+
+private:
+    int fd_ = -1;
+    int writeError_ = 0;
+    int closeError_ = -1;
+    std::thread thread_;
+};
+
+// Bytes the phone holds of uploads to `name` still under a hidden name.
+qint64 hiddenUploadBytes(const QString &folder, const QString &name) {
+    qint64 largest = 0;
+    for (const QFileInfo &entry : QDir(folder).entryInfoList(QDir::Files | QDir::Hidden))
+        if (entry.fileName().startsWith('.' + name + ".dorvane-")) largest = std::max(largest, entry.size());
+    return largest;
+}
+
+TEST_F(MountWriteFaultTest, AnUploadCutAnywhereLeavesTheOldFileOrTheWholeNewOneAndCloseSaysWhich) {
+    constexpr qint64 mebibyte = 1 << 20;
+    struct Case {
+        const char *what;
+        qint64 oldSize;   // 0: a new file
+        qint64 newSize;
+        int moments;
+        std::chrono::milliseconds timeStep;
+    };
+    // Inside the local window, beyond it, and a file the phone did not have.
+    const Case cases[] = {{"overwrite in the window", 10 * mebibyte, 12 * mebibyte, 8, std::chrono::milliseconds(10)},
+                          {"overwrite past the window", 10 * mebibyte, 80 * mebibyte, 8, std::chrono::milliseconds(70)},
+                          {"new file", 0, 12 * mebibyte, 6, std::chrono::milliseconds(12)}};
+    QMap<QString, int> outcomes;
+    int file = 0;
+    for (const bool killPhone : {false, true}) {
+        for (const Case &sweep : cases) {
+            for (int moment = 0; moment < sweep.moments; ++moment) {
+                // Half the moments by time from the open, half by what the phone holds.
+                const bool byTime = moment % 2 == 0;
+                const QString name = QString("cut-%1.bin").arg(++file);
+                const QString what = QString("%1, %2, cut %3").arg(killPhone ? "phone killed" : "server killed", sweep.what)
+                                         .arg(byTime ? QString("%1 ms after the open").arg(moment / 2 * sweep.timeStep.count())
+                                                     : QString("with %1/4 of it on the phone").arg(moment / 2 + 1));
+                SCOPED_TRACE(qPrintable(what));
+                const QString onPhone = phone->phoneFile("Cut/" + name);
+                const QString oldHash = sweep.oldSize ? writePatternFile(onPhone, sweep.oldSize, 6) : QString();
+                const QString newHash = writePatternFile(local.file("new.bin"), sweep.newSize, 7);
+
+                const auto opened = std::chrono::steady_clock::now();
+                WriterThread writer(local.file("new.bin"), phone->mounted("Cut/" + name));
+                ASSERT_TRUE(writer.opened()) << std::strerror(errno);
+                if (byTime) {
+                    std::this_thread::sleep_until(opened + moment / 2 * sweep.timeStep);
+                } else {
+                    const qint64 wanted = sweep.newSize * (moment / 2 + 1) / 4;
+                    const auto giveUp = opened + std::chrono::seconds(20);
+                    while (hiddenUploadBytes(phone->phoneFile("Cut"), name) < wanted && std::chrono::steady_clock::now() < giveUp)
+                        std::this_thread::sleep_for(std::chrono::microseconds(300));
+                }
+                if (killPhone) ::kill(pid_t(phone->phonePid()), SIGKILL);
+                else testsupport::runAdb({"kill-server"});
+                writer.join();
+                if (killPhone) phone->restartPhone();
+                else testsupport::startAdbServer();
+                ASSERT_TRUE(testsupport::waitForListedState(phone->serial(), "device", std::chrono::seconds(30)));
+
+                const QString held = QFileInfo::exists(onPhone) ? sha256OfFile(onPhone) : QString("absent");
+                const bool isNew = held == newHash, isOld = sweep.oldSize ? held == oldHash : held == "absent";
+                EXPECT_TRUE(isNew || isOld) << "the phone holds " << QFileInfo(onPhone).size() << " bytes";
+                const bool closeSucceeded = writer.writeError() == 0 && writer.closeError() == 0;
+                EXPECT_TRUE(isNew || !closeSucceeded) << "close() said the upload was whole";
+                outcomes[QString("%1 / close %2").arg(isNew ? "new" : isOld ? "old" : "torn", writer.closeError() ? "failed" : "succeeded")]++;
+
+                // The next change takes away what a cut upload left under a hidden name.
+                bool changed = false;
+                for (int attempt = 0; attempt < 50 && !changed; ++attempt) {
+                    changed = runProgram("touch", {phone->mounted("Cut/next-change")}).exitCode == 0;
+                    if (!changed) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                }
+                ASSERT_TRUE(changed) << qPrintable(phone->log());
+                EXPECT_EQ(runProgram("rm", {phone->mounted("Cut/next-change")}).exitCode, 0);
+                QStringList expected;
+                if (QFileInfo::exists(onPhone)) expected.append(name);
+                EXPECT_EQ(treeOf(phone->phoneFile("Cut")), expected);
+                QFile::remove(onPhone);
+            }
+        }
+    }
+    // Both ends of the window were reached: some cuts kept the old file, some came too late to stop the new one.
+    for (auto outcome = outcomes.cbegin(); outcome != outcomes.cend(); ++outcome)
+        std::printf("%s: %d\n", qPrintable(outcome.key()), outcome.value());
+    EXPECT_GT(outcomes.value("old / close failed"), 0);
 }
 
 // Each of the tests below mounts a phone of its own.
