@@ -4,6 +4,7 @@
 #include "extension/provider/storage_report_reader.h"
 #include "platform/fileprovider/host/direct_io_mapping.h"
 #include "platform/fileprovider/host/recent_folder_names.h"
+#include "platform/fileprovider/host/requesting_process.h"
 
 #include <gtest/gtest.h>
 
@@ -196,6 +197,16 @@ TEST(DirectIoMappingTest, AsksInTheInitReplyOnlyWhereTheKernelOffers) {
     ASSERT_TRUE(fileprovider::addMappableDirectIo(parts, 2, 7));
     EXPECT_EQ(get<std::uint32_t>(reply, 12), 0x21U | extended);
     EXPECT_EQ(get<std::uint32_t>(reply, 32), 0x2U | mappable);
+}
+
+TEST(RequestingProcessTest, TheThreadGroupComesFromItsOwnLineOnly) {
+    using fileprovider::threadGroupInStatus;
+    EXPECT_EQ(threadGroupInStatus("Name:\tcp\nUmask:\t0022\nState:\tS (sleeping)\nTgid:\t4242\nNgid:\t0\nPid:\t4243\n"), 4242);
+    EXPECT_EQ(threadGroupInStatus("Name:\tTgid: 7\nTgid:  12"), 12);
+    for (const char *broken : {"", "Name:\tx\nPid:\t5\n", "Name:\tx\nTgid:\t\n", "Name:\tx\nTgid:\t-3\n", "Name:\tx\nTgid:\t12ab\n",
+                               "Name:\tx\nTgid:\t0\n", "Name:\tx\nTgid:\t99999999999999999999\n"}) {
+        EXPECT_EQ(threadGroupInStatus(broken), 0) << broken;
+    }
 }
 
 } // namespace
