@@ -32,6 +32,30 @@ BufferedSocket AdbClient::openTransport() const {
     return connection;
 }
 
+QStringList AdbClient::features() const {
+    BufferedSocket connection = BufferedSocket::connect(port_);
+    sendRequest(connection, QStringLiteral("host-serial:%1:features").arg(serial_));
+    readStatus(connection);
+    const qsizetype length = adbwire::failMessageLength(connection.readExactly(4));
+    return adbwire::readFeatureList(connection.readExactly(length));
+}
+
+adbwire::SyncDialect AdbClient::dialect() const {
+    if (!pool_) return {};
+    if (const auto known = pool_->dialect()) return *known;
+    try {
+        const adbwire::SyncDialect learnt = adbwire::syncDialectOf(features());
+        pool_->rememberDialect(learnt);
+        return learnt;
+    } catch (const AdbClientError &error) {
+        // The request that needed it fails the same way.
+        if (error.kind() == AdbClientError::Kind::connectionFailed || error.kind() == AdbClientError::Kind::phoneSilent) throw;
+        // A phone not there yet, or a server that cannot say: the first
+        // records work everywhere, and it is asked again next time.
+        return {};
+    }
+}
+
 QString AdbClient::shell(const QString &command) const {
     BufferedSocket connection = openTransport();
     sendRequest(connection, QStringLiteral("shell:") + command);

@@ -5,6 +5,7 @@
 #include "extension/adbclient/local_file.h"
 #include "extension/adbclient/pull_stream.h"
 #include "extension/adbclient/sync_connection_pool.h"
+#include "extension/adbclient/wire_format.h"
 
 #include <QByteArrayView>
 #include <QList>
@@ -42,13 +43,21 @@ public:
     // Runs `command` through "exec:" (raw bytes, no terminal) and returns
     // its output, at most `limit` bytes of it.
     QByteArray execOutput(const QString &command, qsizetype limit) const;
+    // The phone's features, as the server reports those it shares with it.
+    QStringList features() const;
+    // The sync records the phone speaks beyond the first ones: learnt once
+    // through the pool, the first records only without one.
+    adbwire::SyncDialect dialect() const;
     // The entries of a folder in the phone's order, without "." and "..".
     // A missing folder lists as empty.
     QList<AdbEntry> list(const QString &path) const;
+    // What a lookup reports of a link: its target, or the link itself. The
+    // first records only know the link itself.
+    enum class Links { follow, asThemselves };
     // None when nothing exists at `path`.
-    std::optional<AdbEntry> stat(const QString &path) const;
+    std::optional<AdbEntry> stat(const QString &path, Links links = Links::follow) const;
     // stat of each path, in order, all asked at once: one round trip.
-    QList<std::optional<AdbEntry>> statAll(const QStringList &paths) const;
+    QList<std::optional<AdbEntry>> statAll(const QStringList &paths, Links links = Links::follow) const;
     // Streams the phone file into `destination`, which is created or emptied.
     // After a failure it keeps whatever had arrived.
     void pull(const QString &path, const QString &destination) const;
@@ -91,8 +100,10 @@ public:
     // `moreFollows`: another request goes out with it before any reply is read.
     static void sendSyncRequest(BufferedSocket &connection, QByteArrayView identifier, QByteArrayView payload,
                                 bool moreFollows = false);
-    static QList<AdbEntry> listOn(BufferedSocket &connection, const QString &path);
-    static std::optional<AdbEntry> statReplyOn(BufferedSocket &connection, const QString &path);
+    static QList<AdbEntry> listOn(BufferedSocket &connection, const QString &path, adbwire::SyncDialect dialect = {});
+    // The request id of a lookup in the phone's dialect.
+    static QByteArrayView statRequest(adbwire::SyncDialect dialect, Links links);
+    static std::optional<AdbEntry> statReplyOn(BufferedSocket &connection, const QString &path, QByteArrayView request = "STAT");
     static void pullOn(BufferedSocket &connection, const QString &path, const QString &destination);
     static Sent pushOn(BufferedSocket &connection, LocalFile &file, const QString &path, quint32 mode, const ModifiedAtEnd &modifiedAtEnd,
                        const StreamEnd &streamComplete = {});

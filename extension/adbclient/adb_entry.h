@@ -6,8 +6,10 @@
 struct AdbEntry {
     QString name;
     bool isDirectory = false;
-    qint64 size = 0;       // the phone's unsigned 32-bit field, never negative
+    qint64 size = 0;       // never negative; modulo 4 GiB unless `wholeSize`
     double modified = 0;   // seconds since 1970-01-01 UTC, never negative
+    // From a 64-bit record: the size needs no probe.
+    bool wholeSize = false;
 
     friend bool operator==(const AdbEntry &, const AdbEntry &) = default;
 };

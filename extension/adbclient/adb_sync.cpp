@@ -70,21 +70,29 @@ void AdbClient::sendSyncRequest(BufferedSocket &connection, QByteArrayView ident
 }
 
 QList<AdbEntry> AdbClient::list(const QString &path) const {
-    return withSync([&](BufferedSocket &connection) { return listOn(connection, path); });
+    const adbwire::SyncDialect spoken = dialect();
+    return withSync([&](BufferedSocket &connection) { return listOn(connection, path, spoken); });
 }
 
-QList<AdbEntry> AdbClient::listOn(BufferedSocket &connection, const QString &path) {
-    sendSyncRequest(connection, "LIST", adbwire::encodePath(path));
+QList<AdbEntry> AdbClient::listOn(BufferedSocket &connection, const QString &path, adbwire::SyncDialect dialect) {
+    sendSyncRequest(connection, dialect.listV2 ? "LIS2" : "LIST", adbwire::encodePath(path));
     QList<AdbEntry> entries;
     for (;;) {
         const QByteArray id = connection.readExactly(4);
-        if (id == "DENT") {
+        if (id == "DENT" && !dialect.listV2) {
             const auto header = adbwire::readDentHeader(connection.readExactly(adbwire::dentHeaderSize));
             const QString name = adbwire::decodeName(connection.readExactly(qsizetype(header.nameLength)));
             if (!adbwire::isSelfOrParent(name))
                 entries.append(adbwire::makeEntry(name, header.mode, header.size, header.modified));
+        } else if (id == "DNT2" && dialect.listV2) {
+            const QByteArray header = connection.readExactly(adbwire::dent2HeaderSize);
+            const QString name = adbwire::decodeName(connection.readExactly(qsizetype(adbwire::readDent2NameLength(header))));
+            // An entry the phone could not look at carries its errno and no figures.
+            const adbwire::Stat2Record record = adbwire::readStat2Record(header);
+            if (!adbwire::isSelfOrParent(name) && record.error == 0) entries.append(adbwire::makeEntry(name, record));
         } else if (id == "DONE") {
-            connection.readExactly(16);
+            // The end is a whole record of zeros.
+            connection.readExactly(dialect.listV2 ? adbwire::dent2HeaderSize : 16);
             return entries;
         } else {
             throw AdbClientError::protocolError(QStringLiteral("LIST got ") + packetId(id));
@@ -92,26 +100,40 @@ QList<AdbEntry> AdbClient::listOn(BufferedSocket &connection, const QString &pat
     }
 }
 
-std::optional<AdbEntry> AdbClient::stat(const QString &path) const {
-    return statAll({path}).front();
+std::optional<AdbEntry> AdbClient::stat(const QString &path, Links links) const {
+    return statAll({path}, links).front();
 }
 
-QList<std::optional<AdbEntry>> AdbClient::statAll(const QStringList &paths) const {
+QByteArrayView AdbClient::statRequest(adbwire::SyncDialect dialect, Links links) {
+    if (!dialect.statV2) return "STAT";
+    return links == Links::follow ? "STA2" : "LST2";
+}
+
+QList<std::optional<AdbEntry>> AdbClient::statAll(const QStringList &paths, Links links) const {
+    const QByteArrayView request = statRequest(dialect(), links);
     return withSync([&](BufferedSocket &connection) {
         // The phone answers requests in the order they came.
         for (qsizetype index = 0; index < paths.size(); ++index)
-            sendSyncRequest(connection, "STAT", adbwire::encodePath(paths[index]), index + 1 < paths.size());
+            sendSyncRequest(connection, request, adbwire::encodePath(paths[index]), index + 1 < paths.size());
         QList<std::optional<AdbEntry>> entries;
-        for (const QString &path : paths) entries.append(statReplyOn(connection, path));
+        for (const QString &path : paths) entries.append(statReplyOn(connection, path, request));
         return entries;
     });
 }
 
-std::optional<AdbEntry> AdbClient::statReplyOn(BufferedSocket &connection, const QString &path) {
-    if (connection.readExactly(4) != "STAT") throw AdbClientError::protocolError(QStringLiteral("bad STAT"));
-    const auto record = adbwire::readStatRecord(connection.readExactly(adbwire::statRecordSize));
-    if (record.mode == 0) return std::nullopt;
-    return adbwire::makeEntry(adbwire::lastPathComponent(path), record.mode, record.size, record.modified);
+std::optional<AdbEntry> AdbClient::statReplyOn(BufferedSocket &connection, const QString &path, QByteArrayView request) {
+    if (connection.readExactly(4) != request) throw AdbClientError::protocolError(QStringLiteral("bad STAT"));
+    const QString name = adbwire::lastPathComponent(path);
+    if (request == "STAT") {
+        const auto record = adbwire::readStatRecord(connection.readExactly(adbwire::statRecordSize));
+        if (record.mode == 0) return std::nullopt;
+        return adbwire::makeEntry(name, record.mode, record.size, record.modified);
+    }
+    const auto record = adbwire::readStat2Record(connection.readExactly(adbwire::stat2RecordSize));
+    if (record.error == ENOENT || record.error == ENOTDIR) return std::nullopt;
+    // Anything else the phone could not look at is a refusal, in its words.
+    if (record.error != 0) throw AdbClientError::requestFailed(QString::fromLocal8Bit(std::strerror(int(record.error))));
+    return adbwire::makeEntry(name, record);
 }
 
 void AdbClient::pull(const QString &path, const QString &destination) const {
@@ -129,10 +151,11 @@ AdbClient::StatedPull AdbClient::statAndOpenPull(const QString &path) const {
         SyncLease lease = leaseSync();
         try {
             const QByteArray encoded = adbwire::encodePath(path);
+            const QByteArrayView request = statRequest(dialect(), Links::follow);
             // The RECV follows the STAT in the same segment; the phone answers them in order.
-            sendSyncRequest(lease.connection(), "STAT", encoded, true);
+            sendSyncRequest(lease.connection(), request, encoded, true);
             sendSyncRequest(lease.connection(), "RECV", encoded);
-            std::optional<AdbEntry> entry = statReplyOn(lease.connection(), path);
+            std::optional<AdbEntry> entry = statReplyOn(lease.connection(), path, request);
             // Nothing to read there: the RECV's answer is left unread, so
             // the connection is closed with the lease, not reused.
             if (!entry || entry->isDirectory) return StatedPull{std::move(entry), std::nullopt};

@@ -45,6 +45,16 @@ SyncLease SyncConnectionPool::acquire() {
     return SyncLease(shared_from_this(), AdbClient(serial_, port_).openSync(), false);
 }
 
+std::optional<adbwire::SyncDialect> SyncConnectionPool::dialect() const {
+    std::lock_guard lock(mutex_);
+    return dialect_;
+}
+
+void SyncConnectionPool::rememberDialect(adbwire::SyncDialect dialect) {
+    std::lock_guard lock(mutex_);
+    dialect_ = dialect;
+}
+
 int SyncConnectionPool::idleCount() const {
     std::lock_guard lock(mutex_);
     return static_cast<int>(idle_.size());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "extension/adbclient/buffered_socket.h"
+#include "extension/adbclient/wire_format.h"
 
 #include <QString>
 
@@ -60,6 +61,10 @@ public:
     // connecting failures are AdbClientError.
     SyncLease acquire();
     int idleCount() const;
+    // What the phone's sync service speaks, once learnt: it is asked once
+    // for all the connections to it.
+    std::optional<adbwire::SyncDialect> dialect() const;
+    void rememberDialect(adbwire::SyncDialect dialect);
 
 private:
     SyncConnectionPool(QString serial, quint16 port, int capacity, std::chrono::milliseconds idleLimit);
@@ -80,6 +85,7 @@ private:
     std::condition_variable_any changed_;
     bool closerWaitsForAny_ = false;
     std::deque<Idle> idle_;
+    std::optional<adbwire::SyncDialect> dialect_;
     // Last: stopped and joined before the connections go.
     std::jthread closer_;
 };

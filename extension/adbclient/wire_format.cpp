@@ -2,6 +2,7 @@
 
 #include "platform/fileprovider/host/file_system_name.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace adbwire {
@@ -65,6 +66,42 @@ DentHeader readDentHeader(QByteArrayView b) {
 StatRecord readStatRecord(QByteArrayView b) {
     Q_ASSERT(b.size() >= statRecordSize);
     return {readUInt32LE(b.sliced(0, 4)), readUInt32LE(b.sliced(4, 4)), readUInt32LE(b.sliced(8, 4))};
+}
+
+namespace {
+
+quint64 readUInt64LE(QByteArrayView b) { return quint64(readUInt32LE(b.sliced(0, 4))) | quint64(readUInt32LE(b.sliced(4, 4))) << 32; }
+
+} // namespace
+
+Stat2Record readStat2Record(QByteArrayView b) {
+    Q_ASSERT(b.size() >= stat2RecordSize);
+    // error, dev, ino, mode, nlink, uid, gid, size, atime, mtime, ctime
+    return {readUInt32LE(b.sliced(0, 4)), readUInt32LE(b.sliced(20, 4)), readUInt64LE(b.sliced(36, 8)), qint64(readUInt64LE(b.sliced(52, 8)))};
+}
+
+quint32 readDent2NameLength(QByteArrayView b) {
+    Q_ASSERT(b.size() >= dent2HeaderSize);
+    return readUInt32LE(b.sliced(stat2RecordSize, 4));
+}
+
+AdbEntry makeEntry(const QString &name, const Stat2Record &record) {
+    // No phone holds a file of 2^63 bytes or a time before 1970.
+    const qint64 size = record.size > quint64(std::numeric_limits<qint64>::max()) ? 0 : qint64(record.size);
+    return {name, isDirectoryMode(record.mode), size, double(std::max<qint64>(record.modified, 0)), true};
+}
+
+QStringList readFeatureList(QByteArrayView text) {
+    QStringList features;
+    for (const QString &word : decodeText(text).split(u',', Qt::SkipEmptyParts)) {
+        const QString feature = word.trimmed();
+        if (!feature.isEmpty()) features.append(feature);
+    }
+    return features;
+}
+
+SyncDialect syncDialectOf(const QStringList &features) {
+    return {features.contains(QStringLiteral("stat_v2")), features.contains(QStringLiteral("ls_v2"))};
 }
 
 bool isDirectoryMode(quint32 mode) { return (mode & 0xF000) == 0x4000; }

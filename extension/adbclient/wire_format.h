@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -60,6 +61,32 @@ struct StatRecord {
 };
 inline constexpr qsizetype statRecordSize = 12;
 StatRecord readStatRecord(QByteArrayView twelveBytes);
+
+// The 68 bytes after a "STA2" or "LST2" reply, and the first 68 after
+// "DNT2": the phone's errno, then a stat with 64-bit sizes and times.
+struct Stat2Record {
+    quint32 error = 0;
+    quint32 mode = 0;
+    quint64 size = 0;
+    qint64 modified = 0;
+};
+inline constexpr qsizetype stat2RecordSize = 68;
+Stat2Record readStat2Record(QByteArrayView sixtyEightBytes);
+// A DNT2 entry is the record and the name's length.
+inline constexpr qsizetype dent2HeaderSize = stat2RecordSize + 4;
+quint32 readDent2NameLength(QByteArrayView seventyTwoBytes);
+// What a v2 record becomes; its size is whole, past 4 GiB too.
+AdbEntry makeEntry(const QString &name, const Stat2Record &record);
+
+// The phone's features as the server lists them: comma-separated words.
+QStringList readFeatureList(QByteArrayView text);
+// What the sync service speaks beyond its first records.
+struct SyncDialect {
+    bool statV2 = false;   // STA2 and LST2
+    bool listV2 = false;   // LIS2 with DNT2 entries
+    friend bool operator==(const SyncDialect &, const SyncDialect &) = default;
+};
+SyncDialect syncDialectOf(const QStringList &features);
 
 bool isDirectoryMode(quint32 mode);
 // "." and ".." are in every listing and never shown.

@@ -96,7 +96,7 @@ ProgressPointer FileProviderExtension::openContentsForItemWithIdentifier(const I
             }
             if (!entry) return completion(nullptr, nullptr, ProviderError::fileProvider(FileProviderErrorCode::noSuchItem));
             if (entry->isDirectory) return completion(nullptr, nullptr, ProviderError::posix(EISDIR));
-            std::shared_ptr<PhoneContents> contents = PhoneContents::open(client, path, entry->size, std::move(transfer));
+            std::shared_ptr<PhoneContents> contents = PhoneContents::open(client, path, entry->size, std::move(transfer), entry->wholeSize);
             const qint64 size = contents->knownSize().value_or(entry->size);
             completion(std::move(contents), std::make_shared<FileProviderItem>(path, false, size, entry->modified), std::nullopt);
         },

@@ -23,14 +23,15 @@ public:
                                  const AdbClient::StreamEnd &streamComplete) const = 0;
 };
 
-// Through the adb server; every call is a connection of its own.
+// Through the adb server; every call is a connection of its own. A change
+// checks the entry itself, never where a link leads.
 class AdbPhoneAccess : public PhoneAccess {
 public:
     explicit AdbPhoneAccess(AdbClient client) : client_(std::move(client)) {}
     QString shell(const QString &command) const override { return client_.shell(command); }
-    std::optional<AdbEntry> stat(const QString &path) const override { return client_.stat(path); }
+    std::optional<AdbEntry> stat(const QString &path) const override { return client_.stat(path, AdbClient::Links::asThemselves); }
     std::pair<std::optional<AdbEntry>, std::optional<AdbEntry>> statBoth(const QString &first, const QString &second) const override {
-        const QList<std::optional<AdbEntry>> entries = client_.statAll({first, second});
+        const QList<std::optional<AdbEntry>> entries = client_.statAll({first, second}, AdbClient::Links::asThemselves);
         return {entries[0], entries[1]};
     }
     AdbClient::Sent push(const QString &source, const QString &path, quint32 mode, const AdbClient::ModifiedAtEnd &modifiedAtEnd,

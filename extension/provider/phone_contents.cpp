@@ -35,7 +35,7 @@ PhoneContents::PhoneContents(AdbClient client, QString path, qint64 size, std::o
     : client_(std::move(client)), path_(std::move(path)), size_(size), transfer_(std::move(transfer)), head_(std::move(head)) {}
 
 std::shared_ptr<PhoneContents> PhoneContents::open(const AdbClient &client, const QString &path, qint64 reported,
-                                                   std::optional<PullStream> started) {
+                                                   std::optional<PullStream> started, bool whole) {
     if (reported < smallFileLimit) {
         PullStream transfer = started ? std::move(*started) : client.openPull(path);
         // One byte past the report shows a file that wrapped 4 GiB or grew.
@@ -46,12 +46,16 @@ std::shared_ptr<PhoneContents> PhoneContents::open(const AdbClient &client, cons
             const qint64 size = head.size();
             return std::make_shared<PhoneContents>(client, path, size, std::move(transfer), std::move(head));
         }
-        // Larger than the report can tell: its size now, modulo 4 GiB.
-        if (const std::optional<AdbEntry> entry = client.stat(path)) reported = entry->size;
-        const qint64 size = realSize(client, path, reported);
+        // Larger than the report can tell: its size now, modulo 4 GiB on older phones.
+        whole = false;
+        if (const std::optional<AdbEntry> entry = client.stat(path)) {
+            reported = entry->size;
+            whole = entry->wholeSize;
+        }
+        const qint64 size = whole ? reported : realSize(client, path, reported);
         return std::make_shared<PhoneContents>(client, path, size, std::move(transfer), std::move(head));
     }
-    const qint64 size = realSize(client, path, reported);
+    const qint64 size = whole ? reported : realSize(client, path, reported);
     return std::make_shared<PhoneContents>(client, path, size, std::move(started));
 }
 

@@ -21,11 +21,12 @@ public:
     // Without a transfer, one starts at the first readNext.
     PhoneContents(AdbClient client, QString path, qint64 size, std::optional<PullStream> transfer, QByteArray head = {});
     // Goes on with the started transfer (if any) of a file that STAT
-    // reported as `reported` bytes, and settles its real size. A small file
-    // is read whole at once; a large one without a transfer starts one only
-    // when its bytes are first wanted in order.
+    // reported as `reported` bytes, and settles its real size unless the
+    // report was `whole` (a 64-bit record). A small file is read whole at
+    // once; a large one without a transfer starts one only when its bytes
+    // are first wanted in order.
     static std::shared_ptr<PhoneContents> open(const AdbClient &client, const QString &path, qint64 reported,
-                                               std::optional<PullStream> transfer);
+                                               std::optional<PullStream> transfer, bool whole = false);
 
     fileprovider::Outcome<qsizetype> readNext(char *into, qsizetype capacity) override;
     fileprovider::Outcome<QByteArray> readRange(qint64 offset, qint64 length) override;

@@ -94,6 +94,20 @@ TEST(SyncList, SendsTheExactRequestAndReadsEntriesInOrder) {
     EXPECT_EQ(adbwire::encodePath(entries[3].name), "bad \xff name");
 }
 
+TEST(SyncList, TheSecondVersionListsWholeSizesAndSkipsWhatThePhoneCouldNotLookAt) {
+    ScriptedServer server(dent2(0, 040771, 4096, 1000, ".") + dent2(0, 0100660, 5LL << 30, 1700000000, "video.mp4") +
+                          dent2(13, 0, 0, 0, "hidden") + "DONE" + QByteArray(72, '\0') + "STA2" + stat2(0, 0100660, 5LL << 30, 9) +
+                          "LST2" + stat2(2, 0, 0, 0));
+    BufferedSocket connection = BufferedSocket::connect(server.port());
+    const QList<AdbEntry> entries = AdbClient::listOn(connection, "/sdcard", {true, true});
+    EXPECT_EQ(entries, QList<AdbEntry>({AdbEntry{"video.mp4", false, 5LL << 30, 1700000000.0, true}}));
+    AdbClient::sendSyncRequest(connection, "STA2", "/sdcard/video.mp4");
+    EXPECT_EQ(AdbClient::statReplyOn(connection, "/sdcard/video.mp4", "STA2")->size, 5LL << 30);
+    EXPECT_EQ(AdbClient::statReplyOn(connection, "/sdcard/gone", "LST2"), std::nullopt);
+    connection.close();
+    EXPECT_EQ(server.received(), QByteArray("LIS2\x07\0\0\0/sdcard", 15) + QByteArray("STA2\x11\0\0\0/sdcard/video.mp4", 25));
+}
+
 TEST(SyncList, AnyOtherPacketIsAProtocolErrorNamingIt) {
     ScriptedServer failed(twoOkays() + "FAIL" + le32(4) + "oops");
     const auto failure = clientFailure([&] { AdbClient(kSerial, failed.port()).list("/sdcard"); });

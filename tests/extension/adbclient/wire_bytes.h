@@ -27,6 +27,18 @@ inline QByteArray dent(quint32 mode, quint32 size, quint32 time, const QByteArra
     return "DENT" + le32(mode) + le32(size) + le32(time) + le32(quint32(name.size())) + name;
 }
 
+inline QByteArray le64(quint64 v) { return le32(quint32(v)) + le32(quint32(v >> 32)); }
+
+// A stat record with 64-bit fields, as STA2, LST2 and DNT2 carry it.
+inline QByteArray stat2(quint32 error, quint32 mode, quint64 size, qint64 time) {
+    return le32(error) + le64(0xfd00) + le64(4711) + le32(mode) + le32(1) + le32(0) + le32(9997) + le64(size) + le64(quint64(time - 7)) +
+           le64(quint64(time)) + le64(quint64(time + 7));
+}
+
+inline QByteArray dent2(quint32 error, quint32 mode, quint64 size, qint64 time, const QByteArray &name) {
+    return "DNT2" + stat2(error, mode, size, time) + le32(quint32(name.size())) + name;
+}
+
 // Deterministic filler whose bytes differ at every offset of a chunk.
 inline QByteArray pattern(qsizetype size) {
     QByteArray bytes(size, Qt::Uninitialized);

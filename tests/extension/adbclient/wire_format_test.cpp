@@ -1,5 +1,7 @@
 #include "extension/adbclient/wire_format.h"
 
+#include "tests/extension/adbclient/wire_bytes.h"
+
 #include <gtest/gtest.h>
 
 using namespace adbwire;
@@ -53,6 +55,34 @@ TEST(Records, FieldsComeInWireOrder) {
     EXPECT_EQ(record.mode, 0100644u);
     EXPECT_EQ(record.size, 4294967295u);
     EXPECT_EQ(record.modified, 16u);
+}
+
+TEST(Records, TheSecondVersionCarriesSizesPast4GiBAndThePhonesErrno) {
+    const QByteArray five = wirebytes::stat2(0, 0100660, 5LL << 30, 1700000000);
+    ASSERT_EQ(five.size(), stat2RecordSize);
+    const Stat2Record record = readStat2Record(five);
+    EXPECT_EQ(record.error, 0u);
+    EXPECT_EQ(record.mode, 0100660u);
+    EXPECT_EQ(record.size, 5ULL << 30);
+    EXPECT_EQ(record.modified, 1700000000);
+    EXPECT_EQ(makeEntry("video.mp4", record), (AdbEntry{"video.mp4", false, 5LL << 30, 1700000000.0, true}));
+    EXPECT_EQ(readStat2Record(wirebytes::stat2(2, 0, 0, 0)).error, 2u);
+    // Out of any phone's range: no negative size or time comes of it.
+    const AdbEntry odd = makeEntry("x", readStat2Record(wirebytes::stat2(0, 040771, ~0ULL, -5)));
+    EXPECT_EQ(odd.size, 0);
+    EXPECT_EQ(odd.modified, 0.0);
+    EXPECT_TRUE(odd.isDirectory);
+    EXPECT_EQ(readDent2NameLength(wirebytes::dent2(0, 040771, 4096, 1, "DCIM").mid(4)), 4u);
+}
+
+TEST(Features, OnlyTheWordsInTheListCount) {
+    EXPECT_EQ(readFeatureList("shell_v2,cmd,stat_v2,ls_v2,fixed_push_mkdir"),
+              QStringList({"shell_v2", "cmd", "stat_v2", "ls_v2", "fixed_push_mkdir"}));
+    EXPECT_EQ(readFeatureList(" stat_v2 ,,\n"), QStringList({"stat_v2"}));
+    EXPECT_EQ(readFeatureList(""), QStringList());
+    EXPECT_EQ(syncDialectOf({"shell_v2", "stat_v2", "ls_v2"}), (SyncDialect{true, true}));
+    EXPECT_EQ(syncDialectOf({"stat_v2"}), (SyncDialect{true, false}));
+    EXPECT_EQ(syncDialectOf({"stat_v2x", "ls_v", "sendrecv_v2"}), SyncDialect{});
 }
 
 TEST(Entries, OnlyTheFolderTypeIsADirectory) {
