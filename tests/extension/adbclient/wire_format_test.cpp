@@ -1,3 +1,4 @@
+#include "extension/adbclient/adb_server_address.h"
 #include "extension/adbclient/wire_format.h"
 
 #include "tests/extension/adbclient/wire_bytes.h"
@@ -130,3 +131,21 @@ TEST(Names, ComeBackToTheVeryBytesTheyCameFrom) {
     EXPECT_EQ(decodeName("caf\xe9").size(), 4);
 }
 
+
+TEST(AdbServerChoice, FollowsTheAdbToolsVariablesAndFallsBackWithAReason) {
+    const auto none = std::nullopt;
+    EXPECT_EQ(chooseAdbServer(none, none).port, 5037);
+    EXPECT_EQ(chooseAdbServer(none, QString("5038")).port, 5038);
+    EXPECT_EQ(chooseAdbServer(QString("tcp:5039"), QString("5038")).port, 5039) << "the socket wins, as with the adb tool";
+    EXPECT_EQ(chooseAdbServer(QString("tcp:localhost:5040"), none).port, 5040);
+    EXPECT_EQ(chooseAdbServer(QString("tcp:127.0.0.3:5041"), none).port, 5041);
+    EXPECT_TRUE(chooseAdbServer(QString("tcp:5039"), none).problem.isEmpty());
+    for (const auto &[socket, port] : std::initializer_list<std::pair<std::optional<QString>, std::optional<QString>>>{
+             {none, QString("0")}, {none, QString("65536")}, {none, QString("50 37")}, {none, QString("+5038")}, {none, QString("port")},
+             {QString("5039"), none}, {QString("udp:5039"), none}, {QString("tcp:"), none}, {QString("tcp:a:b:5039"), none},
+             {QString("tcp:192.0.2.1:5039"), none}, {QString("tcp:127.0.0.300:5039"), none}}) {
+        const AdbServerChoice choice = chooseAdbServer(socket, port);
+        EXPECT_EQ(choice.port, 5037) << qPrintable(socket.value_or(port.value_or("")));
+        EXPECT_FALSE(choice.problem.isEmpty());
+    }
+}
