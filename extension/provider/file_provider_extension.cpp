@@ -24,9 +24,10 @@ Timestamp now() { return static_cast<Timestamp>(QDateTime::currentMSecsSinceEpoc
 
 } // namespace
 
-FileProviderExtension::FileProviderExtension(const Domain &domain, quint16 serverPort)
+FileProviderExtension::FileProviderExtension(const Domain &domain, quint16 serverPort, bool mediaScan)
     : serial_(serialForDomainIdentifier(domain.identifier)), tempDir_(QDir::tempPath() + QStringLiteral("/vane-fetch")),
-      serverPort_(serverPort), syncPool_(SyncConnectionPool::create(serial_, serverPort_)) {
+      serverPort_(serverPort), syncPool_(SyncConnectionPool::create(serial_, serverPort_)),
+      mediaScanner_(std::make_shared<MediaScanner>(AdbClient(serial_, serverPort_), mediaScan)) {
     // Downloads into a folder that could not be made fail on their own, with
     // the file error that says why.
     QDir().mkpath(tempDir_);
@@ -115,9 +116,11 @@ ProgressPointer FileProviderExtension::createItemBasedOnTemplate(ItemPointer ite
     runProviderJob(
         [phone = AdbPhoneAccess(client()), path, wantFolder, contentsPath, completion, leftovers = leftovers_,
          modified = modificationTimeOf(itemTemplate),
-         end = uploadEndOf(progress, options.testFlag(CreateItemOption::keepWithdrawnContents))] {
+         end = uploadEndOf(progress, options.testFlag(CreateItemOption::keepWithdrawnContents)), scanner = mediaScanner_] {
             leftovers->removeRemembered(phone);
-            completion(createOnPhone(phone, path, wantFolder, contentsPath, *leftovers, modified, end), {}, false, std::nullopt);
+            auto created = createOnPhone(phone, path, wantFolder, contentsPath, *leftovers, modified, end);
+            if (!wantFolder) scanner->contentsChanged(created->devicePath());
+            completion(std::move(created), {}, false, std::nullopt);
         },
         [completion](const ProviderError &error) { completion(nullptr, {}, false, error); });
     return progress;
@@ -130,9 +133,12 @@ ProgressPointer FileProviderExtension::modifyItem(ItemPointer item, const ItemVe
     ProgressPointer progress = makeProgress();
     plan.uploadEnd = uploadEndOf(progress, options.testFlag(ModifyItemOption::keepWithdrawnContents));
     runProviderJob(
-        [phone = AdbPhoneAccess(client()), plan, completion, leftovers = leftovers_] {
+        [phone = AdbPhoneAccess(client()), plan, completion, leftovers = leftovers_, scanner = mediaScanner_] {
             leftovers->removeRemembered(phone);
-            completion(changeOnPhone(phone, plan, *leftovers), {}, false, std::nullopt);
+            auto changed = changeOnPhone(phone, plan, *leftovers);
+            if (plan.moveTo) scanner->moved(plan.currentPath, changed->devicePath());
+            if (plan.uploadFrom && !changed->isDirectory()) scanner->contentsChanged(changed->devicePath());
+            completion(std::move(changed), {}, false, std::nullopt);
         },
         [completion](const ProviderError &error) { completion(nullptr, {}, false, error); });
     return progress;
@@ -141,9 +147,10 @@ ProgressPointer FileProviderExtension::modifyItem(ItemPointer item, const ItemVe
 ProgressPointer FileProviderExtension::deleteItemWithIdentifier(const ItemIdentifier &identifier, const ItemVersion &,
                                                                 DeleteItemOptions, DeleteItemCompletion completion) {
     runProviderJob(
-        [phone = AdbPhoneAccess(client()), path = devicePathFor(identifier), completion, leftovers = leftovers_] {
+        [phone = AdbPhoneAccess(client()), path = devicePathFor(identifier), completion, leftovers = leftovers_, scanner = mediaScanner_] {
             leftovers->removeRemembered(phone);
             deleteOnPhone(phone, path);
+            scanner->removed(path);
             completion(std::nullopt);
         },
         [completion](const ProviderError &error) { completion(error); });

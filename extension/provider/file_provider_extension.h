@@ -1,6 +1,7 @@
 #pragma once
 
 #include "extension/adbclient/adb_client.h"
+#include "extension/provider/media_scanner.h"
 #include "extension/provider/upload_leftovers.h"
 #include "platform/fileprovider/host/replicated_extension.h"
 
@@ -14,7 +15,8 @@
 // copy of the phone's tree; every answer is read from the phone.
 class FileProviderExtension : public fileprovider::ReplicatedExtension {
 public:
-    explicit FileProviderExtension(const fileprovider::Domain &domain, quint16 serverPort = AdbClient::defaultPort);
+    // `mediaScan`: the phone's media index is told of new and changed files.
+    explicit FileProviderExtension(const fileprovider::Domain &domain, quint16 serverPort = AdbClient::defaultPort, bool mediaScan = true);
 
     const QString &serial() const { return serial_; }
     // Downloads go here: "vane-fetch" in the process's temporary folder.
@@ -62,4 +64,5 @@ private:
     quint16 serverPort_;
     std::shared_ptr<SyncConnectionPool> syncPool_;
     std::shared_ptr<UploadLeftovers> leftovers_ = std::make_shared<UploadLeftovers>();
+    std::shared_ptr<MediaScanner> mediaScanner_;
 };
