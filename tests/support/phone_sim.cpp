@@ -31,7 +31,11 @@ struct PhoneSim::State {
     pid_t pid = -1;
     int stdinWrite = -1; // the program ends when this closes, even if the test dies
     QString errorLog;    // the program's standard error
+    QString scanLog;     // the scans it records; goes with the value
     bool stopped = false;
+    ~State() {
+        if (!scanLog.isEmpty()) QFile::remove(scanLog);
+    }
 };
 
 namespace {
@@ -112,6 +116,13 @@ PhoneSim::PhoneSim(PhoneSimOptions options) : state_(std::make_unique<State>()) 
     if (!o.df.isEmpty()) arguments.insert(arguments.end(), {"--df", o.df.toStdString()});
     if (!o.link.isEmpty()) arguments.insert(arguments.end(), {"--link", o.link.toStdString()});
     for (const QString &folder : o.readOnlyFolders) arguments.insert(arguments.end(), {"--readonly", folder.toStdString()});
+    if (o.android != 0) arguments.insert(arguments.end(), {"--android", std::to_string(o.android)});
+    char scanTemplate[] = "/tmp/dorvane-phone-sim-scans-XXXXXX";
+    const int scanFd = ::mkostemp(scanTemplate, O_CLOEXEC);
+    if (scanFd < 0) throw std::runtime_error("PhoneSim: cannot make a scan log");
+    ::close(scanFd);
+    state_->scanLog = QString::fromLocal8Bit(scanTemplate);
+    arguments.insert(arguments.end(), {"--scan-log", scanTemplate});
 
     char logTemplate[] = "/tmp/dorvane-phone-sim-XXXXXX";
     const int logFd = ::mkostemp(logTemplate, O_CLOEXEC);
@@ -187,6 +198,14 @@ const QString &PhoneSim::serial() const { return state_->serial; }
 quint16 PhoneSim::port() const { return state_->port; }
 const QString &PhoneSim::folder() const { return state_->options.folder; }
 qint64 PhoneSim::pid() const { return state_->pid; }
+
+QStringList PhoneSim::scans() const {
+    QFile file(state_->scanLog);
+    if (!file.open(QIODevice::ReadOnly)) return {};
+    QStringList lines = QString::fromUtf8(file.readAll()).split('\n');
+    lines.removeLast(); // after the last line's end
+    return lines;
+}
 
 void PhoneSim::stop() {
     if (state_->stopped) return;

@@ -23,6 +23,7 @@ struct PhoneSimOptions {
     Attach attach = Attach::Cable;
     quint16 port = 0;               // 0: a free one
     QString link;                   // none, usb2, usb3 or wifi (see tools/phone-sim); empty: none
+    int android = 0;                // the Android version it plays, 6 to 16; 0: the program's default
 };
 
 // Runs tools/phone-sim as a child process for the life of the value. The
@@ -42,6 +43,9 @@ public:
     quint16 port() const;            // the loopback port it listens on
     const QString &folder() const;
     qint64 pid() const;
+    // The media scans the phone took so far, one a line as the program
+    // records them: "content" or "broadcast", a tab, the path as given.
+    QStringList scans() const;
 
     // Stops it early (idempotent); the destructor then does nothing more.
     void stop();

@@ -64,7 +64,7 @@ bool isDottedIPv4(const std::string &text) {
 std::string usageText() {
     return "usage: dorvane-phone-sim --folder DIR --port PORT [--model NAME] [--wifi-address ADDR]\n"
            "       [--df TOTAL_KB,USED_KB,AVAILABLE_KB] [--attach cable|wifi|none] [--readonly RELATIVE_FOLDER]...\n"
-           "       [--watch-stdin] [--link none|usb2|usb3|wifi]\n";
+           "       [--watch-stdin] [--link none|usb2|usb3|wifi] [--android 6..16] [--scan-log FILE]\n";
 }
 
 Options parseOptions(const std::vector<std::string> &arguments) {
@@ -120,6 +120,16 @@ Options parseOptions(const std::vector<std::string> &arguments) {
             const auto shape = linkShapeNamed(profile);
             if (!shape) throw std::invalid_argument("--link wants none, usb2, usb3 or wifi, got '" + profile + "'");
             options.link = *shape;
+        } else if (name == "--android") {
+            const std::string text = takeValue();
+            const bool digits = !text.empty() && text.size() <= 2 && isSignedDigits(text) && text[0] != '-' && text[0] != '+';
+            const int major = digits ? std::stoi(text) : 0;
+            if (major < kOldestAndroid || major > kNewestAndroid)
+                throw std::invalid_argument("--android wants 6..16, got '" + text + "'");
+            options.android.major = major;
+        } else if (name == "--scan-log") {
+            options.scanLog = takeValue();
+            if (options.scanLog.empty()) throw std::invalid_argument("--scan-log wants a file");
         } else if (name == "--watch-stdin" && !inlineValue) {
             options.watchStdin = true;
         } else {

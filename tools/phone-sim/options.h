@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/phone-sim/android_version.h"
 #include "tools/phone-sim/link_shaper.h"
 
 namespace phonesim {
@@ -27,6 +28,8 @@ struct Options {
     std::vector<std::string> readOnlyFolders; // relative to the folder
     bool watchStdin = false;                  // end when standard input reaches its end
     LinkShape link;                           // unshaped: loopback speed
+    AndroidVersion android;
+    std::string scanLog; // where each media scan asked for is appended; empty: nowhere
 };
 
 // Reads the command line (without the program name). Throws

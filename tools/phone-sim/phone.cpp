@@ -70,6 +70,17 @@ bool readAll(int fd, char *data, size_t size, int timeoutMilliseconds) {
     return true;
 }
 
+// A terminal turns each "\n" of a program's output into "\r\n".
+std::string withTerminalLineEnds(const std::string &text) {
+    std::string out;
+    out.reserve(text.size() + text.size() / 16);
+    for (char c : text) {
+        if (c == '\n') out += '\r';
+        out += c;
+    }
+    return out;
+}
+
 } // namespace
 
 bool hostRequest(const std::string &request, bool wantsReply, std::string *reply, int timeoutMilliseconds) {
@@ -297,29 +308,31 @@ void Phone::stop() {
 
 std::string Phone::banner() const {
     return "device::ro.product.name=dorvane_sim;ro.product.model=" + options_.model +
-           ";ro.product.device=dorvane_sim;features=";
+           ";ro.product.device=dorvane_sim;features=" + options_.android.features();
+}
+
+ShellEnvironment Phone::shellEnvironment() const {
+    return ShellEnvironment{&sandbox_, options_.df, options_.wifiAddress, options_.android, options_.model, options_.scanLog};
 }
 
 std::function<void(Stream &)> Phone::service(const std::string &name, bool *consumesInput) {
     if (name == "sync:") {
         *consumesInput = true;
-        return [this](Stream &stream) { runSyncService(stream, sandbox_); };
+        return [this](Stream &stream) { runSyncService(stream, sandbox_, options_.android); };
     }
     if (name.rfind("shell:", 0) == 0) {
         *consumesInput = false;
         std::string command = name.substr(6);
         return [this, command](Stream &stream) {
-            ShellEnvironment environment{&sandbox_, options_.df, options_.wifiAddress};
-            stream.write(runShellCommand(command, environment));
+            std::string output = runShellCommand(command, shellEnvironment());
+            if (options_.android.terminalLineEnds()) output = withTerminalLineEnds(output);
+            stream.write(output);
         };
     }
     if (name.rfind("exec:", 0) == 0) {
         *consumesInput = false;
         std::string command = name.substr(5);
-        return [this, command](Stream &stream) {
-            ShellEnvironment environment{&sandbox_, options_.df, options_.wifiAddress};
-            runExecCommand(stream, command, environment);
-        };
+        return [this, command](Stream &stream) { runExecCommand(stream, command, shellEnvironment()); };
     }
     if (name.rfind("tcpip:", 0) == 0) {
         const std::string text = name.substr(6);

@@ -2,6 +2,7 @@
 
 #include "tools/phone-sim/options.h"
 #include "tools/phone-sim/sandbox.h"
+#include "tools/phone-sim/services.h"
 #include "tools/phone-sim/transport.h"
 
 #include <atomic>
@@ -43,6 +44,7 @@ public:
     void connectionOnline() override;
 
 private:
+    ShellEnvironment shellEnvironment() const;
     void acceptLoop(int listener, bool wifi);
     void serve(int fd);
     bool startWifiListener(uint16_t port);

@@ -427,6 +427,7 @@ int runOne(Shell &sh, const std::vector<std::string> &words) {
     if (name == "rm") return rmCommand(sh, words);
     if (name == "df") return dfCommand(sh, words);
     if (name == "ip") return ipCommand(sh, words);
+    if (isSystemCommand(name)) return runSystemCommand(words, sh.env, &sh.out);
     if (name == "true") return 0;
     if (name == "false") return 1;
     sh.line("/system/bin/sh: " + name + ": inaccessible or not found");

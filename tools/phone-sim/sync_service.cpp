@@ -1,5 +1,5 @@
 #include "tools/phone-sim/services.h"
-#include "tools/phone-sim/transport.h"
+#include "tools/phone-sim/sync_parts.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -18,73 +18,38 @@ namespace phonesim {
 
 namespace {
 
-constexpr uint32_t id(const char (&name)[5]) {
-    return uint32_t(uint8_t(name[0])) | uint32_t(uint8_t(name[1])) << 8 | uint32_t(uint8_t(name[2])) << 16 |
-           uint32_t(uint8_t(name[3])) << 24;
-}
-
-constexpr uint32_t kList = id("LIST");
-constexpr uint32_t kRecv = id("RECV");
-constexpr uint32_t kSend = id("SEND");
-constexpr uint32_t kStat = id("STAT");
-constexpr uint32_t kQuit = id("QUIT");
-constexpr uint32_t kDent = id("DENT");
-constexpr uint32_t kDone = id("DONE");
-constexpr uint32_t kData = id("DATA");
-constexpr uint32_t kOkay = id("OKAY");
-constexpr uint32_t kFail = id("FAIL");
+constexpr uint32_t kList = syncId("LIST");
+constexpr uint32_t kRecv = syncId("RECV");
+constexpr uint32_t kSend = syncId("SEND");
+constexpr uint32_t kStat = syncId("STAT");
+constexpr uint32_t kQuit = syncId("QUIT");
+constexpr uint32_t kStat2 = syncId("STA2");
+constexpr uint32_t kLstat2 = syncId("LST2");
+constexpr uint32_t kList2 = syncId("LIS2");
+constexpr uint32_t kDent = syncId("DENT");
+constexpr uint32_t kDone = syncId("DONE");
+constexpr uint32_t kData = syncId("DATA");
+constexpr uint32_t kOkay = syncId("OKAY");
+constexpr uint32_t kFail = syncId("FAIL");
 
 constexpr size_t kDataMax = 64 * 1024;
 constexpr size_t kPathMax = 1024;
-// The time stamp of the links in a phone's root file system.
-constexpr uint32_t kRootFsTime = 1230768000;
-
-void put32(char *at, uint32_t value) { std::memcpy(at, &value, 4); }
-
-// Collects small replies into one WRTE; must be flushed before waiting for
-// the next request.
-class Output {
-public:
-    explicit Output(Stream &stream) : stream_(stream), capacity_(stream.maxPayload()) {
-        buffer_.reset(new char[capacity_]);
-    }
-    bool append(const void *data, size_t size) {
-        if (size_ + size > capacity_ && !flush()) return false;
-        if (size > capacity_) return stream_.write(data, size);
-        std::memcpy(buffer_.get() + size_, data, size);
-        size_ += size;
-        return true;
-    }
-    bool flush() {
-        if (size_ == 0) return true;
-        const bool ok = stream_.write(buffer_.get(), size_);
-        size_ = 0;
-        return ok;
-    }
-
-private:
-    Stream &stream_;
-    size_t capacity_;
-    std::unique_ptr<char[]> buffer_;
-    size_t size_ = 0;
-};
-
-// What the phone's sdcard shows for a mode: its file systems keep no
-// permission bits of their own.
-uint32_t phoneMode(mode_t mode) {
-    if (S_ISDIR(mode)) return S_IFDIR | 0771;
-    if (S_ISREG(mode)) return S_IFREG | 0660;
-    return uint32_t(mode);
-}
-
-bool sendFail(Output &out, const std::string &reason) {
+bool sendFail(SyncOutput &out, const std::string &reason) {
     char header[8];
     put32(header, kFail);
     put32(header + 4, uint32_t(reason.size()));
     return out.append(header, 8) && out.append(reason.data(), reason.size()) && out.flush();
 }
 
-bool sendFailErrno(Output &out, const std::string &what, int error) {
+// A request this phone's version does not know ends the service.
+bool unknownCommand(SyncOutput &out, uint32_t command) {
+    char reason[40];
+    std::snprintf(reason, sizeof reason, "unknown command %08x", command);
+    sendFail(out, reason);
+    return false;
+}
+
+bool sendFailErrno(SyncOutput &out, const std::string &what, int error) {
     return sendFail(out, what + ": " + std::strerror(error));
 }
 
@@ -95,7 +60,7 @@ int outsideError(const PhonePath &path) {
     return EROFS;
 }
 
-bool sendStat(Output &out, uint32_t command, uint32_t mode, uint32_t size, uint32_t time) {
+bool sendStat(SyncOutput &out, uint32_t command, uint32_t mode, uint32_t size, uint32_t time) {
     char reply[16];
     put32(reply, command);
     put32(reply + 4, mode);
@@ -104,55 +69,30 @@ bool sendStat(Output &out, uint32_t command, uint32_t mode, uint32_t size, uint3
     return out.append(reply, sizeof reply);
 }
 
-bool doStat(Output &out, const Sandbox &sandbox, const std::string &path) {
-    const PhonePath where = classifyPhonePath(path);
-    if (where.kind == PhonePath::Kind::Ancestor) return sendStat(out, kStat, S_IFDIR | 0755, 4096, kRootFsTime);
-    if (where.kind == PhonePath::Kind::Outside) return sendStat(out, kStat, 0, 0, 0);
-    if (where.isLink) {
-        const uint32_t targetLength = where.normalized == "/sdcard" ? 21 : 19;
-        return sendStat(out, kStat, S_IFLNK | 0777, targetLength, kRootFsTime);
-    }
-    struct stat st {};
-    if (!sandbox.staysInside(where.relative, false) || ::lstat(sandbox.hostPath(where.relative).c_str(), &st) != 0)
-        return sendStat(out, kStat, 0, 0, 0);
-    return sendStat(out, kStat, phoneMode(st.st_mode), uint32_t(st.st_size), uint32_t(st.st_mtime));
+bool doStat(SyncOutput &out, const Sandbox &sandbox, const std::string &path) {
+    const Stat2 found = statPhonePath(sandbox, path, false);
+    return sendStat(out, kStat, found.mode, uint32_t(found.size), uint32_t(found.mtime));
 }
 
-bool doList(Output &out, const Sandbox &sandbox, const std::string &path) {
-    const PhonePath where = classifyPhonePath(path);
-    if (where.kind == PhonePath::Kind::Storage && sandbox.staysInside(where.relative, true)) {
-        const std::string host = sandbox.hostPath(where.relative);
-        if (DIR *dir = ::opendir(host.c_str())) {
-            const int dirFd = ::dirfd(dir);
-            while (dirent *entry = ::readdir(dir)) {
-                const char *name = entry->d_name;
-                struct stat st {};
-                int got;
-                if (where.relative.empty() && std::strcmp(name, "..") == 0) got = ::fstat(dirFd, &st);
-                else got = ::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW);
-                if (got != 0) continue;
-                const size_t nameLength = std::strlen(name);
-                char header[20];
-                put32(header, kDent);
-                put32(header + 4, phoneMode(st.st_mode));
-                put32(header + 8, uint32_t(st.st_size));
-                put32(header + 12, uint32_t(st.st_mtime));
-                put32(header + 16, uint32_t(nameLength));
-                if (!out.append(header, sizeof header) || !out.append(name, nameLength)) {
-                    ::closedir(dir);
-                    return false;
-                }
-            }
-            ::closedir(dir);
-        }
-    }
+bool doList(SyncOutput &out, const Sandbox &sandbox, const std::string &path) {
+    const bool listed = listFolder(sandbox, classifyPhonePath(path), [&](const char *name, const struct stat &st) {
+        const size_t nameLength = std::strlen(name);
+        char header[20];
+        put32(header, kDent);
+        put32(header + 4, phoneMode(st.st_mode));
+        put32(header + 8, uint32_t(st.st_size));
+        put32(header + 12, uint32_t(st.st_mtime));
+        put32(header + 16, uint32_t(nameLength));
+        return out.append(header, sizeof header) && out.append(name, nameLength);
+    });
+    if (!listed) return false;
     char done[20] = {};
     put32(done, kDone);
     return out.append(done, sizeof done);
 }
 
 // Returns false when the service ends (after a FAIL, as the phone does).
-bool doRecv(Output &out, Stream &stream, const Sandbox &sandbox, const std::string &path) {
+bool doRecv(SyncOutput &out, Stream &stream, const Sandbox &sandbox, const std::string &path) {
     const PhonePath where = classifyPhonePath(path);
     int fd = -1;
     int error = 0;
@@ -287,7 +227,7 @@ bool makeParents(const Sandbox &sandbox, const std::string &relative, int *error
     return true;
 }
 
-bool doSend(Output &out, Stream &stream, const Sandbox &sandbox, const std::string &target) {
+bool doSend(SyncOutput &out, Stream &stream, const Sandbox &sandbox, const std::string &target) {
     const size_t comma = target.rfind(',');
     if (comma == std::string::npos) {
         sendFail(out, "missing , in ID_SEND");
@@ -384,8 +324,26 @@ bool doSend(Output &out, Stream &stream, const Sandbox &sandbox, const std::stri
 
 } // namespace
 
-void runSyncService(Stream &stream, const Sandbox &sandbox) {
-    Output out(stream);
+bool listFolder(const Sandbox &sandbox, const PhonePath &where,
+                const std::function<bool(const char *name, const struct stat &)> &entry) {
+    if (where.kind != PhonePath::Kind::Storage || !sandbox.staysInside(where.relative, true)) return true;
+    DIR *dir = ::opendir(sandbox.hostPath(where.relative).c_str());
+    if (!dir) return true;
+    const std::unique_ptr<DIR, int (*)(DIR *)> closer(dir, ::closedir);
+    const int dirFd = ::dirfd(dir);
+    while (dirent *found = ::readdir(dir)) {
+        const char *name = found->d_name;
+        struct stat st {};
+        // Above the top lies the phone's own tree: ".." there is the top itself.
+        const int got = where.relative.empty() && std::strcmp(name, "..") == 0 ? ::fstat(dirFd, &st)
+                                                                               : ::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW);
+        if (got == 0 && !entry(name, st)) return false;
+    }
+    return true;
+}
+
+void runSyncService(Stream &stream, const Sandbox &sandbox, const AndroidVersion &android) {
+    SyncOutput out(stream);
     for (;;) {
         if (!out.flush()) return;
         char header[8];
@@ -413,15 +371,20 @@ void runSyncService(Stream &stream, const Sandbox &sandbox) {
         case kSend:
             goOn = doSend(out, stream, sandbox, path);
             break;
+        case kStat2:
+        case kLstat2:
+            if (!android.hasStatV2()) goOn = unknownCommand(out, command);
+            else goOn = answerStat2(out, sandbox, path, command == kStat2);
+            break;
+        case kList2:
+            if (!android.hasLsV2()) goOn = unknownCommand(out, command);
+            else goOn = answerList2(out, sandbox, path);
+            break;
         case kQuit:
             goOn = false;
             break;
-        default: {
-            char reason[40];
-            std::snprintf(reason, sizeof reason, "unknown command %08x", command);
-            sendFail(out, reason);
-            goOn = false;
-        }
+        default:
+            goOn = unknownCommand(out, command);
         }
         if (!goOn) break;
     }

@@ -12,6 +12,13 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <cstring>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
 using namespace testsupport;
 
 namespace {
@@ -31,6 +38,53 @@ void writeText(const QString &path, const QByteArray &bytes) {
 }
 
 std::string out(const AdbResult &result) { return result.output.toStdString(); }
+
+// One sync request straight through the adb server: the phone's reply bytes,
+// up to `size` of them or until it closes.
+QByteArray syncReply(const QString &serial, const QByteArray &request, size_t size) {
+    struct Socket {
+        int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        ~Socket() {
+            if (fd >= 0) ::close(fd);
+        }
+    } socket;
+    const int fd = socket.fd;
+    if (fd < 0) return {};
+    timeval limit{10, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+    sockaddr_in server{};
+    server.sin_family = AF_INET;
+    server.sin_port = htons(5037);
+    server.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<sockaddr *>(&server), sizeof server) != 0) return {};
+    auto receive = [&](size_t wanted) {
+        QByteArray bytes;
+        char buffer[4096];
+        while (size_t(bytes.size()) < wanted) {
+            const ssize_t n = ::recv(fd, buffer, std::min(sizeof buffer, wanted - size_t(bytes.size())), 0);
+            if (n <= 0) break;
+            bytes.append(buffer, int(n));
+        }
+        return bytes;
+    };
+    for (const QByteArray &text : {("host:transport:" + serial).toUtf8(), QByteArray("sync:")}) {
+        const QByteArray framed = QByteArray::number(text.size(), 16).rightJustified(4, '0') + text;
+        if (::send(fd, framed.data(), size_t(framed.size()), MSG_NOSIGNAL) != framed.size() || receive(4) != "OKAY") return {};
+    }
+    if (::send(fd, request.data(), size_t(request.size()), MSG_NOSIGNAL) != request.size()) return {};
+    return receive(size);
+}
+
+QByteArray syncRequest(const char *id, const QByteArray &path) {
+    const quint32 length = quint32(path.size());
+    return QByteArray(id, 4) + QByteArray(reinterpret_cast<const char *>(&length), 4) + path;
+}
+
+template <typename T> T fieldAt(const QByteArray &record, int offset) {
+    T value{};
+    if (record.size() >= offset + int(sizeof value)) std::memcpy(&value, record.constData() + offset, sizeof value);
+    return value;
+}
 
 // One cable phone for the tests that only use it.
 class PhoneSimAdb : public ::testing::Test {
@@ -97,7 +151,8 @@ TEST_F(PhoneSimAdb, ShellRunsEachCommandTheSystemSends) {
     EXPECT_EQ(shell("df -k /sdcard").output, "Filesystem     1K-blocks    Used Available Use% Mounted on\n"
                                              "/dev/fuse      115249236 9871244 105377992   9% /storage/emulated\n");
     EXPECT_EQ(shell("ip -f inet addr show wlan0").output, "Device \"wlan0\" does not exist.\n");
-    EXPECT_EQ(shell("getprop ro.product.model").output, "/system/bin/sh: getprop: inaccessible or not found\n");
+    EXPECT_EQ(shell("getprop ro.product.model").output, "Pixel 7 Sim\n");
+    EXPECT_EQ(shell("lsof /sdcard").output, "/system/bin/sh: lsof: inaccessible or not found\n");
     EXPECT_EQ(shell("mkdir -p /system/x").output, "mkdir: '/system/x': Read-only file system\n");
     // Paths come single-quoted, with POSIX rules.
     EXPECT_EQ(shell(QString::fromUtf8("mkdir -p '/sdcard/odd names/it'\\''s ñ dir'")).output, "");
@@ -125,7 +180,9 @@ TEST_F(PhoneSimAdb, ExecRunsDdOnWholeBlocksAndKeepsItsErrorsOutOfTheDataWhenAske
 TEST_F(PhoneSimAdb, FailsAsAPhoneDoes) {
     const auto pull = adb({"pull", "/sdcard/missing.txt", local_.file("missing.txt")});
     EXPECT_NE(pull.exitCode, 0);
-    EXPECT_TRUE(pull.output.contains("remote object '/sdcard/missing.txt' does not exist")) << out(pull);
+    // The stat_v2 record's errno, as adb words it.
+    EXPECT_TRUE(pull.output.contains("failed to stat remote object '/sdcard/missing.txt': No such file or directory"))
+        << out(pull);
     EXPECT_FALSE(QFileInfo::exists(local_.file("missing.txt")));
 
     writeText(local_.file("x.txt"), "x");
@@ -166,4 +223,75 @@ TEST(PhoneSimAdbLink, AShapedLinkSlowsBothDirectionsToItsPace) {
     EXPECT_LT(plainPush, push / 2);
     EXPECT_LT(plainPull, pull / 2);
     EXPECT_EQ(sha256OfFile(local.file("wifi.bin")), sha);
+}
+
+TEST(PhoneSimAdbAndroid, EachVersionSpeaksTheFormsAndCommandsItHad) {
+    TempFolder folder;
+    QDir().mkpath(folder.file("DCIM"));
+    {
+        QFile big(folder.file("DCIM/big.bin")); // sparse: 5 GiB that cost nothing
+        ASSERT_TRUE(big.open(QIODevice::WriteOnly) && big.resize(5LL << 30));
+    }
+    struct Version {
+        int android;
+        const char *features;
+        const char *sdk;
+        const char *listedSize; // of the 5 GiB file in `adb ls`
+    };
+    for (const Version &version : {Version{6, "", "23", "40000000"}, Version{9, "stat_v2\n", "28", "40000000"},
+                                   Version{14, "stat_v2\nls_v2\n", "34", "140000000"}}) {
+        SCOPED_TRACE(version.android);
+        PhoneSimOptions options = simOptions(folder.path(), Attach::Cable);
+        options.android = version.android;
+        PhoneSim sim(options);
+        const auto adb = [&](const QStringList &arguments) { return runAdb(QStringList{"-s", sim.serial()} + arguments); };
+        // A terminal's line ends up to Android 6, and only there.
+        const QString end = version.android <= 6 ? "\r\n" : "\n";
+        EXPECT_EQ(out(adb({"features"})), version.features);
+        EXPECT_EQ(adb({"shell", "getprop ro.build.version.sdk"}).output, version.sdk + end);
+        EXPECT_EQ(adb({"exec-out", "getprop ro.build.version.sdk"}).output, version.sdk + QString("\n"));
+        EXPECT_EQ(adb({"shell", "readlink -f /sdcard"}).output, "/storage/emulated/0" + end);
+        // adb ls: mode, size, mtime in hex, then the name.
+        const QString listing = adb({"ls", "/sdcard/DCIM"}).output;
+        EXPECT_TRUE(QRegularExpression(QString("^000081b0 ") + version.listedSize + " [0-9a-f]{8} big.bin$",
+                                       QRegularExpression::MultilineOption)
+                        .match(listing)
+                        .hasMatch())
+            << listing.toStdString();
+
+        // The v2 stat records, whole: 64-bit size, errno and zeros when missing.
+        const QByteArray stat = syncReply(sim.serial(), syncRequest("STA2", "/sdcard/DCIM/big.bin"), 72);
+        const QByteArray missing = syncReply(sim.serial(), syncRequest("LST2", "/sdcard/none"), 72);
+        if (version.android >= 8) {
+            ASSERT_EQ(stat.size(), 72);
+            EXPECT_EQ(stat.left(4), "STA2");
+            EXPECT_EQ(fieldAt<quint32>(stat, 4), 0u);
+            EXPECT_EQ(fieldAt<quint32>(stat, 24), quint32(0100660));
+            EXPECT_EQ(fieldAt<quint64>(stat, 40), 5ULL << 30);
+            EXPECT_EQ(fieldAt<qint64>(stat, 56), QFileInfo(folder.file("DCIM/big.bin")).lastModified().toSecsSinceEpoch());
+            EXPECT_EQ(missing, "LST2" + QByteArray("\x02\0\0\0", 4) + QByteArray(64, '\0'));
+        } else {
+            EXPECT_EQ(stat, "FAIL" + QByteArray("\x18\0\0\0", 4) + "unknown command 32415453");
+        }
+
+        // The media index's commands: each version takes its own and records
+        // the path decoded, a CR in it kept.
+        const QString scanned = "/storage/emulated/0/DCIM/big.bin";
+        const QString content = adb({"shell", "content call --uri content://media --method scan_file --arg " + scanned}).output;
+        const QString broadcast =
+            adb({"shell", "am broadcast -a android.intent.action.MEDIA_SCANNER_SCAN_FILE -d "
+                          "file:///storage/emulated/0/DCIM/a%20b%0D.jpg"})
+                .output;
+        EXPECT_TRUE(broadcast.endsWith("Broadcast completed: result=0" + end)) << broadcast.toStdString();
+        if (version.android >= 11) {
+            EXPECT_TRUE(QRegularExpression("^Result: Bundle\\[\\{uri=content://media/external/file/\\d+\\}\\]\n$")
+                            .match(content)
+                            .hasMatch())
+                << content.toStdString();
+            EXPECT_EQ(sim.scans(), QStringList{"content\t" + scanned}); // the broadcast is heard no more
+        } else {
+            EXPECT_TRUE(content.startsWith("Error while accessing provider:media" + end)) << content.toStdString();
+            EXPECT_EQ(sim.scans(), QStringList{"broadcast\t/storage/emulated/0/DCIM/a b\r.jpg"});
+        }
+    }
 }
