@@ -25,6 +25,8 @@ public:
     QString mounted(const QString &relative = {}) const;
     const QString &serial() const { return phone_->serial(); }
     qint64 phonePid() const { return phone_->pid(); }
+    // The media scans the phone took so far: "KIND<tab>PATH" each.
+    QStringList scans() const { return phone_->scans(); }
     qint64 providerPid() const { return provider_.processId(); }
     const QString &temporaryFolder() const { return temporaryPath_; }
     // The downloaded copies that exist right now.

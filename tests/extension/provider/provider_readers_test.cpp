@@ -1,5 +1,6 @@
 #include "extension/provider/client_error_bridge.h"
 #include "extension/provider/domain_identifier.h"
+#include "extension/provider/media_scan_commands.h"
 #include "extension/provider/ranged_read.h"
 #include "extension/provider/storage_report_reader.h"
 #include "platform/fileprovider/host/direct_io_mapping.h"
@@ -207,6 +208,46 @@ TEST(RequestingProcessTest, TheThreadGroupComesFromItsOwnLineOnly) {
                                "Name:\tx\nTgid:\t0\n", "Name:\tx\nTgid:\t99999999999999999999\n"}) {
         EXPECT_EQ(threadGroupInStatus(broken), 0) << broken;
     }
+}
+
+TEST(MediaScanCommandsTest, TheSetupIsReadWithoutTheCarriageReturnsOfOldPhones) {
+    const auto current = readMediaIndexSetup("34\n/storage/emulated/0\n");
+    ASSERT_TRUE(current);
+    EXPECT_EQ(current->sdk, 34);
+    EXPECT_EQ(current->storageRoot, "/storage/emulated/0");
+    const auto old = readMediaIndexSetup("23\r\n/storage/emulated/0\r\n");
+    ASSERT_TRUE(old);
+    EXPECT_EQ(old->storageRoot, "/storage/emulated/0");
+    EXPECT_TRUE(scansMovesAndDeletes(*old));
+    EXPECT_FALSE(scansMovesAndDeletes(*current));
+    for (const char *refused : {"", "34\n", "/system/bin/sh: getprop: not found\n/storage/emulated/0\n", "34\nreadlink: /sdcard: Permission denied\n",
+                                "0\n/storage/emulated/0\n", "34\n/storage/emulated/0\nextra\n"}) {
+        EXPECT_FALSE(readMediaIndexSetup(refused)) << refused;
+    }
+}
+
+TEST(MediaScanCommandsTest, EachVersionGetsItsCommandQuotedAndBatchesStayShort) {
+    const MediaIndexSetup current{33, "/storage/emulated/0"}, old{28, "/storage/emulated/0"};
+    EXPECT_EQ(mediaScanCommandLines(current, {"/sdcard/DCIM/Bob's 1.jpg", "/sdcard/Music"}),
+              QStringList({"content call --uri content://media --method scan_file --arg '/storage/emulated/0/DCIM/Bob'\\''s 1.jpg'; "
+                           "content call --uri content://media --method scan_file --arg '/storage/emulated/0/Music'"}));
+    EXPECT_EQ(mediaScanCommandLines(old, {QStringLiteral("/sdcard/DCIM/a b%#é.jpg")}),
+              QStringList({"am broadcast -a android.intent.action.MEDIA_SCANNER_SCAN_FILE -d "
+                           "'file:///storage/emulated/0/DCIM/a%20b%25%23%C3%A9.jpg'"}));
+    QStringList many;
+    for (int index = 0; index < 100; ++index) many.append(QString("/sdcard/DCIM/IMG_%1.jpg").arg(index));
+    const QStringList lines = mediaScanCommandLines(current, many, 1000);
+    EXPECT_GT(lines.size(), 1);
+    EXPECT_EQ(lines.join("; ").count("scan_file"), 100);
+    for (const QString &line : lines) EXPECT_LE(line.size(), 1000);
+
+    EXPECT_TRUE(mediaScanAccepted(current, "Result: Bundle[{uri=content://media/external/file/12}]\n"));
+    EXPECT_FALSE(mediaScanAccepted(current, "Error while accessing provider:media\njava.lang.UnsupportedOperationException\n"));
+    EXPECT_TRUE(mediaScanAccepted(old, "Broadcasting: Intent { ... }\r\nBroadcast completed: result=0\r\n"));
+    EXPECT_FALSE(mediaScanAccepted(old, "/system/bin/sh: am: not found\n"));
+    EXPECT_TRUE(isMediaCandidate("/sdcard/DCIM/a.jpg"));
+    EXPECT_FALSE(isMediaCandidate("/sdcard/DCIM/.a.jpg.dorvane-Xy12ab"));
+    EXPECT_FALSE(isMediaCandidate("/sdcard"));
 }
 
 } // namespace
