@@ -153,11 +153,11 @@ qint64 peakResidentKib(qint64 pid) {
     return -1;
 }
 
-MountedProvider::MountedProvider(const QString &serial, const QString &mountPoint, const QString &temporaryFolder) {
+MountedProvider::MountedProvider(const QString &serial, const QString &mountPoint, const QString &temporaryFolder, const QStringList &options) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("TMPDIR", temporaryFolder);
     process_.setProcessEnvironment(environment);
-    process_.start(QStringLiteral(DORVANE_BIN_DIR "/VaneFileProvider"), {"--domain", serial, "--mountpoint", mountPoint});
+    process_.start(QStringLiteral(DORVANE_BIN_DIR "/VaneFileProvider"), QStringList{"--domain", serial, "--mountpoint", mountPoint} + options);
     for (int attempt = 0; attempt < 400 && !isMountPoint(mountPoint); ++attempt)
         std::this_thread::sleep_for(std::chrono::milliseconds(25));
     if (!isMountPoint(mountPoint)) throw std::runtime_error("VaneFileProvider did not mount");

@@ -74,7 +74,7 @@ private:
 // ended and waited for when the value goes away.
 class MountedProvider {
 public:
-    MountedProvider(const QString &serial, const QString &mountPoint, const QString &temporaryFolder);
+    MountedProvider(const QString &serial, const QString &mountPoint, const QString &temporaryFolder, const QStringList &options = {});
     ~MountedProvider();
     MountedProvider(const MountedProvider &) = delete;
     MountedProvider &operator=(const MountedProvider &) = delete;
