@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -83,15 +84,25 @@ std::string withTerminalLineEnds(const std::string &text) {
 
 } // namespace
 
+// The server the adb tool of this environment uses: ANDROID_ADB_SERVER_PORT
+// when it holds a port, else 5037.
+static uint16_t adbServerPort() {
+    const char *text = std::getenv("ANDROID_ADB_SERVER_PORT");
+    if (!text || !*text) return 5037;
+    char *end = nullptr;
+    const unsigned long port = std::strtoul(text, &end, 10);
+    return *end == '\0' && text[0] >= '0' && text[0] <= '9' && port >= 1 && port <= 65535 ? uint16_t(port) : 5037;
+}
+
 bool hostRequest(const std::string &request, bool wantsReply, std::string *reply, int timeoutMilliseconds) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return false;
     sockaddr_in server{};
     server.sin_family = AF_INET;
-    server.sin_port = htons(5037);
+    server.sin_port = htons(adbServerPort());
     server.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     if (::connect(fd, reinterpret_cast<sockaddr *>(&server), sizeof server) != 0) {
-        if (reply) *reply = std::string("cannot reach the adb server on 127.0.0.1:5037: ") + std::strerror(errno);
+        if (reply) *reply = "cannot reach the adb server on 127.0.0.1:" + std::to_string(adbServerPort()) + ": " + std::strerror(errno);
         ::close(fd);
         return false;
     }

@@ -67,7 +67,8 @@ private:
     bool wifiReached_ = false;     // the server connected there
 };
 
-// Sends one host request to the adb server on 127.0.0.1:5037. With
+// Sends one host request to the adb server on 127.0.0.1 (port 5037, or
+// ANDROID_ADB_SERVER_PORT as for the adb tool). With
 // `wantsReply`, reads OKAY/FAIL and the length-prefixed text after it.
 bool hostRequest(const std::string &request, bool wantsReply, std::string *reply, int timeoutMilliseconds = 5000);
 
