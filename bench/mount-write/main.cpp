@@ -83,11 +83,16 @@ int main(int argc, char **argv) {
             const QString copied = QString("small-copied-%1").arg(round);
             const QString pushed = QString("small-pushed-%1").arg(round);
             run("sync", {});
-            smallCpTimes.push_back(secondsOf([&] { run("cp", {"-r", local.file("small"), mountFolder.path() + '/' + copied}); }));
-            run("sync", {});
-            smallUnscannedTimes.push_back(
-                secondsOf([&] { run("cp", {"-r", local.file("small"), unscannedFolder.path() + '/' + copied + "-unscanned"}); }));
-            run("sync", {});
+            // In turns first and second, so neither copy always finds the other's work behind it.
+            for (int turn = 0; turn < 2; ++turn) {
+                if ((turn + round) % 2 == 0) {
+                    smallCpTimes.push_back(secondsOf([&] { run("cp", {"-r", local.file("small"), mountFolder.path() + '/' + copied}); }));
+                } else {
+                    smallUnscannedTimes.push_back(
+                        secondsOf([&] { run("cp", {"-r", local.file("small"), unscannedFolder.path() + '/' + copied + "-unscanned"}); }));
+                }
+                run("sync", {});
+            }
             smallPushTimes.push_back(secondsOf([&] { run(adb, {"-s", serial, "push", local.file("small"), "/sdcard/" + pushed}); }));
             run("diff", {"-r", local.file("small"), phoneFolder.file(copied)});
             run("diff", {"-r", local.file("small"), phoneFolder.file(pushed)});

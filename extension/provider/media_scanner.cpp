@@ -39,14 +39,17 @@ void MediaScanner::removed(const QString &devicePath) { enqueue(devicePath, Reas
 
 void MediaScanner::enqueue(const QString &devicePath, Reason reason) {
     if (!enabled_ || !isMediaCandidate(devicePath)) return;
+    bool first = false;
     {
         std::lock_guard lock(mutex_);
+        first = pending_.empty();
         auto [entry, added] = pending_.try_emplace(devicePath, reason);
         // New contents need a scan on every phone, a move only on older ones.
         if (!added && reason == Reason::contents) entry->second = reason;
         lastArrival_ = std::chrono::steady_clock::now();
     }
-    arrived_.notify_one();
+    // Later arrivals only move the deadline, which the worker reads when it wakes.
+    if (first) arrived_.notify_one();
 }
 
 void MediaScanner::run(std::stop_token stop) {
