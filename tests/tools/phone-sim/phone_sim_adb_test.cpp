@@ -12,13 +12,6 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <cstring>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <sys/time.h>
-#include <unistd.h>
-
 using namespace testsupport;
 
 namespace {
@@ -38,53 +31,6 @@ void writeText(const QString &path, const QByteArray &bytes) {
 }
 
 std::string out(const AdbResult &result) { return result.output.toStdString(); }
-
-// One sync request straight through the adb server: the phone's reply bytes,
-// up to `size` of them or until it closes.
-QByteArray syncReply(const QString &serial, const QByteArray &request, size_t size) {
-    struct Socket {
-        int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        ~Socket() {
-            if (fd >= 0) ::close(fd);
-        }
-    } socket;
-    const int fd = socket.fd;
-    if (fd < 0) return {};
-    timeval limit{10, 0};
-    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
-    sockaddr_in server{};
-    server.sin_family = AF_INET;
-    server.sin_port = htons(5037);
-    server.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::connect(fd, reinterpret_cast<sockaddr *>(&server), sizeof server) != 0) return {};
-    auto receive = [&](size_t wanted) {
-        QByteArray bytes;
-        char buffer[4096];
-        while (size_t(bytes.size()) < wanted) {
-            const ssize_t n = ::recv(fd, buffer, std::min(sizeof buffer, wanted - size_t(bytes.size())), 0);
-            if (n <= 0) break;
-            bytes.append(buffer, int(n));
-        }
-        return bytes;
-    };
-    for (const QByteArray &text : {("host:transport:" + serial).toUtf8(), QByteArray("sync:")}) {
-        const QByteArray framed = QByteArray::number(text.size(), 16).rightJustified(4, '0') + text;
-        if (::send(fd, framed.data(), size_t(framed.size()), MSG_NOSIGNAL) != framed.size() || receive(4) != "OKAY") return {};
-    }
-    if (::send(fd, request.data(), size_t(request.size()), MSG_NOSIGNAL) != request.size()) return {};
-    return receive(size);
-}
-
-QByteArray syncRequest(const char *id, const QByteArray &path) {
-    const quint32 length = quint32(path.size());
-    return QByteArray(id, 4) + QByteArray(reinterpret_cast<const char *>(&length), 4) + path;
-}
-
-template <typename T> T fieldAt(const QByteArray &record, int offset) {
-    T value{};
-    if (record.size() >= offset + int(sizeof value)) std::memcpy(&value, record.constData() + offset, sizeof value);
-    return value;
-}
 
 // One cable phone for the tests that only use it.
 class PhoneSimAdb : public ::testing::Test {
@@ -258,21 +204,6 @@ TEST(PhoneSimAdbAndroid, EachVersionSpeaksTheFormsAndCommandsItHad) {
                         .match(listing)
                         .hasMatch())
             << listing.toStdString();
-
-        // The v2 stat records, whole: 64-bit size, errno and zeros when missing.
-        const QByteArray stat = syncReply(sim.serial(), syncRequest("STA2", "/sdcard/DCIM/big.bin"), 72);
-        const QByteArray missing = syncReply(sim.serial(), syncRequest("LST2", "/sdcard/none"), 72);
-        if (version.android >= 8) {
-            ASSERT_EQ(stat.size(), 72);
-            EXPECT_EQ(stat.left(4), "STA2");
-            EXPECT_EQ(fieldAt<quint32>(stat, 4), 0u);
-            EXPECT_EQ(fieldAt<quint32>(stat, 24), quint32(0100660));
-            EXPECT_EQ(fieldAt<quint64>(stat, 40), 5ULL << 30);
-            EXPECT_EQ(fieldAt<qint64>(stat, 56), QFileInfo(folder.file("DCIM/big.bin")).lastModified().toSecsSinceEpoch());
-            EXPECT_EQ(missing, "LST2" + QByteArray("\x02\0\0\0", 4) + QByteArray(64, '\0'));
-        } else {
-            EXPECT_EQ(stat, "FAIL" + QByteArray("\x18\0\0\0", 4) + "unknown command 32415453");
-        }
 
         // The media index's commands: each version takes its own and records
         // the path decoded, a CR in it kept.
