@@ -2,7 +2,6 @@
 // server: their sizes past 4 GiB, their media index and their older forms.
 #include "tests/extension/provider/fuse_availability.h"
 #include "tests/extension/provider/mounted_phone.h"
-#include "tests/support/adb_server.h"
 
 #include <QDir>
 #include <QFile>
@@ -130,28 +129,6 @@ TEST_F(AndroidVersionsTest, AnAndroid6PhoneWorksWithItsOlderFormsAndCarriageRetu
     EXPECT_TRUE(scansArrive(*phone, {"broadcast\t/storage/emulated/0/DCIM/Camera/photo.jpg"}, std::chrono::seconds(10)))
         << qPrintable(phone->scans().join('\n'));
     for (const QString &line : phone->scans()) EXPECT_FALSE(line.contains('\r'));
-}
-
-// The adb tool's choice of server, made for the life of the value.
-class OtherAdbServer {
-public:
-    explicit OtherAdbServer(const QByteArray &port) { qputenv("ANDROID_ADB_SERVER_PORT", port); }
-    ~OtherAdbServer() {
-        testsupport::runAdb({"kill-server"});
-        qunsetenv("ANDROID_ADB_SERVER_PORT");
-    }
-};
-
-TEST_F(AndroidVersionsTest, APhoneOfTheServerTheAdbToolChoseMountsAndItsFilesReadAndWrite) {
-    const OtherAdbServer server("5047");
-    MountedPhone phone;
-    EXPECT_TRUE(testsupport::runAdb({"devices"}).output.contains(phone.serial()));
-    testsupport::writePatternFile(phone.phoneFile("Download/theirs.bin"), 300000, 3);
-    EXPECT_EQ(testsupport::sha256OfFile(phone.mounted("Download/theirs.bin")), testsupport::sha256OfFile(phone.phoneFile("Download/theirs.bin")));
-    const QString hash = testsupport::writePatternFile(local.file("mine.bin"), 300000, 4);
-    ASSERT_EQ(runProgram("cp", {local.file("mine.bin"), phone.mounted("Download/mine.bin")}).exitCode, 0) << qPrintable(phone.log());
-    EXPECT_EQ(testsupport::sha256OfFile(phone.phoneFile("Download/mine.bin")), hash);
-    EXPECT_TRUE(phone.unmount()) << qPrintable(phone.log());
 }
 
 } // namespace
