@@ -58,11 +58,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     std::thread peer(answerOnce, listener.fd, data + 1, size - 1);
     const AdbClient client(QStringLiteral("fuzz"), listener.port);
     try {
-        switch (data[0] % 4) {
+        switch (data[0] % 6) {
         case 0: (void)client.list(QStringLiteral("/sdcard")); break;
         case 1: (void)client.stat(QStringLiteral("/sdcard/a")); break;
         case 2: client.pull(QStringLiteral("/sdcard/a"), folder.filePath(QStringLiteral("pulled"))); break;
-        default: (void)client.shell(QStringLiteral("df -k /sdcard")); break;
+        case 3: (void)client.shell(QStringLiteral("df -k /sdcard")); break;
+        default: {
+            // The 64-bit records, straight from the sync service.
+            BufferedSocket connection = BufferedSocket::connect(listener.port);
+            if (data[0] % 6 == 4) (void)AdbClient::listOn(connection, QStringLiteral("/sdcard"), {true, true});
+            else (void)AdbClient::statReplyOn(connection, QStringLiteral("/sdcard/a"), "STA2");
+            break;
+        }
         }
     } catch (const AdbClientError &) {
     } catch (const LocalFileError &) {
