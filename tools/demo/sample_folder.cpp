@@ -8,11 +8,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QTimeZone>
 
 namespace {
 
 QDateTime at(int year, int month, int day, int hour, int minute) {
-    return QDateTime(QDate(year, month, day), QTime(hour, minute), Qt::UTC);
+    return QDateTime(QDate(year, month, day), QTime(hour, minute), QTimeZone::utc());
 }
 
 std::function<QByteArray()> text(const char *content) {

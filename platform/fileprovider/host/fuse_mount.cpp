@@ -70,6 +70,10 @@ FuseMount::FuseMount(FuseBridge &bridge, const QString &mountpoint, const QStrin
     installWakeHandler();
 
     QByteArray options = "fsname=" + mountOptionText(filesystemName) + ",subtype=vanefileprovider";
+    // Keeps the file manager from offering Move to Trash on the phone. libfuse
+    // 3.17 and its fusermount3 keep x- options for the mount table; older
+    // ones refuse them, and with them the mount.
+    if (fuse_version() >= FUSE_MAKE_VERSION(3, 17)) options += ",x-gvfs-notrash";
     QByteArray program = "VaneFileProvider";
     QByteArray optionFlag = "-o";
     std::vector<char *> arguments{program.data(), optionFlag.data(), options.data(), nullptr};
