@@ -73,7 +73,7 @@ QString fileUriOf(const QString &path) {
         if ((unit >= 'a' && unit <= 'z') || (unit >= 'A' && unit <= 'Z') || (unit >= '0' && unit <= '9') || unreserved.contains(byte)) {
             uri += QLatin1Char(byte);
         } else {
-            uri += QStringLiteral("%%1").arg(unit, 2, 16, QLatin1Char('0')).toUpper();
+            uri += QStringLiteral("%%1").arg(uint(unit), 2, 16, QLatin1Char('0')).toUpper();
         }
     }
     return uri;
