@@ -103,6 +103,9 @@ private:
     // With the copy's mutex held: sends new bytes to the extension.
     int upload(OpenCopy &copy);
     int uploadHeldCopy(OpenCopy &copy);
+    // The upload a flush or fsync of the handle asks for; a flush only from
+    // a process that opened or wrote the copy.
+    int uploadThrough(fuse_file_info *file, bool whoeverAsks);
     // Uploads what a writer holds for the path, before the path changes.
     int settle(const QString &mountPath);
     int truncateCopy(OpenCopy &copy, off_t size);

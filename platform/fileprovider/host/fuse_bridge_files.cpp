@@ -614,7 +614,12 @@ int FuseBridge::writeToCopy(OpenCopy &copy, size_t size, off_t offset, const Lan
     return static_cast<int>(done);
 }
 
-int FuseBridge::flush(fuse_file_info *file) {
+int FuseBridge::flush(fuse_file_info *file) { return uploadThrough(file, false); }
+
+// Asked for by name: the bytes so far go up whoever asks.
+int FuseBridge::fsync(fuse_file_info *file) { return uploadThrough(file, true); }
+
+int FuseBridge::uploadThrough(fuse_file_info *file, bool whoeverAsks) {
     // A handle for reading never uploads, even when it shares a writer's copy.
     FileHandle *handle = handleOf(file);
     if (!handle || !handle->writable) return 0;
@@ -622,15 +627,8 @@ int FuseBridge::flush(fuse_file_info *file) {
     std::lock_guard lock(copy.mutex);
     // Every close of a descriptor flushes, also one a forked child only
     // inherited: whoever wrote the bytes has not said they are complete.
-    if (!copy.isWriter(requestingProcess())) return 0;
+    if (!whoeverAsks && !copy.isWriter(requestingProcess())) return 0;
     return upload(copy);
-}
-
-int FuseBridge::fsync(fuse_file_info *file) {
-    // Asked for by name: the bytes so far go up whoever asks.
-    FileHandle *handle = handleOf(file);
-    if (!handle || !handle->writable) return 0;
-    return uploadHeldCopy(*handle->copy);
 }
 
 int FuseBridge::truncateCopy(OpenCopy &copy, off_t size) {
