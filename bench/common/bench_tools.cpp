@@ -69,6 +69,8 @@ testsupport::PhoneSimOptions phoneOptions(const QString &folder) {
     options.folder = folder;
     options.model = "Bench_Phone";
     options.link = linkProfile();
+    // An older phone speaks the older records: DORVANE_BENCH_ANDROID=7.
+    options.android = qEnvironmentVariableIntValue("DORVANE_BENCH_ANDROID");
     return options;
 }
 

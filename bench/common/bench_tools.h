@@ -29,7 +29,8 @@ bool isMountPoint(const QString &path);
 // The link the emulated phone shapes, from DORVANE_BENCH_LINK (bench/run sets
 // it): none, usb2, usb3 or wifi.
 QString linkProfile();
-// The emulated phone of every benchmark, behind that link.
+// The emulated phone of every benchmark, behind that link, playing the
+// Android version DORVANE_BENCH_ANDROID names (the default: a current one).
 testsupport::PhoneSimOptions phoneOptions(const QString &folder);
 // Rounds from the first argument; otherwise `unshaped`, or one round behind a
 // slow link, where the link's own pace leaves little to vary.

@@ -1,6 +1,7 @@
 #include "extension/adbclient/buffered_socket.h"
 
 #include "extension/adbclient/adb_client_error.h"
+#include "extension/adbclient/live_connections.h"
 #include "extension/adbclient/wire_format.h"
 
 #include <QtGlobal>
@@ -55,6 +56,7 @@ BufferedSocket BufferedSocket::connect(quint16 port) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) throw AdbClientError::connectionFailed();
     BufferedSocket socket(fd); // closes the descriptor if connecting fails
+    if (!LiveConnections::enter(fd)) throw AdbClientError::connectionFailed();
 
     sockaddr_in address{};
     address.sin_family = AF_INET;
@@ -89,7 +91,9 @@ BufferedSocket &BufferedSocket::operator=(BufferedSocket &&other) noexcept {
 BufferedSocket::~BufferedSocket() { close(); }
 
 void BufferedSocket::close() {
-    if (fd_ >= 0) ::close(std::exchange(fd_, -1));
+    if (fd_ < 0) return;
+    LiveConnections::leave(fd_);
+    ::close(std::exchange(fd_, -1));
 }
 
 void BufferedSocket::shutdownBothWays() {

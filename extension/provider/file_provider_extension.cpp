@@ -1,5 +1,6 @@
 #include "extension/provider/file_provider_extension.h"
 
+#include "extension/adbclient/live_connections.h"
 #include "extension/provider/device_paths.h"
 #include "extension/provider/domain_identifier.h"
 #include "extension/provider/file_provider_enumerator.h"
@@ -32,6 +33,8 @@ FileProviderExtension::FileProviderExtension(const Domain &domain, quint16 serve
     // the file error that says why.
     QDir().mkpath(tempDir_);
 }
+
+void FileProviderExtension::invalidate() { LiveConnections::interruptAll(); }
 
 ProgressPointer FileProviderExtension::itemForIdentifier(const ItemIdentifier &identifier, ItemCompletion completion) {
     if (identifier == ItemIdentifier::rootContainer()) {

@@ -22,7 +22,9 @@ public:
     // Downloads go here: "vane-fetch" in the process's temporary folder.
     const QString &tempDir() const { return tempDir_; }
 
-    void invalidate() override {}
+    // Cuts every connection to the adb server: requests still waiting on the
+    // phone fail at once, so a silent phone holds up no unmount.
+    void invalidate() override;
 
     fileprovider::ProgressPointer itemForIdentifier(const fileprovider::ItemIdentifier &identifier,
                                                     fileprovider::ItemCompletion completion) override;

@@ -7,6 +7,7 @@
 #include "platform/fileprovider/host/file_system_name.h"
 
 #include "extension/adbclient/adb_client_error.h"
+#include "extension/adbclient/live_connections.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -85,13 +86,15 @@ Found afterMove(const PhoneAccess &phone, const QString &temporary, const QStrin
         output = phone.shell(command);
         return phone.statBoth(temporary, path);
     } catch (const AdbClientError &) {
+        // A mount going away asks nothing more of the phone.
+        if (LiveConnections::interrupted()) throw;
         const auto giveUp = std::chrono::steady_clock::now() + outcomeWait;
         for (;;) {
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
             try {
                 return phone.statBoth(temporary, path);
             } catch (const AdbClientError &) {
-                if (std::chrono::steady_clock::now() >= giveUp) throw;
+                if (LiveConnections::interrupted() || std::chrono::steady_clock::now() >= giveUp) throw;
             }
         }
     }

@@ -10,18 +10,17 @@
 using fileprovider::ProviderError;
 
 void runProviderJob(std::function<void()> work, std::function<void(const ProviderError &)> failed) {
-    fileprovider::WorkQueue::global(fileprovider::QualityOfService::userInitiated)
-        .async([work = std::move(work), failed = std::move(failed)] {
-            try {
-                work();
-            } catch (const AdbClientError &error) {
-                failed(bridgedError(error));
-            } catch (const ChangeFailure &failure) {
-                failed(failure.error());
-            } catch (const LocalFileError &error) {
-                failed(bridgedError(error));
-            } catch (const std::exception &error) {
-                failed(ProviderError::posix(EIO, QString::fromLocal8Bit(error.what())));
-            }
-        });
+    fileprovider::WorkQueue::async([work = std::move(work), failed = std::move(failed)] {
+        try {
+            work();
+        } catch (const AdbClientError &error) {
+            failed(bridgedError(error));
+        } catch (const ChangeFailure &failure) {
+            failed(failure.error());
+        } catch (const LocalFileError &error) {
+            failed(bridgedError(error));
+        } catch (const std::exception &error) {
+            failed(ProviderError::posix(EIO, QString::fromLocal8Bit(error.what())));
+        }
+    });
 }

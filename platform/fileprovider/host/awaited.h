@@ -9,10 +9,11 @@
 
 namespace fileprovider {
 
-// The result of one completion, waited for by the thread that made the
-// request. The first delivery counts; later ones are dropped. The waiter
-// gives up when `abandoned` says so (the mount is going away), so a slow
-// job never holds up an unmount.
+// The result of one completion. A request runs on the thread that makes
+// it, so its result is mostly here before anyone waits; a change run beside
+// its caller is waited for. The first delivery counts; later ones are
+// dropped. The waiter gives up when `abandoned` says so (the mount is going
+// away), so a slow job never holds up an unmount.
 template <typename T>
 class Awaited {
 public:

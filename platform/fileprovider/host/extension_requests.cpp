@@ -1,6 +1,7 @@
 #include "platform/fileprovider/host/extension_requests.h"
 
 #include "platform/fileprovider/host/awaited.h"
+#include "platform/fileprovider/host/work_queue.h"
 
 #include <QMutex>
 
@@ -123,8 +124,10 @@ Outcome<StorageSpace> ExtensionRequests::storageSpace() const {
 }
 
 PendingChange ExtensionRequests::beginCreate(ItemPointer itemTemplate, const std::optional<QString> &contentsPath,
-                                             CreateItemOptions options) const {
+                                             CreateItemOptions options, bool besideCaller) const {
     noteChange();
+    std::optional<WorkQueue::Beside> beside;
+    if (besideCaller) beside.emplace();
     auto answer = std::make_shared<ChangeUnderWay>();
     const ItemFields fields = ItemField::filename | ItemField::parentItemIdentifier;
     answer->progress = extension_.createItemBasedOnTemplate(
@@ -136,8 +139,11 @@ PendingChange ExtensionRequests::beginCreate(ItemPointer itemTemplate, const std
 }
 
 PendingChange ExtensionRequests::beginModify(ItemPointer item, const ItemVersion &baseVersion, ItemFields changedFields,
-                                             const std::optional<QString> &contentsPath, ModifyItemOptions options) const {
+                                             const std::optional<QString> &contentsPath, ModifyItemOptions options,
+                                             bool besideCaller) const {
     noteChange();
+    std::optional<WorkQueue::Beside> beside;
+    if (besideCaller) beside.emplace();
     auto answer = std::make_shared<ChangeUnderWay>();
     answer->progress = extension_.modifyItem(std::move(item), baseVersion, changedFields, contentsPath, options,
                           [answer](ItemPointer changed, ItemFields, bool, const std::optional<ProviderError> &error) {

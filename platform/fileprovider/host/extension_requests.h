@@ -47,12 +47,17 @@ public:
     Outcome<ItemPointer> create(ItemPointer itemTemplate, const std::optional<QString> &contentsPath) const;
     Outcome<ItemPointer> modify(ItemPointer item, const ItemVersion &baseVersion, ItemFields changedFields,
                                 const std::optional<QString> &contentsPath) const;
-    // The same two without the wait.
-    PendingChange beginCreate(ItemPointer itemTemplate, const std::optional<QString> &contentsPath, CreateItemOptions options = {}) const;
+    // The same two, to be finished later. Made `besideCaller`, the change
+    // runs on a thread of its own, so that the caller can go on feeding it;
+    // otherwise it is done before the call returns.
+    PendingChange beginCreate(ItemPointer itemTemplate, const std::optional<QString> &contentsPath, CreateItemOptions options = {},
+                              bool besideCaller = false) const;
     PendingChange beginModify(ItemPointer item, const ItemVersion &baseVersion, ItemFields changedFields,
-                              const std::optional<QString> &contentsPath, ModifyItemOptions options = {}) const;
+                              const std::optional<QString> &contentsPath, ModifyItemOptions options = {}, bool besideCaller = false) const;
     Outcome<ItemPointer> finish(const PendingChange &change) const;
     bool abandoned() const { return abandoned_ && abandoned_(); }
+    // Tells the extension to end all its work at once: the mount is going away.
+    void interruptAll() const { extension_.invalidate(); }
     std::optional<ProviderError> remove(const ItemIdentifier &identifier, const ItemVersion &baseVersion) const;
     // The extension's own answer where it has one; otherwise found by name
     // in the parent's listing.

@@ -2,10 +2,12 @@
 
 #include "platform/fileprovider/host/fuse_bridge.h"
 #include "platform/fileprovider/host/fuse_mount.h"
+#include "platform/fileprovider/host/mount_gone_watcher.h"
 #include "platform/fileprovider/host/private_temporary_folder.h"
 #include "platform/fileprovider/host/work_queue.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QString>
 
 #include <chrono>
@@ -83,40 +85,41 @@ private:
     std::thread thread_;
 };
 
-struct ServedDomain {
-    int status = 0;
-    bool jobsStillRunning = false;
-};
-
-ServedDomain serveDomain(const HostArguments &arguments, const ExtensionFactory &makeExtension) {
+int serveDomain(const HostArguments &arguments, const ExtensionFactory &makeExtension) {
     PrivateTemporaryFolder temporaryFolder(QStringLiteral("VaneFileProvider"));
     temporaryFolder.makeProcessTemporaryFolder();
 
-    ServedDomain result;
+    int status = 0;
+    // As the mount table names it; read before the mount, whose root only
+    // answers once served.
+    const QString tablePath = QFileInfo(arguments.mountpoint).canonicalFilePath();
     std::unique_ptr<ReplicatedExtension> extension = makeExtension(arguments.domain);
     {
         FuseBridge bridge(*extension);
         try {
             FuseMount mount(bridge, arguments.mountpoint, QStringLiteral("dorvane:") + arguments.domain.identifier);
             StopSignalWatcher watcher(mount);
-            if (mount.serve() != 0) result.status = 1;
+            MountGoneWatcher goneWatcher(tablePath, [&mount] { mount.stopDetached(); });
+            if (mount.serve() != 0) status = 1;
         } catch (const MountFailure &failure) {
             std::fprintf(stderr, "VaneFileProvider: %s\n", failure.what());
-            result.status = 1;
+            status = 1;
         }
         extension->invalidate();
     }
-    // A job nobody waits for any more (a download cut short by the unmount)
-    // would go on writing into the folder about to be removed.
-    result.jobsStillRunning = !WorkQueue::global(QualityOfService::userInitiated).waitForIdle(std::chrono::seconds(2));
-    return result;
+    // An upload fed beside its writer ends once its connection is cut and
+    // its pipe closed; it must not go on into the folder about to be removed.
+    if (!WorkQueue::waitForBesideJobs(std::chrono::seconds(2))) {
+        std::fputs("VaneFileProvider: an upload is still ending\n", stderr);
+    }
+    return status;
 }
 
 } // namespace
 
 namespace {
 
-// Every request and every open file has threads of its own. By default each
+// Requests run on many FUSE worker threads. By default each
 // thread's heap keeps what it freed, and a read window, once freed, makes
 // the next ones come from those heaps too: memory then grows with every
 // file read and stays. Few heaps, and windows always given back, keep the
@@ -141,13 +144,7 @@ int runFileProviderHost(int argc, char **argv, const ExtensionFactory &makeExten
     const sigset_t signalSet = stopSignals();
     pthread_sigmask(SIG_BLOCK, &signalSet, nullptr);
     try {
-        const ServedDomain served = serveDomain(*arguments, makeExtension);
-        // Such a job must not see the process's statics torn down under it.
-        if (served.jobsStillRunning) {
-            std::fflush(stderr);
-            std::_Exit(served.status);
-        }
-        return served.status;
+        return serveDomain(*arguments, makeExtension);
     } catch (const std::exception &error) {
         std::fprintf(stderr, "VaneFileProvider: %s\n", error.what());
         return 1;

@@ -37,8 +37,12 @@ public:
     FuseBridge(const FuseBridge &) = delete;
     FuseBridge &operator=(const FuseBridge &) = delete;
 
-    // From now on, waits for the extension end at once with an error.
-    void abandonRequests() { abandoned_ = true; }
+    // From now on, waits for the extension end at once with an error, and
+    // the extension's requests in flight are interrupted.
+    void abandonRequests() {
+        abandoned_ = true;
+        requests_.interruptAll();
+    }
     // The kernel maps files opened for direct I/O shared: large files can
     // be read, and files written, past the page cache.
     void allowMappableDirectIo() { directIoMappable_ = true; }
@@ -129,8 +133,9 @@ private:
     // With the copy's mutex held: ends the stream and fetches back from the
     // phone the bytes that were let go, for a writer that stopped going in order.
     int restoreDropped(OpenCopy &copy);
+    enum class UploadFrom { localCopy, stream };
     // The request that sends the copy's contents from `contentsPath`.
-    Outcome<PendingChange> beginUpload(OpenCopy &copy, const QString &contentsPath, ModifyItemOptions options = {});
+    Outcome<PendingChange> beginUpload(OpenCopy &copy, const QString &contentsPath, UploadFrom from);
     // A name for a fresh, empty local file.
     Outcome<FileDescriptor> makeStagingFile(QString &localPath) const;
     // With the copy's mutex held, or before it is shared: an empty local

@@ -175,26 +175,28 @@ int FuseBridge::stage(OpenCopy &copy, bool keepContents) {
     return 0;
 }
 
-Outcome<PendingChange> FuseBridge::beginUpload(OpenCopy &copy, const QString &contentsPath, ModifyItemOptions options) {
+Outcome<PendingChange> FuseBridge::beginUpload(OpenCopy &copy, const QString &contentsPath, UploadFrom from) {
     const QString mountPath = openCopies_.mountPathOf(&copy);
     auto parent = identifierFor(parentMountPath(mountPath));
     if (auto *error = std::get_if<ProviderError>(&parent)) return *error;
     const QString name = lastComponent(mountPath);
+    // A stream is fed by its writer while it runs, so it runs beside the
+    // writer's thread; and one the writer abandons late can still give back its start.
+    const bool streamed = from == UploadFrom::stream;
     if (!copy.onPhone) {
         auto itemTemplate = std::make_shared<TemplateItem>(ItemIdentifier(name), std::get<ItemIdentifier>(parent), name, ContentType::data());
         itemTemplate->setModificationDate(modificationDateOf(copy));
-        const CreateItemOptions createOptions = options.testFlag(ModifyItemOption::keepWithdrawnContents)
-                                                    ? CreateItemOptions(CreateItemOption::keepWithdrawnContents)
-                                                    : CreateItemOptions();
-        return requests_.beginCreate(std::move(itemTemplate), contentsPath, createOptions);
+        const CreateItemOptions createOptions = streamed ? CreateItemOptions(CreateItemOption::keepWithdrawnContents) : CreateItemOptions();
+        return requests_.beginCreate(std::move(itemTemplate), contentsPath, createOptions, streamed);
     }
     auto identifier = identifierFor(mountPath);
     if (auto *error = std::get_if<ProviderError>(&identifier)) return *error;
     auto changed = std::make_shared<TemplateItem>(std::get<ItemIdentifier>(identifier), std::get<ItemIdentifier>(parent), name,
                                                   ContentType::data());
     changed->setModificationDate(modificationDateOf(copy));
+    const ModifyItemOptions modifyOptions = streamed ? ModifyItemOptions(ModifyItemOption::keepWithdrawnContents) : ModifyItemOptions();
     return requests_.beginModify(std::move(changed), ItemVersion{}, ItemField::contents | ItemField::contentModificationDate,
-                                 contentsPath, options);
+                                 contentsPath, modifyOptions, streamed);
 }
 
 void FuseBridge::streamWrite(OpenCopy &copy, size_t count, off_t offset, qint64 sizeBefore) {
@@ -208,8 +210,7 @@ void FuseBridge::streamWrite(OpenCopy &copy, size_t count, off_t offset, qint64 
         copy.stream = StreamedUpload::start(
             stagingFolder_,
             [&](const QString &pipePath) -> PendingChange {
-                // A stream the writer abandons late can still give back its start.
-                auto begun = beginUpload(copy, pipePath, ModifyItemOption::keepWithdrawnContents);
+                auto begun = beginUpload(copy, pipePath, UploadFrom::stream);
                 if (auto *change = std::get_if<PendingChange>(&begun)) return *change;
                 auto failed = std::make_shared<ChangeUnderWay>();
                 failed->deliver(std::get<ProviderError>(begun));
@@ -335,7 +336,7 @@ int FuseBridge::upload(OpenCopy &copy) {
     if (!copy.dirty || copy.detached) return 0;
     if (const int restored = restoreDropped(copy); restored < 0) return restored;
     const QString mountPath = openCopies_.mountPathOf(&copy);
-    auto begun = beginUpload(copy, copy.contentsPath());
+    auto begun = beginUpload(copy, copy.contentsPath(), UploadFrom::localCopy);
     if (auto *error = std::get_if<ProviderError>(&begun)) return fail("upload of", mountPath, *error);
     auto uploaded = requests_.finish(std::get<PendingChange>(begun));
     if (auto *error = std::get_if<ProviderError>(&uploaded)) return fail("upload of", mountPath, *error);
@@ -471,7 +472,7 @@ int FuseBridge::openForWriting(const QString &mountPath, bool truncating, fuse_f
 }
 
 int FuseBridge::readStreamed(OpenCopy &copy, char *into, size_t size, off_t offset) {
-    auto read = copy.streamed->read(into, qsizetype(size), offset, [this] { return abandoned_.load(); });
+    auto read = copy.streamed->read(into, qsizetype(size), offset);
     if (auto *error = std::get_if<ProviderError>(&read)) {
         const QString mountPath = openCopies_.mountPathOf(&copy);
         std::fprintf(stderr, "VaneFileProvider: read of %s failed: %s\n", qPrintable(mountPath), qPrintable(error->description));

@@ -98,7 +98,7 @@ FuseMount::~FuseMount() {
     // Off the device before libfuse closes it, while no request can come.
     directIoMapping_.reset();
     // Lazy when busy: a reader still holding a file must not keep the mount.
-    fuse_unmount(fuse_);
+    if (!detached_) fuse_unmount(fuse_);
     fuse_destroy(fuse_);
 }
 
@@ -111,6 +111,11 @@ int FuseMount::serve() {
     const int result = fuse_session_exited(fuse_get_session(fuse_)) ? 0 : fuse_loop_mt(fuse_, &config);
     serving_ = false;
     return result;
+}
+
+void FuseMount::stopDetached() {
+    detached_ = true;
+    stop();
 }
 
 void FuseMount::stop() {

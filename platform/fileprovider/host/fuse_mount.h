@@ -36,6 +36,9 @@ public:
     // From any thread but a signal handler. Returns once serve() has ended
     // (or at once when it is not running).
     void stop();
+    // Stops, after the mount left the mount table (a lazy unmount). Its
+    // path is no longer this mount's, so nothing is unmounted there.
+    void stopDetached();
 
     const QString &mountpoint() const { return mountpoint_; }
 
@@ -45,6 +48,7 @@ private:
     struct fuse *fuse_ = nullptr;
     std::unique_ptr<DirectIoMapping> directIoMapping_;
     std::atomic<bool> serving_{false};
+    std::atomic<bool> detached_{false};
     std::atomic<pthread_t> servingThread_{};
 };
 

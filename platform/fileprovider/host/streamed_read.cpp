@@ -4,17 +4,15 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 
 namespace fileprovider {
 
 namespace {
 
-// Bytes asked of the stream at a time: small enough that a reader waits
-// for little more than its own bytes.
-constexpr qint64 pumpStep = 256 * 1024;
-constexpr std::chrono::milliseconds abandonPoll{100};
+// Bytes asked of the stream at a time: a read takes what already came, up
+// to this, and waits for little more than its own bytes.
+constexpr qint64 receiveStep = 256 * 1024;
 
 ProviderError cutShort() { return ProviderError::posix(EIO, QStringLiteral("The file's transfer ended before its end.")); }
 
@@ -23,7 +21,7 @@ ProviderError cutShort() { return ProviderError::posix(EIO, QStringLiteral("The 
 StreamedRead::StreamedRead(ContentStreamPointer stream, qint64 size)
     : stream_(std::move(stream)), capacity_(std::clamp<qint64>(size, 64 * 1024, windowBytes)),
       ring_(new char[size_t(capacity_)]), size_(size) {
-    // A file that came whole with its opening needs no thread to bring it.
+    // A file that came whole with its opening is taken at once.
     if (stream_->arrivedWhole() && size <= capacity_) {
         while (!ended_) {
             auto received = stream_->readNext(ring_.get() + end_, capacity_ - end_);
@@ -31,16 +29,10 @@ StreamedRead::StreamedRead(ContentStreamPointer stream, qint64 size)
             end_ += count;
             ended_ = count == 0 || end_ == capacity_;
         }
-        return;
     }
-    pump_ = std::jthread([this](std::stop_token stop) { pump(stop); });
 }
 
-StreamedRead::~StreamedRead() {
-    pump_.request_stop();
-    stream_->cancel();
-    if (pump_.joinable()) pump_.join();
-}
+StreamedRead::~StreamedRead() { stream_->cancel(); }
 
 qint64 StreamedRead::size() const {
     std::lock_guard lock(mutex_);
@@ -52,48 +44,32 @@ qint64 StreamedRead::transferred() const {
     return end_;
 }
 
-void StreamedRead::pump(std::stop_token stop) {
-    for (;;) {
-        qint64 position = 0;
-        qint64 room = 0;
-        {
-            std::unique_lock lock(mutex_);
-            if (!changed_.wait(lock, stop, [this] { return wanted_ && end_ - start_ < capacity_ && end_ < furthestWanted_ + readAhead_; }))
-                return;
-            position = end_ % capacity_;
-            room = std::min({capacity_ - (end_ - start_), capacity_ - position, pumpStep});
-        }
-        // Outside the lock: readers only touch [start_, end_), and this is beyond it.
-        auto received = stream_->readNext(ring_.get() + position, room);
-        std::lock_guard lock(mutex_);
-        // A failed transfer leaves the bytes it did not bring to reads apart.
-        if (auto *error = std::get_if<ProviderError>(&received)) {
-            ended_ = true;
-            failure_ = *error;
-        } else if (const qsizetype count = std::get<qsizetype>(received); count == 0) {
-            ended_ = true;
-        } else {
-            end_ += count;
-            // A file that grew since its size was taken.
-            size_ = std::max(size_, end_);
-        }
-        if (ended_ || end_ >= awaitedEnd_) {
-            awaitedEnd_ = std::numeric_limits<qint64>::max();
-            changed_.notify_all();
-        }
-        if (ended_) return;
+void StreamedRead::receiveNext(std::unique_lock<std::mutex> &lock) {
+    const qint64 position = end_ % capacity_;
+    const qint64 room = std::min({capacity_ - (end_ - start_), capacity_ - position, receiveStep});
+    receiving_ = true;
+    lock.unlock();
+    // Outside the lock: readers only touch [start_, end_), and this is beyond it.
+    auto received = stream_->readNext(ring_.get() + position, room);
+    lock.lock();
+    receiving_ = false;
+    // A failed transfer leaves the bytes it did not bring to reads apart.
+    if (auto *error = std::get_if<ProviderError>(&received)) {
+        ended_ = true;
+        failure_ = *error;
+    } else if (const qsizetype count = std::get<qsizetype>(received); count == 0) {
+        ended_ = true;
+    } else {
+        end_ += count;
+        // A file that grew since its size was taken.
+        size_ = std::max(size_, end_);
     }
+    received_.notify_all();
 }
 
-void StreamedRead::slideWindow() {
-    const qint64 start = std::min(end_, furthestAsked_ - keptBehind);
-    if (start > start_) {
-        start_ = start;
-        changed_.notify_all();
-    }
-}
+void StreamedRead::slideWindow() { start_ = std::max(start_, std::min(end_, furthestAsked_ - keptBehind)); }
 
-Outcome<qsizetype> StreamedRead::read(char *into, qsizetype length, qint64 offset, const std::function<bool()> &abandoned) {
+Outcome<qsizetype> StreamedRead::read(char *into, qsizetype length, qint64 offset) {
     std::unique_lock lock(mutex_);
     if (offset < 0) return ProviderError::posix(EINVAL);
     if (offset >= size_ || length <= 0) return qsizetype(0);
@@ -101,16 +77,11 @@ Outcome<qsizetype> StreamedRead::read(char *into, qsizetype length, qint64 offse
     // Only reads the transfer will serve move it; a jump far away and back
     // (a player reading an index at the end) leaves the window as it was.
     if (offset >= start_ && offset <= end_ + farAhead) {
-        wanted_ = true;
         furthestAsked_ = std::max(furthestAsked_, offset);
-        furthestWanted_ = std::max(furthestWanted_, offset + length);
         slideWindow();
-        changed_.notify_all();
     }
     for (;;) {
         if (offset >= start_ && offset + length <= end_) {
-            // A reader that follows the transfer gets it further ahead.
-            readAhead_ = std::min(readAhead_ * 2, std::max(capacity_ - keptBehind, firstReadAhead));
             const qint64 first = offset % capacity_;
             const qint64 firstPart = std::min<qint64>(length, capacity_ - first);
             std::memcpy(into, ring_.get() + first, size_t(firstPart));
@@ -122,9 +93,14 @@ Outcome<qsizetype> StreamedRead::read(char *into, qsizetype length, qint64 offse
         if (ended_ && failure_ && errnoFor(*failure_) == ETIMEDOUT) return *failure_;
         // Behind the window, far ahead of it, or never coming: asked apart.
         if (offset < start_ || offset > end_ + farAhead || ended_ || length > capacity_) break;
-        awaitedEnd_ = std::min(awaitedEnd_, offset + length);
-        changed_.wait_for(lock, abandonPoll);
-        if (abandoned && abandoned()) return ProviderError::posix(EIO, QStringLiteral("The mount is going away."));
+        if (receiving_) {
+            received_.wait(lock);
+        } else if (end_ - start_ < capacity_) {
+            receiveNext(lock);
+        } else {
+            // The window is full of bytes before this read that others still hold.
+            break;
+        }
     }
     lock.unlock();
     return readApart(into, length, offset);

@@ -1,58 +1,60 @@
 #include "platform/fileprovider/host/work_queue.h"
 
-#include <QThreadPool>
-
+#include <condition_variable>
 #include <cstdio>
 #include <exception>
+#include <mutex>
+#include <thread>
+#include <utility>
 
 namespace fileprovider {
 
 namespace {
 
-QThread::Priority threadPriorityFor(QualityOfService service) {
-    switch (service) {
-    case QualityOfService::background: return QThread::LowestPriority;
-    case QualityOfService::utility: return QThread::LowPriority;
-    case QualityOfService::userInitiated: return QThread::NormalPriority;
-    case QualityOfService::userInteractive: return QThread::HighPriority;
+thread_local bool besideRequested = false;
+
+// Jobs on threads of their own, counted so that the process ends only after them.
+std::mutex besideMutex;
+std::condition_variable besideEnded;
+int besideRunning = 0;
+
+void runGuarded(const std::function<void()> &job) {
+    // A job that throws has broken its own contract; say so rather than
+    // take the whole process down with it.
+    try {
+        job();
+    } catch (const std::exception &error) {
+        std::fprintf(stderr, "VaneFileProvider: a job failed: %s\n", error.what());
+    } catch (...) {
+        std::fprintf(stderr, "VaneFileProvider: a job failed\n");
     }
-    return QThread::NormalPriority;
 }
 
 } // namespace
 
-WorkQueue::WorkQueue(QualityOfService service) : pool_(new QThreadPool) {
-    pool_->setMaxThreadCount(maximumThreads);
-    pool_->setThreadPriority(threadPriorityFor(service));
-}
+WorkQueue::Beside::Beside() : outer_(std::exchange(besideRequested, true)) {}
 
-WorkQueue &WorkQueue::global(QualityOfService service) {
-    // Deliberately never destroyed: see the header.
-    static WorkQueue *const queues[] = {
-        new WorkQueue(QualityOfService::background),
-        new WorkQueue(QualityOfService::utility),
-        new WorkQueue(QualityOfService::userInitiated),
-        new WorkQueue(QualityOfService::userInteractive),
-    };
-    return *queues[static_cast<int>(service)];
-}
+WorkQueue::Beside::~Beside() { besideRequested = outer_; }
 
 void WorkQueue::async(std::function<void()> job) {
-    pool_->start([job = std::move(job)] {
-        // A job that throws has broken its own contract; say so rather than
-        // take the whole process down with it.
-        try {
-            job();
-        } catch (const std::exception &error) {
-            std::fprintf(stderr, "VaneFileProvider: a job failed: %s\n", error.what());
-        } catch (...) {
-            std::fprintf(stderr, "VaneFileProvider: a job failed\n");
-        }
-    });
+    if (!besideRequested) return runGuarded(job);
+    {
+        std::lock_guard lock(besideMutex);
+        ++besideRunning;
+    }
+    std::thread([job = std::move(job)]() mutable {
+        runGuarded(job);
+        // Its captures go before the count says it ended.
+        job = nullptr;
+        std::lock_guard lock(besideMutex);
+        --besideRunning;
+        besideEnded.notify_all();
+    }).detach();
 }
 
-bool WorkQueue::waitForIdle(std::chrono::milliseconds limit) {
-    return pool_->waitForDone(static_cast<int>(limit.count()));
+bool WorkQueue::waitForBesideJobs(std::chrono::milliseconds limit) {
+    std::unique_lock lock(besideMutex);
+    return besideEnded.wait_for(lock, limit, [] { return besideRunning == 0; });
 }
 
 } // namespace fileprovider

@@ -3,31 +3,33 @@
 #include <chrono>
 #include <functional>
 
-class QThreadPool;
-
 namespace fileprovider {
 
-enum class QualityOfService { background, utility, userInitiated, userInteractive };
-
-// A process-wide concurrent queue: every job gets a thread of its own as
-// soon as it is scheduled (up to a generous limit), so a long download
-// never holds up a listing. Jobs are not ordered.
+// The extension's global concurrent queue. Here the host is the queue: a
+// job runs on the thread that scheduled it, which is the FUSE worker that
+// received the request, so nothing stands between a request and the socket
+// it ends on, and libfuse's worker threads give the concurrency. Work that
+// must go on beside the thread that asked for it (an upload fed while its
+// file is still being written) is scheduled inside a `WorkQueue::Beside`
+// and gets a thread of its own.
 class WorkQueue {
 public:
-    static constexpr int maximumThreads = 64;
+    static void async(std::function<void()> job);
 
-    // The one queue of the given service class. It is never torn down, so
-    // that a job still running when the process ends finds it in place.
-    static WorkQueue &global(QualityOfService service);
+    // While one lives, jobs this thread schedules run on threads of their own.
+    class Beside {
+    public:
+        Beside();
+        ~Beside();
+        Beside(const Beside &) = delete;
+        Beside &operator=(const Beside &) = delete;
 
-    void async(std::function<void()> job);
-    // True when every job has finished within `limit`.
-    bool waitForIdle(std::chrono::milliseconds limit);
+    private:
+        bool outer_;
+    };
 
-private:
-    explicit WorkQueue(QualityOfService service);
-
-    QThreadPool *pool_;
+    // True when every job on a thread of its own has ended within `limit`.
+    static bool waitForBesideJobs(std::chrono::milliseconds limit);
 };
 
 } // namespace fileprovider

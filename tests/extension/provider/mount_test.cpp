@@ -806,6 +806,45 @@ TEST_F(OwnMountTest, StoppingTheProgramUnmountsEvenWhileAFileIsOpen) {
     ::close(fd);
 }
 
+TEST_F(OwnMountTest, AnUnmountEndsWhatWaitsOnASilentPhoneAtOnce) {
+    MountedPhone phone;
+    writePatternFile(phone.phoneFile("large.bin"), 16 << 20, 3);
+    const int readFd = ::open(phone.mounted("large.bin").toLocal8Bit().constData(), O_RDONLY);
+    const int writeFd = ::open(phone.mounted("upload.bin").toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ASSERT_GE(readFd, 0);
+    ASSERT_GE(writeFd, 0);
+    // Stopped, the phone holds its connections open and answers nothing.
+    ASSERT_EQ(::kill(pid_t(phone.phonePid()), SIGSTOP), 0);
+    auto reading = std::async(std::launch::async, [readFd] {
+        std::vector<char> block(1 << 20);
+        ssize_t got = 0;
+        while ((got = ::read(readFd, block.data(), block.size())) > 0) {}
+        ::close(readFd);
+        return got;
+    });
+    auto writing = std::async(std::launch::async, [writeFd] {
+        const std::vector<char> block(1 << 20, 'w');
+        for (int i = 0; i < 16; ++i) {
+            if (::write(writeFd, block.data(), block.size()) != ssize_t(block.size())) return -1;
+        }
+        return ::close(writeFd);
+    });
+    EXPECT_EQ(reading.wait_for(std::chrono::milliseconds(500)), std::future_status::timeout);
+    EXPECT_EQ(writing.wait_for(std::chrono::milliseconds(0)), std::future_status::timeout);
+
+    // As the app unmounts: plainly, and detached where files are still open.
+    EXPECT_LT(runProgram("fusermount3", {"-u", phone.mounted()}, 10).exitCode, 128);
+    if (isMountPoint(phone.mounted())) {
+        EXPECT_EQ(runProgram("fusermount3", {"-u", "-z", phone.mounted()}, 10).exitCode, 0);
+    }
+    const bool ended = phone.waitForProgramEnd(std::chrono::seconds(2));
+    ::kill(pid_t(phone.phonePid()), SIGCONT);
+    EXPECT_TRUE(ended) << "the program waited on the silent phone, or failed:\n" << qPrintable(phone.log());
+    EXPECT_LT(reading.get(), 0);
+    EXPECT_LT(writing.get(), 0) << "an upload cut off was reported as done";
+    EXPECT_TRUE(phone.unmount()) << qPrintable(phone.log());
+}
+
 TEST(ProviderProgramTest, RefusesBadArgumentsAndMountpointsWithAClearMessage) {
     const QString program = DORVANE_BIN_DIR "/VaneFileProvider";
     ScopedTemporaryFolder temporaryFolder;

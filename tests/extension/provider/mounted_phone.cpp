@@ -115,7 +115,7 @@ QString MountedPhone::log() const {
 bool MountedPhone::unmount() {
     unmounted_ = true;
     if (provider_.state() != QProcess::NotRunning) provider_.terminate();
-    const bool ended = provider_.waitForFinished(15000);
+    const bool ended = provider_.state() == QProcess::NotRunning || provider_.waitForFinished(15000);
     if (!ended) {
         provider_.kill();
         provider_.waitForFinished();

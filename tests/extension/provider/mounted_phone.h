@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QString>
 
+#include <chrono>
 #include <memory>
 
 // An emulated phone mounted by the real VaneFileProvider program through
@@ -39,6 +40,10 @@ public:
     // port and folder, as a phone whose adb daemon died comes back.
     void restartPhone();
 
+    // True when the program ended on its own within `limit`, and well.
+    bool waitForProgramEnd(std::chrono::milliseconds limit) {
+        return provider_.waitForFinished(int(limit.count())) && provider_.exitStatus() == QProcess::NormalExit && provider_.exitCode() == 0;
+    }
     // Ends the program as the app does; true when it left nothing behind.
     bool unmount();
 

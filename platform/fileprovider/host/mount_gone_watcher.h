@@ -1,0 +1,35 @@
+#pragma once
+
+#include "platform/fileprovider/host/file_descriptor.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+#include <thread>
+
+namespace fileprovider {
+
+// Calls `gone` once the mount at `mountpoint` has left the mount table. A
+// lazy unmount (`fusermount3 -u -z`, or an eject of a busy mount) only
+// detaches it: the kernel says nothing more until the last request in
+// flight ends, which a silent phone could put off for good.
+class MountGoneWatcher {
+public:
+    MountGoneWatcher(QString mountpoint, std::function<void()> gone);
+    ~MountGoneWatcher();
+    MountGoneWatcher(const MountGoneWatcher &) = delete;
+    MountGoneWatcher &operator=(const MountGoneWatcher &) = delete;
+
+private:
+    void watch();
+    QByteArray readTable() const;
+
+    const QString mountpoint_;
+    const std::function<void()> gone_;
+    FileDescriptor table_;
+    FileDescriptor wake_;
+    std::thread thread_;
+};
+
+} // namespace fileprovider
