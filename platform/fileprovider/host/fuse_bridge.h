@@ -81,6 +81,12 @@ public:
     int openCopyCount() const { return openCopies_.count(); }
 
 private:
+    // A file starts streaming once this much of it was written in order. A
+    // new or emptied copy is held in memory up to that size: a small file
+    // copied in then costs no file created and removed on disk here. Beyond
+    // it the copy moves to the staging folder, before any stream starts.
+    static constexpr qint64 streamFrom = 1LL << 20;
+
     // The mount path "/" is the root container; "/a/b" is child b of child a.
     Outcome<ItemIdentifier> identifierFor(const QString &mountPath) const;
     Outcome<ItemPointer> itemAt(const QString &mountPath) const;

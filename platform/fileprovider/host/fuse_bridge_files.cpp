@@ -1,4 +1,4 @@
-// The bridge's file handles: local copies, reads, writes and uploads.
+// The bridge's file handles: opening, local copies and writes.
 #include "platform/fileprovider/host/fuse_bridge.h"
 
 #include "platform/fileprovider/host/errno_mapping.h"
@@ -30,16 +30,6 @@ namespace {
 // let go in steps, so that not every write costs a call.
 constexpr qint64 streamedWindow = 48LL << 20;
 constexpr qint64 dropStep = 8LL << 20;
-// A file starts streaming once this much of it was written in order.
-constexpr qint64 streamFrom = 1LL << 20;
-// A new or emptied copy is held in memory up to this size: a small file
-// copied in then costs no file created and removed on disk here. Beyond it
-// the copy moves to the staging folder, before any stream starts.
-constexpr qint64 inMemoryUpTo = streamFrom;
-// Files from this size are read past the page cache where that is safe:
-// videos and archives, which are copied or played in large reads, not
-// photos, which viewers decode in small ones.
-constexpr qint64 directReadsFrom = 16LL << 20;
 
 // The extension reads a copy in memory through its descriptor's name.
 bool descriptorsHaveNames() {
@@ -48,16 +38,6 @@ bool descriptorsHaveNames() {
 }
 
 Timestamp nowInSeconds() { return static_cast<Timestamp>(QDateTime::currentMSecsSinceEpoch()) / 1000.0; }
-
-// What the next upload of the copy stamps on the phone file: a time set
-// through the mount, else none (the upload's own time).
-std::function<std::optional<Timestamp>()> modificationDateOf(const OpenCopy &copy) {
-    return [cell = copy.modifiedTime]() -> std::optional<Timestamp> {
-        const double seconds = cell->load();
-        if (std::isnan(seconds)) return std::nullopt;
-        return seconds;
-    };
-}
 
 struct stat newFileAttributes(uid_t owner, gid_t group) {
     struct stat attributes{};
@@ -82,10 +62,7 @@ OpenCopy *FuseBridge::copyOf(const fuse_file_info *file) const {
     return handle ? handle->copy : nullptr;
 }
 
-void FuseBridge::noteWriter(OpenCopy &copy) {
-    std::lock_guard lock(copy.mutex);
-    copy.noteWriter(requestingProcess());
-}
+void FuseBridge::noteWriter(OpenCopy &copy) { copy.noteWriter(requestingProcess()); }
 
 uint64_t FuseBridge::newHandle(OpenCopy *copy, bool writable) { return fileHandles_.add(std::make_unique<FileHandle>(FileHandle{copy, writable})); }
 
@@ -116,7 +93,7 @@ int FuseBridge::startEmptyCopy(OpenCopy &copy, const QString &mountPath) const {
 }
 
 int FuseBridge::holdUpTo(OpenCopy &copy, qint64 end) {
-    if (!copy.inMemory || end <= inMemoryUpTo) return 0;
+    if (!copy.inMemory || end <= streamFrom) return 0;
     const QString mountPath = openCopies_.mountPathOf(&copy);
     QString localPath;
     auto made = makeStagingFile(localPath);
@@ -175,181 +152,6 @@ int FuseBridge::stage(OpenCopy &copy, bool keepContents) {
     return 0;
 }
 
-Outcome<PendingChange> FuseBridge::beginUpload(OpenCopy &copy, const QString &contentsPath, UploadFrom from) {
-    const QString mountPath = openCopies_.mountPathOf(&copy);
-    auto parent = identifierFor(parentMountPath(mountPath));
-    if (auto *error = std::get_if<ProviderError>(&parent)) return *error;
-    const QString name = lastComponent(mountPath);
-    // A stream is fed by its writer while it runs, so it runs beside the
-    // writer's thread; and one the writer abandons late can still give back its start.
-    const bool streamed = from == UploadFrom::stream;
-    if (!copy.onPhone) {
-        auto itemTemplate = std::make_shared<TemplateItem>(ItemIdentifier(name), std::get<ItemIdentifier>(parent), name, ContentType::data());
-        itemTemplate->setModificationDate(modificationDateOf(copy));
-        const CreateItemOptions createOptions = streamed ? CreateItemOptions(CreateItemOption::keepWithdrawnContents) : CreateItemOptions();
-        return requests_.beginCreate(std::move(itemTemplate), contentsPath, createOptions, streamed);
-    }
-    auto identifier = identifierFor(mountPath);
-    if (auto *error = std::get_if<ProviderError>(&identifier)) return *error;
-    auto changed = std::make_shared<TemplateItem>(std::get<ItemIdentifier>(identifier), std::get<ItemIdentifier>(parent), name,
-                                                  ContentType::data());
-    changed->setModificationDate(modificationDateOf(copy));
-    const ModifyItemOptions modifyOptions = streamed ? ModifyItemOptions(ModifyItemOption::keepWithdrawnContents) : ModifyItemOptions();
-    return requests_.beginModify(std::move(changed), ItemVersion{}, ItemField::contents | ItemField::contentModificationDate,
-                                 contentsPath, modifyOptions, streamed);
-}
-
-void FuseBridge::streamWrite(OpenCopy &copy, size_t count, off_t offset, qint64 sizeBefore) {
-    if (offset != sizeBefore) copy.writtenInOrder = false;
-    if (!copy.stream) {
-        // Only a file written in order from its start can be streamed whole.
-        // A small one goes up in one piece on close: cheaper than a stream.
-        if (copy.streamTried || copy.detached || !copy.writtenInOrder || copy.size < streamFrom) return;
-        copy.streamTried = true;
-        copy.streamReplaces = copy.onPhone;
-        copy.stream = StreamedUpload::start(
-            stagingFolder_,
-            [&](const QString &pipePath) -> PendingChange {
-                auto begun = beginUpload(copy, pipePath, UploadFrom::stream);
-                if (auto *change = std::get_if<PendingChange>(&begun)) return *change;
-                auto failed = std::make_shared<ChangeUnderWay>();
-                failed->deliver(std::get<ProviderError>(begun));
-                return failed;
-            },
-            requests_);
-        if (!copy.stream) return;
-        // The bytes written before the stream began go first.
-        if (!copy.stream->sendFromFile(copy.fd.get(), 0, offset)) return abandonStream(copy);
-    }
-    if (offset != copy.stream->sent()) return abandonStream(copy);
-    // From the copy, where they just landed. A failed stream is reported
-    // when the file is flushed.
-    copy.stream->sendFromFile(copy.fd.get(), offset, qint64(count));
-}
-
-void FuseBridge::abandonStream(OpenCopy &copy) {
-    if (!copy.stream) return;
-    std::unique_ptr<StreamedUpload> stream = std::move(copy.stream);
-    const Outcome<ItemPointer> withdrawn = stream->withdraw();
-    const ItemPointer *answer = std::get_if<ItemPointer>(&withdrawn);
-    if (!answer || !*answer) {
-        if (copy.droppedBelow > 0) copy.streamedLost = true;
-        return;
-    }
-    // An extension that took no notice put the start over the file and
-    // answers with the file itself: that is never removed, and the start
-    // is fetched back from it.
-    if (copy.streamReplaces) {
-        const Outcome<ItemIdentifier> own = identifierFor(openCopies_.mountPathOf(&copy));
-        const ItemIdentifier *ownIdentifier = std::get_if<ItemIdentifier>(&own);
-        if (ownIdentifier && *ownIdentifier == (*answer)->itemIdentifier()) return;
-    } else if (lastComponent(openCopies_.mountPathOf(&copy)) == (*answer)->filename()) {
-        copy.onPhone = true;
-        return;
-    }
-    auto kept = std::make_unique<KeptUpload>(requests_, *answer);
-    // Removed at once when the local copy still holds the start.
-    if (copy.droppedBelow > 0) copy.keptStart = std::move(kept);
-}
-
-int FuseBridge::failUnlessWhole(OpenCopy &copy, const ItemPointer &uploaded) {
-    // The phone's older records keep sizes modulo 4 GiB.
-    constexpr qint64 recordedBits = 0xffffffffLL;
-    const std::optional<qint64> size = uploaded ? uploaded->documentSize() : std::nullopt;
-    if (!size || (*size & recordedBits) == (copy.size & recordedBits)) return 0;
-    return fail("upload of", openCopies_.mountPathOf(&copy),
-                ProviderError::posix(EIO, QStringLiteral("The phone holds %1 bytes of it where %2 were written.").arg(*size).arg(qint64(copy.size))));
-}
-
-bool FuseBridge::dropStreamedBytes(OpenCopy &copy, qint64 keep, qint64 leastStep) {
-    if (!copy.stream || copy.stream->broken()) return false;
-    // Whole MiB only, so the hole never cuts a block the kernel still shares.
-    const qint64 dropTo = ((copy.stream->sent() - keep) >> 20) << 20;
-    if (dropTo - copy.droppedBelow < leastStep) return false;
-    // Where holes cannot be made the copy is simply kept whole.
-    if (::fallocate(copy.fd.get(), FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, copy.droppedBelow, dropTo - copy.droppedBelow) != 0) return false;
-    copy.droppedBelow = dropTo;
-    return true;
-}
-
-int FuseBridge::restoreDropped(OpenCopy &copy) {
-    if (copy.droppedBelow == 0) return 0;
-    abandonStream(copy);
-    const QString mountPath = openCopies_.mountPathOf(&copy);
-    // Never filled from the phone's older bytes: that would make a file nobody wrote.
-    if (!copy.keptStart && (copy.streamedLost || !copy.onPhone)) {
-        return fail("upload of", mountPath, ProviderError::posix(EIO, QStringLiteral("Its start, already sent, did not reach the phone; write the file again.")));
-    }
-    // Whatever comes of it, the kept start is not needed afterwards.
-    const std::unique_ptr<KeptUpload> kept = std::move(copy.keptStart);
-    Outcome<ItemIdentifier> source = kept ? Outcome<ItemIdentifier>(kept->identifier()) : identifierFor(mountPath);
-    if (auto *error = std::get_if<ProviderError>(&source)) return fail("restoring", mountPath, *error);
-    // Only the freed start is wanted: read as it arrives, never the whole file.
-    auto opened = requests_.openContents(std::get<ItemIdentifier>(source));
-    if (auto *error = std::get_if<ProviderError>(&opened)) return fail("restoring", mountPath, *error);
-    ContentStream &contents = *std::get<OpenedContents>(opened).stream;
-    QByteArray buffer(1 << 20, Qt::Uninitialized);
-    int result = 0;
-    for (qint64 at = 0; at < copy.droppedBelow && result == 0;) {
-        auto got = contents.readNext(buffer.data(), qsizetype(std::min<qint64>(buffer.size(), copy.droppedBelow - at)));
-        if (auto *error = std::get_if<ProviderError>(&got)) {
-            result = fail("restoring", mountPath, *error);
-        } else if (const qsizetype count = std::get<qsizetype>(got); count <= 0) {
-            result = fail("restoring", mountPath, ProviderError::posix(EIO, QStringLiteral("The phone's copy of its start ended early.")));
-        } else if (const ssize_t wrote = ::pwrite(copy.fd.get(), buffer.constData(), size_t(count), at); wrote != count) {
-            // A short write to a local file means the disk is full.
-            result = fail("restoring", mountPath, ProviderError::posix(wrote < 0 ? errno : ENOSPC));
-        } else {
-            at += count;
-        }
-    }
-    contents.cancel();
-    if (result == 0) copy.droppedBelow = 0;
-    return result;
-}
-
-int FuseBridge::upload(OpenCopy &copy) {
-    // A writer told that a write failed has not written the file it meant:
-    // that never replaces the phone's file. A new file keeps what came, as
-    // on any disk.
-    const bool replaces = copy.stream ? copy.streamReplaces : copy.onPhone.load();
-    if (copy.failedWrite && copy.dirty && !copy.detached && replaces) {
-        abandonStream(copy);
-        return fail("upload of", openCopies_.mountPathOf(&copy),
-                    ProviderError::posix(*copy.failedWrite, QStringLiteral("A write to it failed; the phone's file stays as it was.")));
-    }
-    // Only a stream that carried every byte may end as the file; any other
-    // is withdrawn, and the local copy goes up whole instead.
-    if (copy.stream && (copy.stream->broken() || copy.stream->sent() != copy.size)) abandonStream(copy);
-    if (copy.stream) {
-        std::unique_ptr<StreamedUpload> stream = std::move(copy.stream);
-        auto streamed = stream->finish();
-        if (auto *error = std::get_if<ProviderError>(&streamed)) {
-            if (copy.droppedBelow > 0) copy.streamedLost = true;
-            if (!copy.detached) return fail("upload of", openCopies_.mountPathOf(&copy), *error);
-        } else {
-            copy.onPhone = true;
-            copy.dirty = false;
-            if (const int checked = failUnlessWhole(copy, std::get<ItemPointer>(streamed)); checked < 0) return checked;
-        }
-    }
-    if (!copy.dirty || copy.detached) return 0;
-    if (const int restored = restoreDropped(copy); restored < 0) return restored;
-    const QString mountPath = openCopies_.mountPathOf(&copy);
-    auto begun = beginUpload(copy, copy.contentsPath(), UploadFrom::localCopy);
-    if (auto *error = std::get_if<ProviderError>(&begun)) return fail("upload of", mountPath, *error);
-    auto uploaded = requests_.finish(std::get<PendingChange>(begun));
-    if (auto *error = std::get_if<ProviderError>(&uploaded)) return fail("upload of", mountPath, *error);
-    copy.onPhone = true;
-    copy.dirty = false;
-    return failUnlessWhole(copy, std::get<ItemPointer>(uploaded));
-}
-
-int FuseBridge::uploadHeldCopy(OpenCopy &copy) {
-    std::lock_guard lock(copy.mutex);
-    return upload(copy);
-}
-
 int FuseBridge::create(const char *path, fuse_file_info *file) {
     const QString mountPath = mountPathOf(path);
     if (OpenCopy *shared = openCopies_.joinShared(mountPath)) {
@@ -401,42 +203,6 @@ void FuseBridge::writePastPageCache(fuse_file_info *file) const {
     if (directIoMappable_) file->direct_io = 1;
 }
 
-int FuseBridge::openForReading(const QString &mountPath, fuse_file_info *file) {
-    // A file being written is read as the writer holds it.
-    if (OpenCopy *shared = openCopies_.joinShared(mountPath)) {
-        file->fh = newHandle(shared, false);
-        return 0;
-    }
-    auto identifier = identifierFor(mountPath);
-    if (auto *error = std::get_if<ProviderError>(&identifier)) return fail("opening of", mountPath, *error);
-    const ItemPointer known = recentItems_.fresh(mountPath);
-    auto opened = requests_.openContents(std::get<ItemIdentifier>(identifier), known);
-    if (auto *error = std::get_if<ProviderError>(&opened)) return fail("opening of", mountPath, *error);
-    const OpenedContents &contents = std::get<OpenedContents>(opened);
-    if (contents.item->isFolder()) return -EISDIR;
-    // The real size, never the phone's 32-bit field.
-    const qint64 size = contents.stream->knownSize().value_or(contents.item->documentSize().value_or(0));
-    auto copy = std::make_unique<OpenCopy>();
-    copy->attributes = attributesFor(*contents.item, owner_, group_, size);
-    copy->attributes.st_mode = S_IFREG | (copy->attributes.st_mode & 07777);
-    copy->size = size;
-    copy->staged = true;
-    copy->streamed = std::make_unique<StreamedRead>(contents.stream, size);
-    file->fh = newHandle(openCopies_.adopt(std::move(copy), mountPath), false);
-    // A large file is read past the page cache: a copy out then costs one
-    // request per read() of up to 1 MiB instead of filling the cache page by
-    // page. Only where the kernel still maps such files shared (QFile::map,
-    // Python's mmap); small files, which readers take in small pieces and
-    // read again, stay cached.
-    if (directIoMappable_ && size >= directReadsFrom) file->direct_io = 1;
-    // What the kernel last heard about the size may be out of date; make it
-    // ask again, so reads go on to the end of the copy. It heard what this
-    // side last told it, when that was moments ago.
-    const bool kernelKnowsSize = known && known->documentSize() == size;
-    if (!kernelKnowsSize) forgetKernelEntry(mountPath);
-    return 0;
-}
-
 int FuseBridge::openForWriting(const QString &mountPath, bool truncating, fuse_file_info *file) {
     if (OpenCopy *shared = openCopies_.joinShared(mountPath)) {
         if (truncating) {
@@ -468,74 +234,6 @@ int FuseBridge::openForWriting(const QString &mountPath, bool truncating, fuse_f
     }
     noteWriter(*held);
     file->fh = newHandle(held, true);
-    return 0;
-}
-
-int FuseBridge::readStreamed(OpenCopy &copy, char *into, size_t size, off_t offset) {
-    auto read = copy.streamed->read(into, qsizetype(size), offset);
-    if (auto *error = std::get_if<ProviderError>(&read)) {
-        const QString mountPath = openCopies_.mountPathOf(&copy);
-        std::fprintf(stderr, "VaneFileProvider: read of %s failed: %s\n", qPrintable(mountPath), qPrintable(error->description));
-        return -errnoForRead(*error);
-    }
-    return int(std::get<qsizetype>(read));
-}
-
-int FuseBridge::read(char *into, size_t size, off_t offset, fuse_file_info *file) {
-    OpenCopy *copy = copyOf(file);
-    if (!copy) return -EBADF;
-    if (copy->streamed) return readStreamed(*copy, into, size, offset);
-    if (!copy->staged || copy->droppedBelow > 0) {
-        std::lock_guard lock(copy->mutex);
-        if (const int staged = stage(*copy, true); staged < 0) return staged;
-        if (const int restored = restoreDropped(*copy); restored < 0) return restored;
-    }
-    // A copy in memory may move to disk meanwhile, closing the descriptor.
-    std::unique_lock moving(copy->mutex, std::defer_lock);
-    if (copy->inMemory) moving.lock();
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t count = ::pread(copy->fd.get(), into + done, size - done, offset + static_cast<off_t>(done));
-        if (count < 0) {
-            if (errno == EINTR) continue;
-            return -errno;
-        }
-        if (count == 0) break;
-        done += static_cast<size_t>(count);
-    }
-    return static_cast<int>(done);
-}
-
-int FuseBridge::readBuffer(fuse_bufvec **into, size_t size, off_t offset, fuse_file_info *file) {
-    OpenCopy *copy = copyOf(file);
-    if (!copy) return -EBADF;
-    // Read here: a streamed file has no local copy, and one in memory may
-    // have moved to disk before libfuse reads its descriptor.
-    if (copy->streamed || copy->inMemory) {
-        // libfuse frees both with free() once the reply is out.
-        std::unique_ptr<fuse_bufvec, decltype(&std::free)> piece(static_cast<fuse_bufvec *>(std::malloc(sizeof(fuse_bufvec))), &std::free);
-        std::unique_ptr<char, decltype(&std::free)> bytes(static_cast<char *>(std::malloc(std::max<size_t>(size, 1))), &std::free);
-        if (!piece || !bytes) return -ENOMEM;
-        const int count = read(bytes.get(), size, offset, file);
-        if (count < 0) return count;
-        *piece = FUSE_BUFVEC_INIT(size_t(count));
-        piece->buf[0].mem = bytes.release();
-        *into = piece.release();
-        return 0;
-    }
-    if (!copy->staged || copy->droppedBelow > 0) {
-        std::lock_guard lock(copy->mutex);
-        if (const int staged = stage(*copy, true); staged < 0) return staged;
-        if (const int restored = restoreDropped(*copy); restored < 0) return restored;
-    }
-    // libfuse frees it with free().
-    auto *piece = static_cast<fuse_bufvec *>(std::malloc(sizeof(fuse_bufvec)));
-    if (!piece) return -ENOMEM;
-    *piece = FUSE_BUFVEC_INIT(size);
-    piece->buf[0].flags = static_cast<fuse_buf_flags>(FUSE_BUF_IS_FD | FUSE_BUF_FD_SEEK | FUSE_BUF_FD_RETRY);
-    piece->buf[0].fd = copy->fd.get();
-    piece->buf[0].pos = offset;
-    *into = piece;
     return 0;
 }
 
@@ -613,23 +311,6 @@ int FuseBridge::writeToCopy(OpenCopy &copy, size_t size, off_t offset, const Lan
     // In steps, so that not every write costs a call.
     dropStreamedBytes(copy, streamedWindow, dropStep);
     return static_cast<int>(done);
-}
-
-int FuseBridge::flush(fuse_file_info *file) { return uploadThrough(file, false); }
-
-// Asked for by name: the bytes so far go up whoever asks.
-int FuseBridge::fsync(fuse_file_info *file) { return uploadThrough(file, true); }
-
-int FuseBridge::uploadThrough(fuse_file_info *file, bool whoeverAsks) {
-    // A handle for reading never uploads, even when it shares a writer's copy.
-    FileHandle *handle = handleOf(file);
-    if (!handle || !handle->writable) return 0;
-    OpenCopy &copy = *handle->copy;
-    std::lock_guard lock(copy.mutex);
-    // Every close of a descriptor flushes, also one a forked child only
-    // inherited: whoever wrote the bytes has not said they are complete.
-    if (!whoeverAsks && !copy.isWriter(requestingProcess())) return 0;
-    return upload(copy);
 }
 
 int FuseBridge::truncateCopy(OpenCopy &copy, off_t size) {
