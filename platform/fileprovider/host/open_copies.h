@@ -79,16 +79,18 @@ struct OpenCopy {
     // their closes upload it. A child forked while the file was being
     // written closes its inherited descriptor at its exec or exit, long
     // before the writer is done; an upload then would put a start of the
-    // new contents over the phone's file.
-    std::vector<pid_t> writers;
-
-    // With the mutex held; 0 (not known) counts as a writer.
+    // new contents over the phone's file. Kept under a lock of their own:
+    // such a close is answered while the writer holds the copy, perhaps
+    // waiting on a slow phone.
     void noteWriter(pid_t process) {
-        if (std::find(writers.begin(), writers.end(), process) == writers.end()) writers.push_back(process);
+        std::lock_guard lock(writersMutex_);
+        if (std::find(writers_.begin(), writers_.end(), process) == writers_.end()) writers_.push_back(process);
     }
+    // 0 (not known) counts as a writer.
     bool isWriter(pid_t process) const {
-        return process == 0 || std::find(writers.begin(), writers.end(), process) != writers.end() ||
-               std::find(writers.begin(), writers.end(), pid_t(0)) != writers.end();
+        std::lock_guard lock(writersMutex_);
+        return process == 0 || std::find(writers_.begin(), writers_.end(), process) != writers_.end() ||
+               std::find(writers_.begin(), writers_.end(), pid_t(0)) != writers_.end();
     }
 
     // Where the extension reads the copy's contents from, while it is open.
@@ -100,6 +102,10 @@ struct OpenCopy {
         now.st_blocks = (now.st_size + 511) / 512;
         return now;
     }
+
+private:
+    mutable std::mutex writersMutex_;
+    std::vector<pid_t> writers_;
 };
 
 // One open of a file: what the kernel's file handle names. Only a handle

@@ -218,22 +218,10 @@ TEST_F(MountTest, CatAndCpGiveTheSameBytesAndDfThePhonesSpace) {
     EXPECT_LE(figures[1].toLongLong(), figures[0].toLongLong());
 }
 
-TEST_F(MountTest, FilesCopiedInArriveWhole) {
-    const QString empty = writePatternFile(local.file("empty.bin"), 0);
+TEST_F(MountTest, AFileWrittenThroughASharedMappingArrivesWhole) {
     const QString odd = writePatternFile(local.file("odd.bin"), 65537, 7);
-    const QString large = writePatternFile(local.file("large.bin"), 50LL * 1024 * 1024, 9);
     QDir().mkpath(phone->phoneFile("In"));
-    for (const QString name : {"empty.bin", "odd.bin", "large.bin"}) {
-        const ProgramRun cp = runProgram("cp", {local.file(name), phone->mounted("In/" + name)});
-        EXPECT_EQ(cp.exitCode, 0) << qPrintable(name + ": " + cp.errors + phone->log());
-    }
-    EXPECT_EQ(sha256OfFile(phone->phoneFile("In/empty.bin")), empty);
-    EXPECT_EQ(QFileInfo(phone->phoneFile("In/empty.bin")).size(), 0);
-    EXPECT_EQ(sha256OfFile(phone->phoneFile("In/odd.bin")), odd);
-    EXPECT_EQ(sha256OfFile(phone->phoneFile("In/large.bin")), large);
-    EXPECT_EQ(QFileInfo(phone->mounted("In/large.bin")).size(), 50LL * 1024 * 1024);
-
-    // Written through a shared mapping, as some programs save.
+    // As some programs save.
     const QByteArray bytes = contentsOf(local.file("odd.bin"));
     const int fd = ::open(phone->mounted("In/mapped.bin").toLocal8Bit().constData(), O_RDWR | O_CREAT | O_EXCL, 0644);
     ASSERT_GE(fd, 0) << std::strerror(errno);
@@ -254,6 +242,9 @@ TEST_F(MountTest, AFolderTreeCopiedInArrivesWhole) {
     hashes["Trip/day 1/b.jpg"] = writePatternFile(local.file("Trip/day 1/b.jpg"), 1, 2);
     hashes["Trip/day 2/deep/c.txt"] = writePatternFile(local.file("Trip/day 2/deep/c.txt"), 70000, 3);
     hashes["Trip/notes.txt"] = writePatternFile(local.file("Trip/notes.txt"), 0, 4);
+    hashes["Trip/odd.bin"] = writePatternFile(local.file("Trip/odd.bin"), 65537, 7);
+    // Large enough to stream while it is written.
+    hashes["Trip/large.bin"] = writePatternFile(local.file("Trip/large.bin"), 50LL * 1024 * 1024, 9);
     QDir().mkpath(local.file("Trip/empty folder"));
     // Enough new names in one folder to be looked up in a burst.
     for (int index = 0; index < 40; ++index) writeFile(local.file(QString("Trip/many/%1.txt").arg(index)), QByteArray::number(index));
@@ -265,6 +256,7 @@ TEST_F(MountTest, AFolderTreeCopiedInArrivesWhole) {
     }
     const ProgramRun diff = runProgram("diff", {"-r", local.file("Trip"), phone->mounted("Trip")});
     EXPECT_EQ(diff.exitCode, 0) << qPrintable(diff.output);
+    EXPECT_EQ(QFileInfo(phone->mounted("Trip/large.bin")).size(), 50LL * 1024 * 1024);
 
     // A name the phone made itself is seen once the burst's listing is a second old.
     writeFile(phone->phoneFile("Trip/many/late.txt"), "late");
@@ -796,53 +788,51 @@ TEST_F(OwnMountTest, WhatAKilledProgramHeldLocallyGoesWhenTheNextOneStarts) {
     EXPECT_TRUE(alive.unmount()) << qPrintable(alive.log());
 }
 
-TEST_F(OwnMountTest, StoppingTheProgramUnmountsEvenWhileAFileIsOpen) {
-    MountedPhone phone;
-    writePatternFile(phone.phoneFile("held.bin"), 100000);
-    const int fd = ::open(phone.mounted("held.bin").toLocal8Bit().constData(), O_RDONLY);
-    ASSERT_GE(fd, 0);
-    EXPECT_TRUE(phone.unmount()) << qPrintable(phone.log());
-    EXPECT_FALSE(isMountPoint(phone.mounted()));
-    ::close(fd);
-}
+TEST_F(OwnMountTest, StoppingEndsWhatWaitsOnASilentPhoneAtOnce) {
+    for (const bool byUnmount : {true, false}) {
+        SCOPED_TRACE(byUnmount ? "fusermount3" : "SIGTERM");
+        MountedPhone phone;
+        writePatternFile(phone.phoneFile("large.bin"), 16 << 20, 3);
+        const int readFd = ::open(phone.mounted("large.bin").toLocal8Bit().constData(), O_RDONLY);
+        const int writeFd = ::open(phone.mounted("upload.bin").toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE(readFd, 0);
+        ASSERT_GE(writeFd, 0);
+        // Stopped, the phone holds its connections open and answers nothing.
+        ASSERT_EQ(::kill(pid_t(phone.phonePid()), SIGSTOP), 0);
+        auto reading = std::async(std::launch::async, [readFd] {
+            std::vector<char> block(1 << 20);
+            ssize_t got = 0;
+            while ((got = ::read(readFd, block.data(), block.size())) > 0) {}
+            ::close(readFd);
+            return got;
+        });
+        auto writing = std::async(std::launch::async, [writeFd] {
+            const std::vector<char> block(1 << 20, 'w');
+            for (int i = 0; i < 16; ++i) {
+                if (::write(writeFd, block.data(), block.size()) != ssize_t(block.size())) return -1;
+            }
+            return ::close(writeFd);
+        });
+        EXPECT_EQ(reading.wait_for(std::chrono::milliseconds(500)), std::future_status::timeout);
+        EXPECT_EQ(writing.wait_for(std::chrono::milliseconds(0)), std::future_status::timeout);
 
-TEST_F(OwnMountTest, AnUnmountEndsWhatWaitsOnASilentPhoneAtOnce) {
-    MountedPhone phone;
-    writePatternFile(phone.phoneFile("large.bin"), 16 << 20, 3);
-    const int readFd = ::open(phone.mounted("large.bin").toLocal8Bit().constData(), O_RDONLY);
-    const int writeFd = ::open(phone.mounted("upload.bin").toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ASSERT_GE(readFd, 0);
-    ASSERT_GE(writeFd, 0);
-    // Stopped, the phone holds its connections open and answers nothing.
-    ASSERT_EQ(::kill(pid_t(phone.phonePid()), SIGSTOP), 0);
-    auto reading = std::async(std::launch::async, [readFd] {
-        std::vector<char> block(1 << 20);
-        ssize_t got = 0;
-        while ((got = ::read(readFd, block.data(), block.size())) > 0) {}
-        ::close(readFd);
-        return got;
-    });
-    auto writing = std::async(std::launch::async, [writeFd] {
-        const std::vector<char> block(1 << 20, 'w');
-        for (int i = 0; i < 16; ++i) {
-            if (::write(writeFd, block.data(), block.size()) != ssize_t(block.size())) return -1;
+        if (byUnmount) {
+            // As the app unmounts: plainly, and detached where files are still open.
+            EXPECT_LT(runProgram("fusermount3", {"-u", phone.mounted()}, 10).exitCode, 128);
+            if (isMountPoint(phone.mounted())) {
+                EXPECT_EQ(runProgram("fusermount3", {"-u", "-z", phone.mounted()}, 10).exitCode, 0);
+            }
+        } else {
+            ::kill(pid_t(phone.providerPid()), SIGTERM);
         }
-        return ::close(writeFd);
-    });
-    EXPECT_EQ(reading.wait_for(std::chrono::milliseconds(500)), std::future_status::timeout);
-    EXPECT_EQ(writing.wait_for(std::chrono::milliseconds(0)), std::future_status::timeout);
-
-    // As the app unmounts: plainly, and detached where files are still open.
-    EXPECT_LT(runProgram("fusermount3", {"-u", phone.mounted()}, 10).exitCode, 128);
-    if (isMountPoint(phone.mounted())) {
-        EXPECT_EQ(runProgram("fusermount3", {"-u", "-z", phone.mounted()}, 10).exitCode, 0);
+        const bool ended = phone.waitForProgramEnd(std::chrono::seconds(2));
+        ::kill(pid_t(phone.phonePid()), SIGCONT);
+        EXPECT_TRUE(ended) << "the program waited on the silent phone, or failed:\n" << qPrintable(phone.log());
+        EXPECT_FALSE(isMountPoint(phone.mounted()));
+        EXPECT_LT(reading.get(), 0);
+        EXPECT_LT(writing.get(), 0) << "an upload cut off was reported as done";
+        EXPECT_TRUE(phone.unmount()) << qPrintable(phone.log());
     }
-    const bool ended = phone.waitForProgramEnd(std::chrono::seconds(2));
-    ::kill(pid_t(phone.phonePid()), SIGCONT);
-    EXPECT_TRUE(ended) << "the program waited on the silent phone, or failed:\n" << qPrintable(phone.log());
-    EXPECT_LT(reading.get(), 0);
-    EXPECT_LT(writing.get(), 0) << "an upload cut off was reported as done";
-    EXPECT_TRUE(phone.unmount()) << qPrintable(phone.log());
 }
 
 TEST(ProviderProgramTest, RefusesBadArgumentsAndMountpointsWithAClearMessage) {
