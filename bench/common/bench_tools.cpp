@@ -155,6 +155,17 @@ qint64 peakResidentKib(qint64 pid) {
     return -1;
 }
 
+double cpuSecondsOf(qint64 pid) {
+    QFile stat(QString("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly)) return 0;
+    // The command name, in parentheses, may hold blanks: fields count from its end.
+    const QByteArray text = stat.readAll();
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    // utime and stime are fields 14 and 15, the 12th and 13th after the name.
+    const double ticks = double(fields.value(11).toLongLong() + fields.value(12).toLongLong());
+    return ticks / double(::sysconf(_SC_CLK_TCK));
+}
+
 MountedProvider::MountedProvider(const QString &serial, const QString &mountPoint, const QString &temporaryFolder, const QStringList &options) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("TMPDIR", temporaryFolder);

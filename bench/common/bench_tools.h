@@ -44,6 +44,8 @@ void makeSmallFiles(const QString &folder, int count, qint64 size);
 
 // The peak resident size the kernel keeps for a process, in KiB; -1 if unknown.
 qint64 peakResidentKib(qint64 pid);
+// The processor time a process has used so far, user and system, in seconds.
+double cpuSecondsOf(qint64 pid);
 
 // Samples a process's resident memory and the bytes kept in a folder
 // (files there, and files of the process's that were there before being

@@ -81,13 +81,17 @@ int main(int argc, char **argv) {
         std::vector<double> cpTimes, pullTimes, headTimes, wholeTimes, tailTimes, smallCpTimes, smallPullTimes, lsTimes,
             adbLsTimes, localLsTimes;
         double peakMemory = 0, peakTemporary = 0;
+        std::vector<double> cpuPer100MB;
         const QString adb = testsupport::adbTool();
         auto copyOut = [&] {
             // Each copy starts with the disk idle, not writing back the one before.
             run("sync", {});
             {
                 bench::PeakSampler sampler(provider.pid(), temporary.path());
+                const double cpuBefore = bench::cpuSecondsOf(provider.pid());
                 cpTimes.push_back(secondsOf([&] { run("cp", {mountFolder.path() + "/big.bin", local.file("copied.bin")}); }));
+                // The file is 100 MB.
+                cpuPer100MB.push_back(bench::cpuSecondsOf(provider.pid()) - cpuBefore);
                 peakMemory = std::max(peakMemory, sampler.residentMB());
                 peakTemporary = std::max(peakTemporary, sampler.folderMB());
             }
@@ -164,8 +168,8 @@ int main(int argc, char **argv) {
         std::printf("ls -l of 10,000 entries %.3f s, adb ls %.3f s: ratio %.2f (ls time / adb ls time, target <= 1.5); "
                     "ls -l on local disk %.3f s\n",
                     best(lsTimes), best(adbLsTimes), best(lsTimes) / best(adbLsTimes), best(localLsTimes));
-        std::printf("VaneFileProvider during the copy out: peak memory %.1f MB, temporary files %.1f MB\n", peakMemory,
-                    peakTemporary);
+        std::printf("VaneFileProvider during the copy out: peak memory %.1f MB, temporary files %.1f MB, processor %.3f s per 100 MB\n",
+                    peakMemory, peakTemporary, best(cpuPer100MB));
         std::printf("%d readers at once, %lld MB of a %lld MB file each, %.1f s: VaneFileProvider peak memory %.1f MB\n",
                     kParallelReaders, qlonglong(readEach / 1'000'000), qlonglong(kParallelFileSize / 1'000'000), parallelSeconds,
                     parallelMemory);
