@@ -1,15 +1,33 @@
 #include "platform/fileprovider/host/mount_gone_watcher.h"
 
-#include "platform/fileprovider/domain/mount_table.h"
+#include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <cstdint>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fileprovider {
+
+namespace {
+
+// Whether a file system other than its parent's is mounted at `path`. A
+// stat of a live mount's root is answered by the kernel's cache or by the
+// bridge itself, never by the phone.
+bool somethingMountedAt(const QString &path) {
+    struct stat mountpoint{};
+    struct stat parent{};
+    const QByteArray native = QFile::encodeName(path);
+    const QByteArray parentNative = QFile::encodeName(QFileInfo(path).absolutePath());
+    if (::stat(native.constData(), &mountpoint) != 0 || ::stat(parentNative.constData(), &parent) != 0) return true;
+    return mountpoint.st_dev != parent.st_dev;
+}
+
+} // namespace
 
 MountGoneWatcher::MountGoneWatcher(QString mountpoint, std::function<void()> gone)
     : mountpoint_(std::move(mountpoint)), gone_(std::move(gone)), table_(::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC)),
@@ -25,16 +43,11 @@ MountGoneWatcher::~MountGoneWatcher() {
     thread_.join();
 }
 
-QByteArray MountGoneWatcher::readTable() const {
-    QByteArray text;
+void MountGoneWatcher::rearm() const {
+    // A read to the end is what clears the table's mark.
     char block[16384];
     ::lseek(table_.get(), 0, SEEK_SET);
-    for (;;) {
-        const ssize_t got = ::read(table_.get(), block, sizeof block);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return text;
-        text.append(block, got);
-    }
+    while (::read(table_.get(), block, sizeof block) > 0) {}
 }
 
 void MountGoneWatcher::watch() {
@@ -46,9 +59,8 @@ void MountGoneWatcher::watch() {
             return;
         }
         if (watched[1].revents != 0) return;
-        // Read through the descriptor watched: that is what re-arms it.
-        const QByteArray table = readTable();
-        if (!table.isEmpty() && !isFuseMountedAt(parseMountInfo(table), mountpoint_)) return gone_();
+        rearm();
+        if (!somethingMountedAt(mountpoint_)) return gone_();
     }
 }
 

@@ -2,7 +2,6 @@
 
 #include "platform/fileprovider/host/file_descriptor.h"
 
-#include <QByteArray>
 #include <QString>
 
 #include <functional>
@@ -10,10 +9,11 @@
 
 namespace fileprovider {
 
-// Calls `gone` once the mount at `mountpoint` has left the mount table. A
-// lazy unmount (`fusermount3 -u -z`, or an eject of a busy mount) only
-// detaches it: the kernel says nothing more until the last request in
-// flight ends, which a silent phone could put off for good.
+// Calls `gone` once the mount at `mountpoint` has left it, looking each
+// time the mount table changes. A lazy unmount (`fusermount3 -u -z`, or an
+// eject of a busy mount) only detaches it: the kernel says nothing more
+// until the last request in flight ends, which a silent phone could put
+// off for good.
 class MountGoneWatcher {
 public:
     MountGoneWatcher(QString mountpoint, std::function<void()> gone);
@@ -23,7 +23,7 @@ public:
 
 private:
     void watch();
-    QByteArray readTable() const;
+    void rearm() const;
 
     const QString mountpoint_;
     const std::function<void()> gone_;
