@@ -29,6 +29,8 @@ public:
     fileprovider::ItemIdentifier parentItemIdentifier() const override;
     QString filename() const override;
     fileprovider::ContentType contentType() const override;
+    // From the phone's mode, without asking the type database.
+    bool isFolder() const override { return isDirectory_; }
     std::optional<qint64> documentSize() const override;
     std::optional<fileprovider::Timestamp> contentModificationDate() const override { return modified_; }
     std::optional<fileprovider::Timestamp> creationDate() const override { return modified_; }

@@ -71,7 +71,9 @@ public:
     virtual ItemCapabilities capabilities() const { return ItemCapability::allowsReading; }
     virtual ItemVersion itemVersion() const = 0;
 
-    bool isFolder() const { return contentType() == ContentType::folder(); }
+    // Asked on every lookup: an item that knows it without working out its
+    // type says so.
+    virtual bool isFolder() const { return contentType() == ContentType::folder(); }
 };
 
 using ItemPointer = std::shared_ptr<const Item>;
