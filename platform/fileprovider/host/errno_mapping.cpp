@@ -9,15 +9,8 @@ int errnoFor(const ProviderError &error) {
         switch (static_cast<FileProviderErrorCode>(error.code)) {
         case FileProviderErrorCode::noSuchItem: return ENOENT;
         case FileProviderErrorCode::deletionRejected: return EPERM;
-        case FileProviderErrorCode::serverUnreachable: return ENOTCONN;
-        case FileProviderErrorCode::notAuthenticated: return EACCES;
-        case FileProviderErrorCode::filenameCollision: return EEXIST;
-        case FileProviderErrorCode::insufficientQuota: return ENOSPC;
-        case FileProviderErrorCode::directoryNotEmpty: return ENOTEMPTY;
         case FileProviderErrorCode::readOnly: return EROFS;
         case FileProviderErrorCode::featureUnsupported: return ENOTSUP;
-        case FileProviderErrorCode::syncAnchorExpired:
-        case FileProviderErrorCode::cannotSynchronize: return EIO;
         }
         return EIO;
     }
@@ -25,10 +18,6 @@ int errnoFor(const ProviderError &error) {
     if (error.underlyingPosixCode && *error.underlyingPosixCode > 0) return *error.underlyingPosixCode;
     return EIO;
 }
-
-} // namespace fileprovider
-
-namespace fileprovider {
 
 int errnoForRead(const ProviderError &error) {
     const int errorNumber = errnoFor(error);

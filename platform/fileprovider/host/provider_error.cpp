@@ -11,15 +11,8 @@ namespace {
 
 QString describe(FileProviderErrorCode code) {
     switch (code) {
-    case FileProviderErrorCode::notAuthenticated: return QStringLiteral("Not signed in.");
-    case FileProviderErrorCode::filenameCollision: return QStringLiteral("An item with this name already exists.");
-    case FileProviderErrorCode::syncAnchorExpired: return QStringLiteral("The sync anchor has expired.");
-    case FileProviderErrorCode::insufficientQuota: return QStringLiteral("There is not enough space.");
-    case FileProviderErrorCode::serverUnreachable: return QStringLiteral("The server cannot be reached.");
     case FileProviderErrorCode::noSuchItem: return QStringLiteral("The item doesn't exist.");
     case FileProviderErrorCode::deletionRejected: return QStringLiteral("The item cannot be deleted.");
-    case FileProviderErrorCode::directoryNotEmpty: return QStringLiteral("The folder is not empty.");
-    case FileProviderErrorCode::cannotSynchronize: return QStringLiteral("The item cannot be synchronized.");
     case FileProviderErrorCode::featureUnsupported: return QStringLiteral("This operation is not supported.");
     case FileProviderErrorCode::readOnly: return QStringLiteral("This location is read-only.");
     }

@@ -7,17 +7,11 @@
 namespace fileprovider {
 
 // The codes of the file-provider error domain.
+// Only those raised here; the platform's other codes have no use on it.
 enum class FileProviderErrorCode : int {
-    notAuthenticated = -1000,
-    filenameCollision = -1001,
-    syncAnchorExpired = -1002,
-    insufficientQuota = -1003,
-    serverUnreachable = -1004,
     noSuchItem = -1005,
     // The item may not be deleted at all.
     deletionRejected = -1006,
-    directoryNotEmpty = -1101,
-    cannotSynchronize = -2005,
     // The extension does not offer the request.
     featureUnsupported = -2001,
     // The extension offers the request but refuses it for this domain.

@@ -55,14 +55,13 @@ TEST(Shell, SendsTheCommandAfterTheTransportAndReturnsAllOutput) {
     EXPECT_EQ(server.received(), "001dhost:transport:127.0.0.1:5555" + request("shell:rm -rf '/sdcard/it'\\''s'"));
 }
 
-TEST(RequestFraming, LengthCountsUtf8BytesNotCharacters) {
+TEST(RequestFraming, LengthCountsUtf8BytesAndTheLongestFitsFfff) {
     ScriptedServer server(QByteArray("OKAYOKAY"), Ending::closeAfterReply);
     AdbClient("é", server.port()).shell("touch '/sdcard/Ünï'");
     // "host:transport:é" is 16 characters but 17 bytes; the command has 3 two-byte letters.
     EXPECT_EQ(server.received(), QByteArray("0011host:transport:é") + "001bshell:touch '/sdcard/Ünï'");
-}
 
-TEST(RequestFraming, LongestRequestGetsHeaderFfffAndLongerIsRefusedBeforeSending) {
+    // The longest gets the header ffff; a longer one is refused before it is sent.
     const QString longest = QString(0xffff - 6, u'a');
     ScriptedServer fits(QByteArray("OKAYOKAY"), Ending::closeAfterReply);
     AdbClient("s", fits.port()).shell(longest);

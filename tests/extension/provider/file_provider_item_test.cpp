@@ -56,16 +56,13 @@ TEST(FileProviderItemTest, VersionChangesWithWholeSecondsAndSizeOnly) {
     EXPECT_EQ(file("/sdcard/far", 1, 1e300).itemVersion().contentVersion, QByteArray("9223372036854775807-1"));
 }
 
-TEST(DevicePathsTest, IdentifiersAreDevicePathsAndOnlyTheRootIsSpecial) {
+TEST(DevicePathsTest, IdentifiersAreDevicePathsAndComponentsFollowThePathStringRules) {
     EXPECT_EQ(devicePathFor(ItemIdentifier::rootContainer()), "/sdcard");
     EXPECT_EQ(devicePathFor(ItemIdentifier("/sdcard/Music")), "/sdcard/Music");
     EXPECT_EQ(devicePathFor(ItemIdentifier::workingSet()), ItemIdentifier::workingSet().text());
     EXPECT_EQ(devicePathFor(ItemIdentifier::trashContainer()), ItemIdentifier::trashContainer().text());
     EXPECT_EQ(identifierForDevicePath("/sdcard"), ItemIdentifier::rootContainer());
     EXPECT_EQ(identifierForDevicePath("/sdcard/"), ItemIdentifier("/sdcard/"));
-}
-
-TEST(DevicePathsTest, PathComponentsFollowThePathStringRules) {
     EXPECT_EQ(lastPathComponent("/sdcard/Music/"), "Music");
     EXPECT_EQ(lastPathComponent("/"), "/");
     EXPECT_EQ(deletingLastPathComponent("/sdcard/Music"), "/sdcard");

@@ -4,6 +4,7 @@
 #include "extension/provider/ranged_read.h"
 #include "extension/provider/storage_report_reader.h"
 #include "platform/fileprovider/host/direct_io_mapping.h"
+#include "platform/fileprovider/host/errno_mapping.h"
 #include "platform/fileprovider/host/recent_folder_names.h"
 #include "platform/fileprovider/host/requesting_process.h"
 
@@ -50,32 +51,32 @@ TEST(StorageReportReaderTest, RefusesOutputWithoutARowOfFigures) {
     EXPECT_EQ(readStorageReport("/dev/fuse 9007199254740993 1 9007199254740992 1% /sdcard\n"), std::nullopt);
 }
 
-TEST(ClientErrorBridgeTest, KeepsTheClientsDescriptionAndNamesTheCause) {
-    const auto unreachable = bridgedError(AdbClientError::connectionFailed());
-    EXPECT_EQ(unreachable.domain, adbClientErrorDomain);
-    EXPECT_EQ(unreachable.description, "Couldn't reach the adb server. Is the app running?");
-    EXPECT_EQ(unreachable.underlyingPosixCode, ENOTCONN);
-
-    const auto refused = bridgedError(AdbClientError::requestFailed("open failed: Permission denied"));
-    EXPECT_EQ(refused.description, AdbClientError::requestFailed("open failed: Permission denied").description());
-    EXPECT_EQ(refused.underlyingPosixCode, EACCES);
-
-    EXPECT_EQ(bridgedError(AdbClientError::protocolError("unexpected EOF")).underlyingPosixCode, std::nullopt);
-    const auto local = bridgedError(LocalFileError(ENOSPC, "/tmp/x"));
-    EXPECT_EQ(local.domain, fileprovider::ProviderError::posixDomain);
-    EXPECT_EQ(local.code, ENOSPC);
-}
-
-TEST(ClientErrorBridgeTest, RefusalTextsOfThePhoneAndTheServer) {
-    EXPECT_EQ(posixCodeForRefusal("open failed: No such file or directory"), ENOENT);
-    EXPECT_EQ(posixCodeForRefusal("read failed: Is a directory"), EISDIR);
-    EXPECT_EQ(posixCodeForRefusal("couldn't create file: Read-only file system"), EROFS);
-    EXPECT_EQ(posixCodeForRefusal("path too long"), ENAMETOOLONG);
-    EXPECT_EQ(posixCodeForRefusal("device 'R58' not found"), ENOTCONN);
-    EXPECT_EQ(posixCodeForRefusal("device offline"), ENOTCONN);
-    EXPECT_EQ(posixCodeForRefusal("device unauthorized.\nThis adb server's $ADB_VENDOR_KEYS is not set"), EACCES);
-    EXPECT_EQ(posixCodeForRefusal("closed"), std::nullopt);
-    EXPECT_EQ(posixCodeForRefusal("the file 'device offline' was not found"), std::nullopt);
+// Every kind of error, from where it arose to the errno the kernel hears:
+// for any request, and for a read of contents.
+TEST(ErrorMapTest, EachErrorReachesTheKernelWithItsErrno) {
+    using fileprovider::FileProviderErrorCode;
+    using fileprovider::ProviderError;
+    const auto refusal = [](const char *text) { return bridgedError(AdbClientError::requestFailed(text)); };
+    const struct { ProviderError error; int answered, answeredToRead; } rows[] = {
+        {refusal("open failed: No such file or directory"), ENOENT, EIO},
+        {refusal("open failed: Permission denied"), EACCES, EIO},
+        {refusal("couldn't create file: Read-only file system"), EROFS, EIO},
+        {refusal("device 'R58' not found"), ENOTCONN, EIO},
+        {refusal("device unauthorized.\nThis adb server's $ADB_VENDOR_KEYS is not set"), EACCES, EIO},
+        {refusal("the file 'device offline' was not found"), EIO, EIO},
+        {bridgedError(AdbClientError::connectionFailed()), ENOTCONN, EIO},
+        {bridgedError(AdbClientError::phoneSilent(30)), ETIMEDOUT, EIO},
+        {bridgedError(AdbClientError::protocolError("unexpected EOF")), EIO, EIO},
+        {bridgedError(LocalFileError(ENOSPC, "/tmp/x")), ENOSPC, ENOSPC},
+        {ProviderError::fileProvider(FileProviderErrorCode::noSuchItem), ENOENT, EIO},
+        {ProviderError::fileProvider(FileProviderErrorCode::deletionRejected), EPERM, EIO},
+        {ProviderError::fileProvider(FileProviderErrorCode::readOnly), EROFS, EIO},
+        {ProviderError::fileProvider(FileProviderErrorCode::featureUnsupported), ENOTSUP, EIO},
+    };
+    for (const auto &row : rows) {
+        EXPECT_EQ(fileprovider::errnoFor(row.error), row.answered) << qPrintable(row.error.description);
+        EXPECT_EQ(fileprovider::errnoForRead(row.error), row.answeredToRead) << qPrintable(row.error.description);
+    }
 }
 
 TEST(RangedReadTest, CoversWholeBlocksAndKnowsWhatDdMustPrint) {
