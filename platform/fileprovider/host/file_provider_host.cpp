@@ -90,16 +90,16 @@ int serveDomain(const HostArguments &arguments, const ExtensionFactory &makeExte
     temporaryFolder.makeProcessTemporaryFolder();
 
     int status = 0;
-    // As the mount table names it; read before the mount, whose root only
-    // answers once served.
-    const QString tablePath = QFileInfo(arguments.mountpoint).canonicalFilePath();
+    // The real path, whose parent is the folder it sits in; read before the
+    // mount, whose root only answers once served.
+    const QString realMountpoint = QFileInfo(arguments.mountpoint).canonicalFilePath();
     std::unique_ptr<ReplicatedExtension> extension = makeExtension(arguments.domain);
     {
         FuseBridge bridge(*extension);
         try {
             FuseMount mount(bridge, arguments.mountpoint, QStringLiteral("dorvane:") + arguments.domain.identifier);
             StopSignalWatcher watcher(mount);
-            MountGoneWatcher goneWatcher(tablePath, [&mount] { mount.stopDetached(); });
+            MountGoneWatcher goneWatcher(realMountpoint, [&mount] { mount.stopDetached(); });
             if (mount.serve() != 0) status = 1;
         } catch (const MountFailure &failure) {
             std::fprintf(stderr, "VaneFileProvider: %s\n", failure.what());
