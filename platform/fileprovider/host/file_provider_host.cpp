@@ -105,7 +105,7 @@ int serveDomain(const HostArguments &arguments, const ExtensionFactory &makeExte
             std::fprintf(stderr, "VaneFileProvider: %s\n", failure.what());
             status = 1;
         }
-        extension->invalidate();
+        // The mount's end already invalidated the extension, cutting its connections.
     }
     // An upload fed beside its writer ends once its connection is cut and
     // its pipe closed; it must not go on into the folder about to be removed.

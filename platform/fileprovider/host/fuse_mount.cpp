@@ -93,8 +93,8 @@ FuseMount::FuseMount(FuseBridge &bridge, const QString &mountpoint, const QStrin
 }
 
 FuseMount::~FuseMount() {
+    // Abandons the bridge's requests, interrupting those in flight.
     stop();
-    bridge_.abandonRequests();
     // Off the device before libfuse closes it, while no request can come.
     directIoMapping_.reset();
     // Lazy when busy: a reader still holding a file must not keep the mount.
