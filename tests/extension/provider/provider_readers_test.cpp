@@ -51,8 +51,7 @@ TEST(StorageReportReaderTest, RefusesOutputWithoutARowOfFigures) {
     EXPECT_EQ(readStorageReport("/dev/fuse 9007199254740993 1 9007199254740992 1% /sdcard\n"), std::nullopt);
 }
 
-// Every kind of error, from where it arose to the errno the kernel hears:
-// for any request, and for a read of contents.
+// Every kind of error, to the errno the kernel hears for a request and for a read.
 TEST(ErrorMapTest, EachErrorReachesTheKernelWithItsErrno) {
     using fileprovider::FileProviderErrorCode;
     using fileprovider::ProviderError;
