@@ -53,7 +53,6 @@ TEST(StorageReportReaderTest, RefusesOutputWithoutARowOfFigures) {
 
 // Every kind of error, to the errno the kernel hears for a request and for a read.
 TEST(ErrorMapTest, EachErrorReachesTheKernelWithItsErrno) {
-    using fileprovider::FileProviderErrorCode;
     using fileprovider::ProviderError;
     const auto refusal = [](const char *text) { return bridgedError(AdbClientError::requestFailed(text)); };
     const struct { ProviderError error; int answered, answeredToRead; } rows[] = {
@@ -67,10 +66,10 @@ TEST(ErrorMapTest, EachErrorReachesTheKernelWithItsErrno) {
         {bridgedError(AdbClientError::phoneSilent(30)), ETIMEDOUT, EIO},
         {bridgedError(AdbClientError::protocolError("unexpected EOF")), EIO, EIO},
         {bridgedError(LocalFileError(ENOSPC, "/tmp/x")), ENOSPC, ENOSPC},
-        {ProviderError::fileProvider(FileProviderErrorCode::noSuchItem), ENOENT, EIO},
-        {ProviderError::fileProvider(FileProviderErrorCode::deletionRejected), EPERM, EIO},
-        {ProviderError::fileProvider(FileProviderErrorCode::readOnly), EROFS, EIO},
-        {ProviderError::fileProvider(FileProviderErrorCode::featureUnsupported), ENOTSUP, EIO},
+        {ProviderError::fileProvider(fileprovider::FileProviderErrorCode::noSuchItem), ENOENT, EIO},
+        {ProviderError::fileProvider(fileprovider::FileProviderErrorCode::deletionRejected), EPERM, EIO},
+        {ProviderError::fileProvider(fileprovider::FileProviderErrorCode::readOnly), EROFS, EIO},
+        {ProviderError::fileProvider(fileprovider::FileProviderErrorCode::featureUnsupported), ENOTSUP, EIO},
     };
     for (const auto &row : rows) {
         EXPECT_EQ(fileprovider::errnoFor(row.error), row.answered) << qPrintable(row.error.description);
