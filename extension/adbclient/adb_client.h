@@ -86,7 +86,12 @@ public:
     // that word the upload is dropped without its DONE, and the phone
     // removes what it had of the file.
     using StreamEnd = std::function<bool(qint64 length)>;
-    // Streams `source` to the phone file at `path`.
+    // Streams `source` to the phone file at `path`. It is opened before the
+    // phone is asked: SEND replaces the target, so a source that cannot be
+    // read must fail before anything is sent.
+    Sent push(LocalFile &source, const QString &path, quint32 mode = regularFileMode, const ModifiedAtEnd &modifiedAtEnd = {},
+              const StreamEnd &streamComplete = {}) const;
+    // The same for the local file at `source`.
     Sent push(const QString &source, const QString &path, quint32 mode = regularFileMode, const ModifiedAtEnd &modifiedAtEnd = {},
               const StreamEnd &streamComplete = {}) const;
 

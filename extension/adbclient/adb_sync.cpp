@@ -10,7 +10,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
-#include <filesystem>
 #include <type_traits>
 
 namespace {
@@ -37,7 +36,7 @@ BufferedSocket AdbClient::openSync() const {
 }
 
 SyncLease AdbClient::leaseSync() const {
-    if (pool_) return pool_->acquire();
+    if (pool_) return pool_->acquire([this] { return openSync(); });
     return SyncLease(nullptr, openSync(), false);
 }
 
@@ -217,16 +216,16 @@ void AdbClient::pullOn(BufferedSocket &connection, const QString &path, const QS
 
 AdbClient::Sent AdbClient::push(const QString &source, const QString &path, quint32 mode, const ModifiedAtEnd &modifiedAtEnd,
                                 const StreamEnd &streamComplete) const {
-    // A pipe cannot be read twice, so only a regular file may be sent again
-    // after an idle connection turned out stale.
-    const bool rereadable = std::filesystem::is_regular_file(std::filesystem::path(source.toStdString()));
+    LocalFile file = LocalFile::openForReading(source);
+    return push(file, path, mode, modifiedAtEnd, streamComplete);
+}
+
+AdbClient::Sent AdbClient::push(LocalFile &source, const QString &path, quint32 mode, const ModifiedAtEnd &modifiedAtEnd,
+                                const StreamEnd &streamComplete) const {
     for (int attempt = 0;; ++attempt) {
-        // Opened before the phone is asked: SEND replaces the target on the
-        // phone, so a source that cannot be read must fail before it is sent.
-        LocalFile file = LocalFile::openForReading(source);
         SyncLease lease = leaseSync();
         try {
-            const Sent sent = pushOn(lease.connection(), file, path, mode, modifiedAtEnd, streamComplete);
+            const Sent sent = pushOn(lease.connection(), source, path, mode, modifiedAtEnd, streamComplete);
             try {
                 // The OKAY's length word, zero; the connection then serves the next request.
                 lease.connection().readExactly(4);
@@ -237,7 +236,10 @@ AdbClient::Sent AdbClient::push(const QString &source, const QString &path, quin
             }
             return sent;
         } catch (const AdbClientError &error) {
-            if (attempt > 0 || !lease.wasIdle() || !rereadable || error.recursOnAFreshConnection()) throw;
+            // A pipe cannot be read twice, so only a file may be sent again
+            // after an idle connection turned out stale.
+            if (attempt > 0 || !lease.wasIdle() || source.isStream() || error.recursOnAFreshConnection()) throw;
+            source.rewind();
         }
     }
 }
@@ -276,7 +278,6 @@ AdbClient::Sent AdbClient::pushOn(BufferedSocket &connection, LocalFile &file, c
         connection.writeGathered(std::move(pieces), true);
         if (filled == batch.size()) batch.resize(chunksPerBatch * adbwire::syncChunkSize);
     }
-    file.close();
     // The connection goes with the lease, DONE unsent: the phone drops the partial file.
     if (file.isStream() && !(streamComplete && streamComplete(sent.size))) throw LocalFileError(EPIPE, file.path());
 

@@ -71,14 +71,14 @@ BufferedSocket BufferedSocket::connect(quint16 port) {
 }
 
 BufferedSocket::BufferedSocket(BufferedSocket &&other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), buffer_(std::move(other.buffer_)), offset_(std::exchange(other.offset_, 0)),
+    : fd_(std::move(other.fd_)), buffer_(std::move(other.buffer_)), offset_(std::exchange(other.offset_, 0)),
       filled_(std::exchange(other.filled_, 0)), held_(std::exchange(other.held_, QByteArray())),
       awaitingAnswer_(std::exchange(other.awaitingAnswer_, false)) {}
 
 BufferedSocket &BufferedSocket::operator=(BufferedSocket &&other) noexcept {
     if (this != &other) {
         close();
-        fd_ = std::exchange(other.fd_, -1);
+        fd_ = std::move(other.fd_);
         buffer_ = std::move(other.buffer_);
         offset_ = std::exchange(other.offset_, 0);
         filled_ = std::exchange(other.filled_, 0);
@@ -91,20 +91,20 @@ BufferedSocket &BufferedSocket::operator=(BufferedSocket &&other) noexcept {
 BufferedSocket::~BufferedSocket() { close(); }
 
 void BufferedSocket::close() {
-    if (fd_ < 0) return;
-    LiveConnections::leave(fd_);
-    ::close(std::exchange(fd_, -1));
+    if (!fd_.isOpen()) return;
+    LiveConnections::leave(fd_.get());
+    fd_.reset();
 }
 
 void BufferedSocket::shutdownBothWays() {
-    if (fd_ >= 0) ::shutdown(fd_, SHUT_RDWR);
+    if (fd_.isOpen()) ::shutdown(fd_.get(), SHUT_RDWR);
 }
 
 bool BufferedSocket::peerClosed() const {
-    if (fd_ < 0) return true;
+    if (!fd_.isOpen()) return true;
     if (unread() > 0) return false;
     char probe;
-    const ssize_t peeked = ::recv(fd_, &probe, 1, MSG_PEEK | MSG_DONTWAIT);
+    const ssize_t peeked = ::recv(fd_.get(), &probe, 1, MSG_PEEK | MSG_DONTWAIT);
     // Bytes nobody asked for mean the connection is out of step, too.
     return peeked >= 0 || (errno != EAGAIN && errno != EWOULDBLOCK);
 }
@@ -130,13 +130,13 @@ ssize_t BufferedSocket::receive(char *into, size_t size, int flags) {
 }
 
 ssize_t BufferedSocket::receive(msghdr &message, int flags) {
-    if (fd_ < 0) return -1;
+    if (!fd_.isOpen()) return -1;
     // An answer never comes to a request still held back.
     if (!held_.isEmpty()) send({}, false);
     // Bytes already here are taken without waiting, and without the
     // acknowledgement below: a transfer in full flow needs none.
     if (!std::exchange(awaitingAnswer_, false)) {
-        const ssize_t ready = ::recvmsg(fd_, &message, MSG_DONTWAIT);
+        const ssize_t ready = ::recvmsg(fd_.get(), &message, MSG_DONTWAIT);
         if (ready >= 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)) return ready;
     }
     // The server sends a reply in several writes without TCP_NODELAY: an
@@ -144,8 +144,8 @@ ssize_t BufferedSocket::receive(msghdr &message, int flags) {
     // write back for tens of milliseconds. The kernel forgets this after a
     // while, so it is asked for before every wait.
     const int one = 1;
-    ::setsockopt(fd_, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
-    const ssize_t received = ::recvmsg(fd_, &message, flags);
+    ::setsockopt(fd_.get(), IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
+    const ssize_t received = ::recvmsg(fd_.get(), &message, flags);
     if (timedOut(received)) throw AdbClientError::phoneSilent(silenceSeconds());
     return received;
 }
@@ -183,7 +183,7 @@ void BufferedSocket::send(std::vector<iovec> parts, bool moreFollows) {
     size_t next = 0;
     while (next < parts.size()) {
         const msghdr message = messageOver(parts, next);
-        const ssize_t sent = fd_ < 0 ? -1 : ::sendmsg(fd_, &message, flags);
+        const ssize_t sent = !fd_.isOpen() ? -1 : ::sendmsg(fd_.get(), &message, flags);
         if (timedOut(sent)) throw AdbClientError::phoneSilent(silenceSeconds());
         if (sent <= 0) throw AdbClientError::connectionFailed();
         advanceParts(parts, next, size_t(sent));

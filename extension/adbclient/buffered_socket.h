@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/posix/file_descriptor.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 
@@ -75,7 +77,7 @@ public:
     // unread; for checking a connection that sat idle.
     bool peerClosed() const;
 
-    bool isOpen() const { return fd_ >= 0; }
+    bool isOpen() const { return fd_.isOpen(); }
 
 private:
     explicit BufferedSocket(int fd) : fd_(fd) {}
@@ -98,7 +100,7 @@ private:
     // Sends `parts` after whatever is held back, as one write.
     void send(std::vector<iovec> parts, bool moreFollows);
 
-    int fd_ = -1;
+    posix::FileDescriptor fd_;
     // Received bytes not yet read are [offset_, filled_). The storage is
     // kept between reads, so receiving allocates and moves nothing.
     std::vector<char> buffer_;

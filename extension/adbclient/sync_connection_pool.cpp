@@ -1,7 +1,5 @@
 #include "extension/adbclient/sync_connection_pool.h"
 
-#include "extension/adbclient/adb_client.h"
-
 #include <utility>
 
 SyncLease::SyncLease(std::shared_ptr<SyncConnectionPool> pool, BufferedSocket connection, bool wasIdle)
@@ -15,22 +13,20 @@ SyncLease::~SyncLease() {
     if (pool_ && reusable_ && connection_.isOpen()) pool_->giveBack(std::move(connection_));
 }
 
-std::shared_ptr<SyncConnectionPool> SyncConnectionPool::create(QString serial, quint16 port, int capacity,
-                                                               std::chrono::milliseconds idleLimit) {
-    std::shared_ptr<SyncConnectionPool> pool(new SyncConnectionPool(std::move(serial), port, capacity, idleLimit));
+std::shared_ptr<SyncConnectionPool> SyncConnectionPool::create(int capacity, std::chrono::milliseconds idleLimit) {
+    std::shared_ptr<SyncConnectionPool> pool(new SyncConnectionPool(capacity, idleLimit));
     pool->closer_ = std::jthread([raw = pool.get()](std::stop_token stop) { raw->closeExpired(stop); });
     return pool;
 }
 
-SyncConnectionPool::SyncConnectionPool(QString serial, quint16 port, int capacity, std::chrono::milliseconds idleLimit)
-    : serial_(std::move(serial)), port_(port), capacity_(capacity), idleLimit_(idleLimit) {}
+SyncConnectionPool::SyncConnectionPool(int capacity, std::chrono::milliseconds idleLimit) : capacity_(capacity), idleLimit_(idleLimit) {}
 
 SyncConnectionPool::~SyncConnectionPool() {
     closer_.request_stop();
     if (closer_.joinable()) closer_.join();
 }
 
-SyncLease SyncConnectionPool::acquire() {
+SyncLease SyncConnectionPool::acquire(const std::function<BufferedSocket()> &open) {
     for (;;) {
         std::optional<BufferedSocket> reused;
         {
@@ -42,7 +38,7 @@ SyncLease SyncConnectionPool::acquire() {
         // The server closes the connections of a phone that left.
         if (!reused->peerClosed()) return SyncLease(shared_from_this(), std::move(*reused), true);
     }
-    return SyncLease(shared_from_this(), AdbClient(serial_, port_).openSync(), false);
+    return SyncLease(shared_from_this(), open(), false);
 }
 
 std::optional<adbwire::SyncDialect> SyncConnectionPool::dialect() const {

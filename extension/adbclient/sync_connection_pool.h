@@ -3,11 +3,10 @@
 #include "extension/adbclient/buffered_socket.h"
 #include "extension/adbclient/wire_format.h"
 
-#include <QString>
-
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -51,15 +50,15 @@ public:
     static constexpr int defaultCapacity = 4;
     static constexpr std::chrono::milliseconds defaultIdleLimit{5000};
 
-    static std::shared_ptr<SyncConnectionPool> create(QString serial, quint16 port, int capacity = defaultCapacity,
-                                                      std::chrono::milliseconds idleLimit = defaultIdleLimit);
+    static std::shared_ptr<SyncConnectionPool> create(int capacity = defaultCapacity, std::chrono::milliseconds idleLimit = defaultIdleLimit);
     ~SyncConnectionPool();
     SyncConnectionPool(const SyncConnectionPool &) = delete;
     SyncConnectionPool &operator=(const SyncConnectionPool &) = delete;
 
-    // An idle connection that the server has not closed, or a new one;
-    // connecting failures are AdbClientError.
-    SyncLease acquire();
+    // An idle connection that the server has not closed, or a new one from
+    // `open`, whose failures pass through. The client that leases opens
+    // them, so a pool never holds another phone's connections.
+    SyncLease acquire(const std::function<BufferedSocket()> &open);
     int idleCount() const;
     // What the phone's sync service speaks, once learnt: it is asked once
     // for all the connections to it.
@@ -67,7 +66,7 @@ public:
     void rememberDialect(adbwire::SyncDialect dialect);
 
 private:
-    SyncConnectionPool(QString serial, quint16 port, int capacity, std::chrono::milliseconds idleLimit);
+    SyncConnectionPool(int capacity, std::chrono::milliseconds idleLimit);
     friend class SyncLease;
     void giveBack(BufferedSocket connection);
     void closeExpired(std::stop_token stop);
@@ -77,8 +76,6 @@ private:
         std::chrono::steady_clock::time_point since;
     };
 
-    const QString serial_;
-    const quint16 port_;
     const int capacity_;
     const std::chrono::milliseconds idleLimit_;
     mutable std::mutex mutex_;

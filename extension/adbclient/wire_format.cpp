@@ -1,6 +1,6 @@
 #include "extension/adbclient/wire_format.h"
 
-#include "platform/fileprovider/host/file_system_name.h"
+#include "platform/posix/file_system_name.h"
 
 #include <algorithm>
 #include <limits>
@@ -9,9 +9,9 @@ namespace adbwire {
 
 QString decodeText(QByteArrayView bytes) { return QString::fromUtf8(bytes); }
 
-QByteArray encodePath(const QString &path) { return fileprovider::fileNameBytes(path); }
+QByteArray encodePath(const QString &path) { return posix::fileNameBytes(path); }
 
-QString decodeName(QByteArrayView bytes) { return fileprovider::fileNameFromBytes(bytes); }
+QString decodeName(QByteArrayView bytes) { return posix::fileNameFromBytes(bytes); }
 
 std::optional<QByteArray> requestHeader(qsizetype payloadLength) {
     if (payloadLength < 0 || payloadLength > maxRequestLength) return std::nullopt;

@@ -27,7 +27,7 @@ Timestamp now() { return static_cast<Timestamp>(QDateTime::currentMSecsSinceEpoc
 
 FileProviderExtension::FileProviderExtension(const Domain &domain, quint16 serverPort, bool mediaScan)
     : serial_(serialForDomainIdentifier(domain.identifier)), tempDir_(QDir::tempPath() + QStringLiteral("/vane-fetch")),
-      serverPort_(serverPort), syncPool_(SyncConnectionPool::create(serial_, serverPort_)),
+      serverPort_(serverPort), syncPool_(SyncConnectionPool::create()),
       mediaScanner_(std::make_shared<MediaScanner>(AdbClient(serial_, serverPort_), mediaScan)) {
     // Downloads into a folder that could not be made fail on their own, with
     // the file error that says why.
@@ -109,7 +109,7 @@ ProgressPointer FileProviderExtension::openContentsForItemWithIdentifier(const I
 }
 
 ProgressPointer FileProviderExtension::createItemBasedOnTemplate(ItemPointer itemTemplate, ItemFields,
-                                                                 const std::optional<QString> &contentsPath, CreateItemOptions options,
+                                                                 const std::optional<ContentsFile> &contents, CreateItemOptions options,
                                                                  ChangeItemCompletion completion) {
     const QString path = childPath(devicePathFor(itemTemplate->parentItemIdentifier()), itemTemplate->filename());
     // Only the folder type itself: a package or other folder-like type is a file.
@@ -117,11 +117,11 @@ ProgressPointer FileProviderExtension::createItemBasedOnTemplate(ItemPointer ite
     ProgressPointer progress = makeProgress();
     // A time the template carries rides the upload.
     runProviderJob(
-        [phone = AdbPhoneAccess(client()), path, wantFolder, contentsPath, completion, leftovers = leftovers_,
+        [phone = AdbPhoneAccess(client()), path, wantFolder, contents, completion, leftovers = leftovers_,
          modified = modificationTimeOf(itemTemplate),
          end = uploadEndOf(progress, options.testFlag(CreateItemOption::keepWithdrawnContents)), scanner = mediaScanner_] {
             leftovers->removeRemembered(phone);
-            auto created = createOnPhone(phone, path, wantFolder, contentsPath, *leftovers, modified, end);
+            auto created = createOnPhone(phone, path, wantFolder, contents, *leftovers, modified, end);
             if (!wantFolder) scanner->contentsChanged(created->devicePath());
             completion(std::move(created), {}, false, std::nullopt);
         },
@@ -130,9 +130,9 @@ ProgressPointer FileProviderExtension::createItemBasedOnTemplate(ItemPointer ite
 }
 
 ProgressPointer FileProviderExtension::modifyItem(ItemPointer item, const ItemVersion &, ItemFields changedFields,
-                                                  const std::optional<QString> &contentsPath, ModifyItemOptions options,
+                                                  const std::optional<ContentsFile> &contents, ModifyItemOptions options,
                                                   ChangeItemCompletion completion) {
-    PlannedChange plan = planChange(devicePathFor(item->itemIdentifier()), changedFields, item, contentsPath);
+    PlannedChange plan = planChange(devicePathFor(item->itemIdentifier()), changedFields, item, contents);
     ProgressPointer progress = makeProgress();
     plan.uploadEnd = uploadEndOf(progress, options.testFlag(ModifyItemOption::keepWithdrawnContents));
     runProviderJob(

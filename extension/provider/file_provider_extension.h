@@ -40,11 +40,11 @@ public:
 
     // Every change is done on the phone before its completion is called.
     fileprovider::ProgressPointer createItemBasedOnTemplate(fileprovider::ItemPointer itemTemplate, fileprovider::ItemFields fields,
-                                                            const std::optional<QString> &contentsPath,
+                                                            const std::optional<fileprovider::ContentsFile> &contents,
                                                             fileprovider::CreateItemOptions options,
                                                             fileprovider::ChangeItemCompletion completion) override;
     fileprovider::ProgressPointer modifyItem(fileprovider::ItemPointer item, const fileprovider::ItemVersion &baseVersion,
-                                             fileprovider::ItemFields changedFields, const std::optional<QString> &contentsPath,
+                                             fileprovider::ItemFields changedFields, const std::optional<fileprovider::ContentsFile> &contents,
                                              fileprovider::ModifyItemOptions options,
                                              fileprovider::ChangeItemCompletion completion) override;
     fileprovider::ProgressPointer deleteItemWithIdentifier(const fileprovider::ItemIdentifier &identifier,

@@ -4,7 +4,7 @@
 #include "extension/provider/client_error_bridge.h"
 #include "extension/provider/device_paths.h"
 #include "extension/provider/shell_commands.h"
-#include "platform/fileprovider/host/file_system_name.h"
+#include "platform/posix/file_system_name.h"
 
 #include "extension/adbclient/adb_client_error.h"
 #include "extension/adbclient/live_connections.h"
@@ -102,7 +102,7 @@ Found afterMove(const PhoneAccess &phone, const QString &temporary, const QStrin
 
 // Uploads to a hidden name beside the file and moves it over the file only
 // once the phone has all of it; the old contents stay on every failure.
-NewContents placeContents(const PhoneAccess &phone, const QString &source, const QString &path, const AdbClient::ModifiedAtEnd &modified,
+NewContents placeContents(const PhoneAccess &phone, const ContentsFile &source, const QString &path, const AdbClient::ModifiedAtEnd &modified,
                           const UploadEnd &end, UploadLeftovers &leftovers) {
     const QString temporary = temporaryUploadPath(path);
     try {
@@ -131,9 +131,9 @@ NewContents placeContents(const PhoneAccess &phone, const QString &source, const
 // A small file goes straight to its name: a cut in its few milliseconds
 // leaves nothing, as the phone drops an upload that ends without DONE. A
 // larger one, or one still being written, waits under a hidden name.
-bool uploadsInPlace(const QString &source) {
-    struct stat status{};
-    return ::stat(QFile::encodeName(source).constData(), &status) == 0 && S_ISREG(status.st_mode) && status.st_size < inPlaceUpTo;
+bool uploadsInPlace(const ContentsFile &source) {
+    const std::optional<qint64> size = source.fileSize();
+    return size && *size < inPlaceUpTo;
 }
 
 bool isBelowStorage(const QString &path) {
@@ -167,15 +167,15 @@ QString temporaryUploadPath(const QString &path) {
     for (int index = 0; index < 6; ++index) suffix += QLatin1Char(letters[QRandomGenerator::global()->bounded(62)]);
     // A long name is cut so the hidden one still fits the 255 bytes of a name.
     QString name = lastPathComponent(path);
-    while (fileNameBytes(name).size() > 200) name.chop(1);
+    while (posix::fileNameBytes(name).size() > 200) name.chop(1);
     return childPath(deletingLastPathComponent(path), u'.' + name + QStringLiteral(".dorvane-") + suffix);
 }
 
 PlannedChange planChange(const QString &currentPath, ItemFields changedFields, const ItemPointer &changedItem,
-                         const std::optional<QString> &contentsPath) {
+                         const std::optional<ContentsFile> &contents) {
     const Item &item = *changedItem;
     PlannedChange plan{currentPath, std::nullopt, std::nullopt};
-    if (changedFields.testFlag(ItemField::contents) && contentsPath) plan.uploadFrom = contentsPath;
+    if (changedFields.testFlag(ItemField::contents) && contents) plan.uploadFrom = contents;
     if (changedFields.testFlag(ItemField::contentModificationDate)) plan.newModified = modificationTimeOf(changedItem);
     const bool newParent = changedFields.testFlag(ItemField::parentItemIdentifier);
     const bool newName = changedFields.testFlag(ItemField::filename);
@@ -189,7 +189,7 @@ PlannedChange planChange(const QString &currentPath, ItemFields changedFields, c
 }
 
 std::shared_ptr<FileProviderItem> createOnPhone(const PhoneAccess &phone, const QString &path, bool wantFolder,
-                                                const std::optional<QString> &contentsPath, UploadLeftovers &leftovers,
+                                                const std::optional<ContentsFile> &contents, UploadLeftovers &leftovers,
                                                 const AdbClient::ModifiedAtEnd &modified, const UploadEnd &uploadEnd) {
     if (wantFolder) {
         const QString output = phone.shell(makeFolderCommand(path));
@@ -197,14 +197,14 @@ std::shared_ptr<FileProviderItem> createOnPhone(const PhoneAccess &phone, const 
         if (!entry || !entry->isDirectory) throw notCarriedOut(QStringLiteral("The phone did not create the folder ") + path, output);
         return FileProviderItem::looked(path, *entry);
     }
-    if (contentsPath && !uploadsInPlace(*contentsPath)) {
-        const NewContents placed = placeContents(phone, *contentsPath, path, modified, uploadEnd, leftovers);
+    if (contents && !uploadsInPlace(*contents)) {
+        const NewContents placed = placeContents(phone, *contents, path, modified, uploadEnd, leftovers);
         return FileProviderItem::looked(placed.path, placed.entry);
     }
-    if (contentsPath) {
+    if (contents) {
         // The phone's OKAY says the file is whole, and the upload itself
         // tells its size and time: no lookup per file copied in.
-        const AdbClient::Sent sent = phone.push(*contentsPath, path, AdbClient::regularFileMode, modified, uploadEnd.streamComplete);
+        const AdbClient::Sent sent = phone.push(*contents, path, AdbClient::regularFileMode, modified, uploadEnd.streamComplete);
         AdbEntry entry{lastPathComponent(path), false, sent.size, double(sent.modified)};
         if (modified && modified()) {
             if (const std::optional<AdbEntry> found = phone.stat(path)) entry = keepRequestedTime(phone, path, *found, modified, sent.modified);

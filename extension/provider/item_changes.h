@@ -3,6 +3,7 @@
 #include "extension/provider/file_provider_item.h"
 #include "extension/provider/phone_access.h"
 #include "extension/provider/upload_leftovers.h"
+#include "platform/fileprovider/host/contents_file.h"
 #include "platform/fileprovider/host/item.h"
 #include "platform/fileprovider/host/progress.h"
 
@@ -32,7 +33,7 @@ UploadEnd uploadEndOf(const fileprovider::ProgressPointer &progress, bool keepWi
 // entry is moved or renamed.
 struct PlannedChange {
     QString currentPath;
-    std::optional<QString> uploadFrom;
+    std::optional<fileprovider::ContentsFile> uploadFrom;
     // Only when it differs from currentPath.
     std::optional<QString> moveTo;
     // Set when a modification time was asked for; read once the new
@@ -47,7 +48,7 @@ struct PlannedChange {
 };
 
 PlannedChange planChange(const QString &currentPath, fileprovider::ItemFields changedFields, const fileprovider::ItemPointer &item,
-                         const std::optional<QString> &contentsPath);
+                         const std::optional<fileprovider::ContentsFile> &contents);
 
 // The item's modification time in whole seconds, read when it is called.
 AdbClient::ModifiedAtEnd modificationTimeOf(const fileprovider::ItemPointer &item);
@@ -67,7 +68,7 @@ QString temporaryUploadPath(const QString &path);
 // wait under a hidden name until they are whole, as replacements do, so
 // that a cut upload never stands as the file.
 std::shared_ptr<FileProviderItem> createOnPhone(const PhoneAccess &phone, const QString &path, bool wantFolder,
-                                                const std::optional<QString> &contentsPath, UploadLeftovers &leftovers,
+                                                const std::optional<fileprovider::ContentsFile> &contents, UploadLeftovers &leftovers,
                                                 const AdbClient::ModifiedAtEnd &modified = {}, const UploadEnd &uploadEnd = {});
 // New contents never replace the old ones until the phone holds them whole:
 // a failed upload leaves the file as it was, and its temporary file goes

@@ -2,7 +2,7 @@
 
 #include "extension/provider/device_paths.h"
 #include "extension/provider/shell_commands.h"
-#include "platform/fileprovider/host/file_system_name.h"
+#include "platform/posix/file_system_name.h"
 
 namespace {
 
@@ -50,7 +50,7 @@ QStringList mediaScanCommandLines(const MediaIndexSetup &setup, const QStringLis
     QString line;
     for (const QString &path : devicePaths) {
         const QString command = commandFor(setup, indexPathOf(setup, path));
-        if (!line.isEmpty() && fileprovider::fileNameBytes(line).size() + 2 + fileprovider::fileNameBytes(command).size() > longest) {
+        if (!line.isEmpty() && posix::fileNameBytes(line).size() + 2 + posix::fileNameBytes(command).size() > longest) {
             lines.append(line);
             line.clear();
         }
@@ -68,7 +68,7 @@ bool mediaScanAccepted(const MediaIndexSetup &setup, const QString &output) {
 QString fileUriOf(const QString &path) {
     static const QByteArray unreserved = "/-._~";
     QString uri = QStringLiteral("file://");
-    for (const char byte : fileprovider::fileNameBytes(path)) {
+    for (const char byte : posix::fileNameBytes(path)) {
         const auto unit = static_cast<unsigned char>(byte);
         if ((unit >= 'a' && unit <= 'z') || (unit >= 'A' && unit <= 'Z') || (unit >= '0' && unit <= '9') || unreserved.contains(byte)) {
             uri += QLatin1Char(byte);

@@ -2,6 +2,7 @@
 
 #include "extension/adbclient/adb_client.h"
 #include "extension/adbclient/adb_entry.h"
+#include "platform/fileprovider/host/contents_file.h"
 
 #include <QString>
 
@@ -19,8 +20,8 @@ public:
     virtual std::pair<std::optional<AdbEntry>, std::optional<AdbEntry>> statBoth(const QString &first, const QString &second) const {
         return {stat(first), stat(second)};
     }
-    virtual AdbClient::Sent push(const QString &source, const QString &path, quint32 mode, const AdbClient::ModifiedAtEnd &modifiedAtEnd,
-                                 const AdbClient::StreamEnd &streamComplete) const = 0;
+    virtual AdbClient::Sent push(const fileprovider::ContentsFile &source, const QString &path, quint32 mode,
+                                 const AdbClient::ModifiedAtEnd &modifiedAtEnd, const AdbClient::StreamEnd &streamComplete) const = 0;
 };
 
 // Through the adb server; every call is a connection of its own. A change
@@ -34,9 +35,10 @@ public:
         const QList<std::optional<AdbEntry>> entries = client_.statAll({first, second}, AdbClient::Links::asThemselves);
         return {entries[0], entries[1]};
     }
-    AdbClient::Sent push(const QString &source, const QString &path, quint32 mode, const AdbClient::ModifiedAtEnd &modifiedAtEnd,
-                         const AdbClient::StreamEnd &streamComplete) const override {
-        return client_.push(source, path, mode, modifiedAtEnd, streamComplete);
+    AdbClient::Sent push(const fileprovider::ContentsFile &source, const QString &path, quint32 mode,
+                         const AdbClient::ModifiedAtEnd &modifiedAtEnd, const AdbClient::StreamEnd &streamComplete) const override {
+        LocalFile file = LocalFile::readingFrom(source.descriptor(), source.name());
+        return client_.push(file, path, mode, modifiedAtEnd, streamComplete);
     }
 
 private:

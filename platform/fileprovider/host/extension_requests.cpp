@@ -123,7 +123,7 @@ Outcome<StorageSpace> ExtensionRequests::storageSpace() const {
     return std::move(*outcome);
 }
 
-PendingChange ExtensionRequests::beginCreate(ItemPointer itemTemplate, const std::optional<QString> &contentsPath,
+PendingChange ExtensionRequests::beginCreate(ItemPointer itemTemplate, const std::optional<ContentsFile> &newContents,
                                              CreateItemOptions options, bool besideCaller) const {
     noteChange();
     std::optional<WorkQueue::Beside> beside;
@@ -131,7 +131,7 @@ PendingChange ExtensionRequests::beginCreate(ItemPointer itemTemplate, const std
     auto answer = std::make_shared<ChangeUnderWay>();
     const ItemFields fields = ItemField::filename | ItemField::parentItemIdentifier;
     answer->progress = extension_.createItemBasedOnTemplate(
-        std::move(itemTemplate), fields, contentsPath, options,
+        std::move(itemTemplate), fields, newContents, options,
         [answer](ItemPointer item, ItemFields, bool, const std::optional<ProviderError> &error) {
             answer->deliver(itemOutcome(std::move(item), error));
         });
@@ -139,13 +139,13 @@ PendingChange ExtensionRequests::beginCreate(ItemPointer itemTemplate, const std
 }
 
 PendingChange ExtensionRequests::beginModify(ItemPointer item, const ItemVersion &baseVersion, ItemFields changedFields,
-                                             const std::optional<QString> &contentsPath, ModifyItemOptions options,
+                                             const std::optional<ContentsFile> &newContents, ModifyItemOptions options,
                                              bool besideCaller) const {
     noteChange();
     std::optional<WorkQueue::Beside> beside;
     if (besideCaller) beside.emplace();
     auto answer = std::make_shared<ChangeUnderWay>();
-    answer->progress = extension_.modifyItem(std::move(item), baseVersion, changedFields, contentsPath, options,
+    answer->progress = extension_.modifyItem(std::move(item), baseVersion, changedFields, newContents, options,
                           [answer](ItemPointer changed, ItemFields, bool, const std::optional<ProviderError> &error) {
                               answer->deliver(itemOutcome(std::move(changed), error));
                           });
@@ -159,13 +159,13 @@ Outcome<ItemPointer> ExtensionRequests::finish(const PendingChange &change) cons
     return std::move(*outcome);
 }
 
-Outcome<ItemPointer> ExtensionRequests::create(ItemPointer itemTemplate, const std::optional<QString> &contentsPath) const {
-    return finish(beginCreate(std::move(itemTemplate), contentsPath));
+Outcome<ItemPointer> ExtensionRequests::create(ItemPointer itemTemplate, const std::optional<ContentsFile> &newContents) const {
+    return finish(beginCreate(std::move(itemTemplate), newContents));
 }
 
 Outcome<ItemPointer> ExtensionRequests::modify(ItemPointer item, const ItemVersion &baseVersion, ItemFields changedFields,
-                                               const std::optional<QString> &contentsPath) const {
-    return finish(beginModify(std::move(item), baseVersion, changedFields, contentsPath));
+                                               const std::optional<ContentsFile> &newContents) const {
+    return finish(beginModify(std::move(item), baseVersion, changedFields, newContents));
 }
 
 std::optional<ProviderError> ExtensionRequests::remove(const ItemIdentifier &identifier, const ItemVersion &baseVersion) const {

@@ -44,16 +44,16 @@ public:
     Outcome<Download> download(const ItemIdentifier &identifier) const;
     Outcome<OpenedContents> openContents(const ItemIdentifier &identifier, ItemPointer knownItem = nullptr) const;
     Outcome<StorageSpace> storageSpace() const;
-    Outcome<ItemPointer> create(ItemPointer itemTemplate, const std::optional<QString> &contentsPath) const;
+    Outcome<ItemPointer> create(ItemPointer itemTemplate, const std::optional<ContentsFile> &newContents) const;
     Outcome<ItemPointer> modify(ItemPointer item, const ItemVersion &baseVersion, ItemFields changedFields,
-                                const std::optional<QString> &contentsPath) const;
+                                const std::optional<ContentsFile> &newContents) const;
     // The same two, to be finished later. Made `besideCaller`, the change
     // runs on a thread of its own, so that the caller can go on feeding it;
     // otherwise it is done before the call returns.
-    PendingChange beginCreate(ItemPointer itemTemplate, const std::optional<QString> &contentsPath, CreateItemOptions options = {},
+    PendingChange beginCreate(ItemPointer itemTemplate, const std::optional<ContentsFile> &newContents, CreateItemOptions options = {},
                               bool besideCaller = false) const;
     PendingChange beginModify(ItemPointer item, const ItemVersion &baseVersion, ItemFields changedFields,
-                              const std::optional<QString> &contentsPath, ModifyItemOptions options = {}, bool besideCaller = false) const;
+                              const std::optional<ContentsFile> &newContents, ModifyItemOptions options = {}, bool besideCaller = false) const;
     Outcome<ItemPointer> finish(const PendingChange &change) const;
     bool abandoned() const { return abandoned_ && abandoned_(); }
     // Tells the extension to end all its work at once: the mount is going away.

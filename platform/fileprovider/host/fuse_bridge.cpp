@@ -146,10 +146,10 @@ int FuseBridge::opendir(const char *path, fuse_file_info *folder) {
         if (!isListableName(name)) continue;
         listed.insert(name);
         const std::optional<qint64> openSize = child->isFolder() ? std::nullopt : openCopies_.openSize(prefix + name);
-        opened->entries.push_back({fileNameBytes(name), attributesFor(*child, owner_, group_, openSize)});
+        opened->entries.push_back({posix::fileNameBytes(name), attributesFor(*child, owner_, group_, openSize)});
     }
     for (const auto &[name, attributes] : openCopies_.pendingIn(mountPath)) {
-        if (!listed.contains(name)) opened->entries.push_back({fileNameBytes(name), attributes});
+        if (!listed.contains(name)) opened->entries.push_back({posix::fileNameBytes(name), attributes});
     }
     folder->fh = folderListings_.add(std::move(opened));
     return 0;

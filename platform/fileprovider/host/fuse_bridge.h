@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/fileprovider/host/extension_requests.h"
-#include "platform/fileprovider/host/file_descriptor.h"
+#include "platform/posix/file_descriptor.h"
 #include "platform/fileprovider/host/handle_table.h"
 #include "platform/fileprovider/host/open_copies.h"
 #include "platform/fileprovider/host/recent_folder_names.h"
@@ -109,7 +109,7 @@ private:
     int stage(OpenCopy &copy, bool keepContents);
     // Downloads the file at the path and opens the local copy with `flags`;
     // on failure nothing of the download is left.
-    int openDownload(const QString &mountPath, int flags, FileDescriptor &fd, QString &localPath);
+    int openDownload(const QString &mountPath, int flags, posix::FileDescriptor &fd, QString &localPath);
     // With the copy's mutex held: sends new bytes to the extension.
     int upload(OpenCopy &copy);
     int uploadHeldCopy(OpenCopy &copy);
@@ -140,10 +140,10 @@ private:
     // phone the bytes that were let go, for a writer that stopped going in order.
     int restoreDropped(OpenCopy &copy);
     enum class UploadFrom { localCopy, stream };
-    // The request that sends the copy's contents from `contentsPath`.
-    Outcome<PendingChange> beginUpload(OpenCopy &copy, const QString &contentsPath, UploadFrom from);
+    // The request that sends `contents` as the copy's.
+    Outcome<PendingChange> beginUpload(OpenCopy &copy, const ContentsFile &contents, UploadFrom from);
     // A name for a fresh, empty local file.
-    Outcome<FileDescriptor> makeStagingFile(QString &localPath) const;
+    Outcome<posix::FileDescriptor> makeStagingFile(QString &localPath) const;
     // With the copy's mutex held, or before it is shared: an empty local
     // copy, in memory where the system allows.
     int startEmptyCopy(OpenCopy &copy, const QString &mountPath) const;

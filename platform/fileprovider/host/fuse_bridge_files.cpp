@@ -66,16 +66,16 @@ void FuseBridge::noteWriter(OpenCopy &copy) { copy.noteWriter(requestingProcess(
 
 uint64_t FuseBridge::newHandle(OpenCopy *copy, bool writable) { return fileHandles_.add(std::make_unique<FileHandle>(FileHandle{copy, writable})); }
 
-Outcome<FileDescriptor> FuseBridge::makeStagingFile(QString &localPath) const {
+Outcome<posix::FileDescriptor> FuseBridge::makeStagingFile(QString &localPath) const {
     QByteArray pattern = QFile::encodeName(stagingFolder_ + QStringLiteral("/XXXXXX"));
-    FileDescriptor fd(::mkostemp(pattern.data(), O_CLOEXEC));
+    posix::FileDescriptor fd(::mkostemp(pattern.data(), O_CLOEXEC));
     if (!fd.isOpen()) return ProviderError::posix(errno, QStringLiteral("No local copy can be made in %1: %2").arg(stagingFolder_, QString::fromLocal8Bit(std::strerror(errno))));
     localPath = QFile::decodeName(pattern);
     return fd;
 }
 
 int FuseBridge::startEmptyCopy(OpenCopy &copy, const QString &mountPath) const {
-    FileDescriptor memory(descriptorsHaveNames() ? ::memfd_create("vane-new-file", MFD_CLOEXEC) : -1);
+    posix::FileDescriptor memory(descriptorsHaveNames() ? ::memfd_create("vane-new-file", MFD_CLOEXEC) : -1);
     // A copy is staged once, so it has no file of its own yet.
     if (memory.isOpen()) {
         copy.fd = std::move(memory);
@@ -84,7 +84,7 @@ int FuseBridge::startEmptyCopy(OpenCopy &copy, const QString &mountPath) const {
         QString localPath;
         auto made = makeStagingFile(localPath);
         if (auto *error = std::get_if<ProviderError>(&made)) return fail("staging", mountPath, *error);
-        copy.fd = std::get<FileDescriptor>(std::move(made));
+        copy.fd = std::get<posix::FileDescriptor>(std::move(made));
         copy.localPath = localPath;
     }
     copy.size = 0;
@@ -98,7 +98,7 @@ int FuseBridge::holdUpTo(OpenCopy &copy, qint64 end) {
     QString localPath;
     auto made = makeStagingFile(localPath);
     if (auto *error = std::get_if<ProviderError>(&made)) return fail("staging", mountPath, *error);
-    FileDescriptor disk = std::get<FileDescriptor>(std::move(made));
+    posix::FileDescriptor disk = std::get<posix::FileDescriptor>(std::move(made));
     for (off_t at = 0; at < copy.size;) {
         const ssize_t moved = ::sendfile(disk.get(), copy.fd.get(), &at, size_t(copy.size - at));
         if (moved < 0 && errno == EINTR) continue;
@@ -116,7 +116,7 @@ int FuseBridge::holdUpTo(OpenCopy &copy, qint64 end) {
     return 0;
 }
 
-int FuseBridge::openDownload(const QString &mountPath, int flags, FileDescriptor &fd, QString &localPath) {
+int FuseBridge::openDownload(const QString &mountPath, int flags, posix::FileDescriptor &fd, QString &localPath) {
     auto identifier = identifierFor(mountPath);
     if (auto *error = std::get_if<ProviderError>(&identifier)) return fail("download of", mountPath, *error);
     auto download = requests_.download(std::get<ItemIdentifier>(identifier));
@@ -136,7 +136,7 @@ int FuseBridge::stage(OpenCopy &copy, bool keepContents) {
     if (!keepContents || !copy.onPhone) return startEmptyCopy(copy, mountPath);
     // The old bytes are needed: the download itself becomes the copy.
     QString localPath;
-    FileDescriptor fd;
+    posix::FileDescriptor fd;
     if (const int opened = openDownload(mountPath, O_RDWR, fd, localPath); opened < 0) return opened;
     struct stat downloaded{};
     if (::fstat(fd.get(), &downloaded) != 0) {
@@ -396,7 +396,7 @@ int FuseBridge::utimens(const char *path, const struct timespec times[2], fuse_f
 
 void FuseBridge::forgetKernelEntry(const QString &mountPath) {
     if (fuse_context *context = fuse_get_context(); context && context->fuse) {
-        fuse_invalidate_path(context->fuse, fileNameBytes(mountPath).constData());
+        fuse_invalidate_path(context->fuse, posix::fileNameBytes(mountPath).constData());
     }
 }
 

@@ -30,7 +30,7 @@ std::function<std::optional<Timestamp>()> modificationDateOf(const OpenCopy &cop
 
 } // namespace
 
-Outcome<PendingChange> FuseBridge::beginUpload(OpenCopy &copy, const QString &contentsPath, UploadFrom from) {
+Outcome<PendingChange> FuseBridge::beginUpload(OpenCopy &copy, const ContentsFile &contents, UploadFrom from) {
     const QString mountPath = openCopies_.mountPathOf(&copy);
     auto parent = identifierFor(parentMountPath(mountPath));
     if (auto *error = std::get_if<ProviderError>(&parent)) return *error;
@@ -42,7 +42,7 @@ Outcome<PendingChange> FuseBridge::beginUpload(OpenCopy &copy, const QString &co
         auto itemTemplate = std::make_shared<TemplateItem>(ItemIdentifier(name), std::get<ItemIdentifier>(parent), name, ContentType::data());
         itemTemplate->setModificationDate(modificationDateOf(copy));
         const CreateItemOptions createOptions = streamed ? CreateItemOptions(CreateItemOption::keepWithdrawnContents) : CreateItemOptions();
-        return requests_.beginCreate(std::move(itemTemplate), contentsPath, createOptions, streamed);
+        return requests_.beginCreate(std::move(itemTemplate), contents, createOptions, streamed);
     }
     auto identifier = identifierFor(mountPath);
     if (auto *error = std::get_if<ProviderError>(&identifier)) return *error;
@@ -51,7 +51,7 @@ Outcome<PendingChange> FuseBridge::beginUpload(OpenCopy &copy, const QString &co
     changed->setModificationDate(modificationDateOf(copy));
     const ModifyItemOptions modifyOptions = streamed ? ModifyItemOptions(ModifyItemOption::keepWithdrawnContents) : ModifyItemOptions();
     return requests_.beginModify(std::move(changed), ItemVersion{}, ItemField::contents | ItemField::contentModificationDate,
-                                 contentsPath, modifyOptions, streamed);
+                                 contents, modifyOptions, streamed);
 }
 
 void FuseBridge::streamWrite(OpenCopy &copy, size_t count, off_t offset, qint64 sizeBefore) {
@@ -63,9 +63,9 @@ void FuseBridge::streamWrite(OpenCopy &copy, size_t count, off_t offset, qint64 
         copy.streamTried = true;
         copy.streamReplaces = copy.onPhone;
         copy.stream = StreamedUpload::start(
-            stagingFolder_,
-            [&](const QString &pipePath) -> PendingChange {
-                auto begun = beginUpload(copy, pipePath, UploadFrom::stream);
+            openCopies_.mountPathOf(&copy),
+            [&](const ContentsFile &pipe) -> PendingChange {
+                auto begun = beginUpload(copy, pipe, UploadFrom::stream);
                 if (auto *change = std::get_if<PendingChange>(&begun)) return *change;
                 auto failed = std::make_shared<ChangeUnderWay>();
                 failed->deliver(std::get<ProviderError>(begun));
@@ -191,7 +191,7 @@ int FuseBridge::upload(OpenCopy &copy) {
     if (!copy.dirty || copy.detached) return 0;
     if (const int restored = restoreDropped(copy); restored < 0) return restored;
     const QString mountPath = openCopies_.mountPathOf(&copy);
-    auto begun = beginUpload(copy, copy.contentsPath(), UploadFrom::localCopy);
+    auto begun = beginUpload(copy, copy.contents(mountPath), UploadFrom::localCopy);
     if (auto *error = std::get_if<ProviderError>(&begun)) return fail("upload of", mountPath, *error);
     auto uploaded = requests_.finish(std::get<PendingChange>(begun));
     if (auto *error = std::get_if<ProviderError>(&uploaded)) return fail("upload of", mountPath, *error);

@@ -26,7 +26,7 @@ Outcome<qsizetype> readAt(int fd, char *into, qsizetype length, qint64 offset) {
 } // namespace
 
 Outcome<ContentStreamPointer> LocalCopyStream::open(const QString &localPath) {
-    FileDescriptor file(::open(QFile::encodeName(localPath).constData(), O_RDONLY | O_CLOEXEC));
+    posix::FileDescriptor file(::open(QFile::encodeName(localPath).constData(), O_RDONLY | O_CLOEXEC));
     struct stat attributes{};
     if (!file.isOpen() || ::fstat(file.get(), &attributes) != 0) {
         const int errorNumber = errno;

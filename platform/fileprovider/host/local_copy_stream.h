@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/fileprovider/host/content_stream.h"
-#include "platform/fileprovider/host/file_descriptor.h"
+#include "platform/posix/file_descriptor.h"
 
 #include <QString>
 
@@ -23,10 +23,10 @@ public:
     std::optional<qint64> knownSize() const override { return size_; }
 
 private:
-    LocalCopyStream(FileDescriptor file, QString localPath, qint64 size)
+    LocalCopyStream(posix::FileDescriptor file, QString localPath, qint64 size)
         : file_(std::move(file)), localPath_(std::move(localPath)), size_(size) {}
 
-    FileDescriptor file_;
+    posix::FileDescriptor file_;
     QString localPath_;
     qint64 size_;
     qint64 next_ = 0;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/fileprovider/host/file_descriptor.h"
+#include "platform/posix/file_descriptor.h"
 
 #include <QString>
 
@@ -27,8 +27,8 @@ private:
 
     const QString mountpoint_;
     const std::function<void()> gone_;
-    FileDescriptor table_;
-    FileDescriptor wake_;
+    posix::FileDescriptor table_;
+    posix::FileDescriptor wake_;
     std::thread thread_;
 };
 

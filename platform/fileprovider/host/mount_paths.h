@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/fileprovider/host/file_system_name.h"
+#include "platform/posix/file_system_name.h"
 
 #include <QString>
 
@@ -9,7 +9,7 @@
 namespace fileprovider {
 
 // Paths as the kernel names them: "/" is the top of the mount.
-inline QString mountPathOf(const char *path) { return path ? fileNameFromBytes(path) : QString(); }
+inline QString mountPathOf(const char *path) { return path ? posix::fileNameFromBytes(path) : QString(); }
 
 inline QString parentMountPath(const QString &mountPath) {
     const qsizetype slash = mountPath.lastIndexOf(u'/');

@@ -1,12 +1,14 @@
 #pragma once
 
-#include "platform/fileprovider/host/file_descriptor.h"
+#include "platform/fileprovider/host/contents_file.h"
+#include "platform/posix/file_descriptor.h"
 #include "platform/fileprovider/host/streamed_read.h"
 #include "platform/fileprovider/host/streamed_upload.h"
 
 #include <QList>
 #include <QString>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -32,7 +34,7 @@ namespace fileprovider {
 struct OpenCopy {
     // Held while the copy is staged, written, truncated or uploaded.
     std::mutex mutex;
-    FileDescriptor fd;
+    posix::FileDescriptor fd;
     // The local file in the staging folder, removed with the copy; empty
     // for a copy in memory.
     QString localPath;
@@ -93,8 +95,11 @@ struct OpenCopy {
                std::find(writers_.begin(), writers_.end(), pid_t(0)) != writers_.end();
     }
 
-    // Where the extension reads the copy's contents from, while it is open.
-    QString contentsPath() const { return inMemory ? QStringLiteral("/proc/self/fd/%1").arg(fd.get()) : localPath; }
+    // The copy's contents for the extension to read, through a descriptor
+    // of their own; `name` says what they are in messages.
+    ContentsFile contents(const QString &name) const {
+        return ContentsFile(posix::FileDescriptor(::fcntl(fd.get(), F_DUPFD_CLOEXEC, 0)), name);
+    }
 
     struct stat currentAttributes() const {
         struct stat now = attributes;

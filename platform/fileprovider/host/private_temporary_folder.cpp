@@ -25,7 +25,7 @@ void removeAbandoned(const QString &namePrefix) {
     const QStringList folders = temporary.entryList({namePrefix + QStringLiteral("-??????")}, QDir::Dirs | QDir::Hidden | QDir::NoSymLinks);
     for (const QString &name : folders) {
         const QString folder = temporary.filePath(name);
-        const FileDescriptor lock(::open(lockPathIn(folder).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+        const posix::FileDescriptor lock(::open(lockPathIn(folder).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
         const bool abandoned = lock.isOpen() && ::flock(lock.get(), LOCK_EX | LOCK_NB) == 0;
         if (abandoned) QDir(folder).removeRecursively();
     }

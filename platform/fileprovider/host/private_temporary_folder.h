@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/fileprovider/host/file_descriptor.h"
+#include "platform/posix/file_descriptor.h"
 
 #include <QString>
 
@@ -28,7 +28,7 @@ private:
     QString path_;
     // Locked for as long as this process lives: the kernel lets go of the
     // lock however the process ends, which is how others tell it is gone.
-    FileDescriptor lock_;
+    posix::FileDescriptor lock_;
 };
 
 } // namespace fileprovider

@@ -6,13 +6,13 @@
 
 namespace fileprovider {
 
-ProgressPointer ReplicatedExtension::createItemBasedOnTemplate(ItemPointer, ItemFields, const std::optional<QString> &,
+ProgressPointer ReplicatedExtension::createItemBasedOnTemplate(ItemPointer, ItemFields, const std::optional<ContentsFile> &,
                                                                CreateItemOptions, ChangeItemCompletion completion) {
     completion(nullptr, {}, false, ProviderError::fileProvider(FileProviderErrorCode::readOnly));
     return makeProgress();
 }
 
-ProgressPointer ReplicatedExtension::modifyItem(ItemPointer, const ItemVersion &, ItemFields, const std::optional<QString> &,
+ProgressPointer ReplicatedExtension::modifyItem(ItemPointer, const ItemVersion &, ItemFields, const std::optional<ContentsFile> &,
                                                 ModifyItemOptions, ChangeItemCompletion completion) {
     completion(nullptr, {}, false, ProviderError::fileProvider(FileProviderErrorCode::readOnly));
     return makeProgress();

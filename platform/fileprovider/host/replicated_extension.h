@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/fileprovider/host/content_stream.h"
+#include "platform/fileprovider/host/contents_file.h"
 #include "platform/fileprovider/host/domain.h"
 #include "platform/fileprovider/host/enumeration.h"
 #include "platform/fileprovider/host/item.h"
@@ -70,13 +71,13 @@ public:
                                                               OpenContentsCompletion completion);
 
     // `itemTemplate` gives the parent, the name and the type;
-    // `contentsPath` the new file's bytes (none for folders and empty files).
+    // `contents` the new file's bytes (none for folders and empty files).
     virtual ProgressPointer createItemBasedOnTemplate(ItemPointer itemTemplate, ItemFields fields,
-                                                      const std::optional<QString> &contentsPath, CreateItemOptions options,
+                                                      const std::optional<ContentsFile> &contents, CreateItemOptions options,
                                                       ChangeItemCompletion completion);
     // `item` carries the new values of `changedFields`.
     virtual ProgressPointer modifyItem(ItemPointer item, const ItemVersion &baseVersion, ItemFields changedFields,
-                                       const std::optional<QString> &contentsPath, ModifyItemOptions options,
+                                       const std::optional<ContentsFile> &contents, ModifyItemOptions options,
                                        ChangeItemCompletion completion);
     virtual ProgressPointer deleteItemWithIdentifier(const ItemIdentifier &identifier, const ItemVersion &baseVersion,
                                                      DeleteItemOptions options, DeleteItemCompletion completion);

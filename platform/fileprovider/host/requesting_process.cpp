@@ -1,6 +1,6 @@
 #include "platform/fileprovider/host/requesting_process.h"
 
-#include "platform/fileprovider/host/file_descriptor.h"
+#include "platform/posix/file_descriptor.h"
 #include "platform/fileprovider/host/fuse_version.h"
 #include <fuse.h>
 
@@ -29,7 +29,7 @@ namespace {
 pid_t threadGroupOf(pid_t thread) {
     char path[32];
     std::snprintf(path, sizeof path, "/proc/%d/status", int(thread));
-    const FileDescriptor status(::open(path, O_RDONLY | O_CLOEXEC));
+    const posix::FileDescriptor status(::open(path, O_RDONLY | O_CLOEXEC));
     if (!status.isOpen()) return 0;
     // Tgid is on the fourth line, well inside the first few hundred bytes.
     char text[512];

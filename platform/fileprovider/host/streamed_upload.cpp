@@ -1,23 +1,15 @@
 #include "platform/fileprovider/host/streamed_upload.h"
 
-#include <QFile>
-#include <QUuid>
-
 #include <cerrno>
 #include <cstdio>
-#include <chrono>
 #include <csignal>
 #include <fcntl.h>
 #include <mutex>
-#include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 
 namespace fileprovider {
 
 namespace {
-
-constexpr std::chrono::seconds readerWait{3};
 
 // A reader that went away must be an error of the write, not a signal
 // that ends the process.
@@ -28,38 +20,28 @@ void ignoreBrokenPipes() {
 
 } // namespace
 
-std::unique_ptr<StreamedUpload> StreamedUpload::start(const QString &folder, const std::function<PendingChange(const QString &)> &begin,
+std::unique_ptr<StreamedUpload> StreamedUpload::start(const QString &mountPath,
+                                                      const std::function<PendingChange(const ContentsFile &)> &begin,
                                                       const ExtensionRequests &requests) {
     ignoreBrokenPipes();
-    const QString pipePath = folder + u'/' + QUuid::createUuid().toString(QUuid::WithoutBraces) + QStringLiteral(".pipe");
-    const QByteArray nativePath = QFile::encodeName(pipePath);
-    if (::mkfifo(nativePath.constData(), 0600) != 0) return nullptr;
-    PendingChange answer = begin(pipePath);
-    // Opening for writing succeeds only once the reader is there. A reader
-    // that does not come soon (every worker busy) is not waited for: the
-    // local copy is uploaded on flush instead.
-    const auto giveUp = std::chrono::steady_clock::now() + readerWait;
-    FileDescriptor fd;
-    while (fd.reset(::open(nativePath.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC)), !fd.isOpen()) {
-        if (errno != ENXIO || answer->ready() || requests.abandoned() || std::chrono::steady_clock::now() > giveUp) {
-            // A reader that gets in at the last moment must not wait forever
-            // for a writer: holding both ends while the name goes, then
-            // letting go, gives it an empty file, which the flush replaces.
-            const FileDescriptor bothEnds(::open(nativePath.constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC));
-            ::unlink(nativePath.constData());
-            return nullptr;
-        }
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    if (requests.abandoned()) return nullptr;
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0) return nullptr;
+    posix::FileDescriptor writeEnd(ends[1]);
+    ::fcntl(writeEnd.get(), F_SETPIPE_SZ, int(pipeCapacity));
+    // The read end lives only in the request: once it is over, a write
+    // here fails instead of waiting for a reader that will never come.
+    PendingChange answer = begin(ContentsFile(posix::FileDescriptor(ends[0]), mountPath));
+    if (answer->ready()) {
+        // Ended before reading: the flush uploads the local copy instead.
+        requests.finish(answer);
+        return nullptr;
     }
-    ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
-    ::fcntl(fd.get(), F_SETPIPE_SZ, int(pipeCapacity));
-    // The reader has it open; the name is no longer needed.
-    ::unlink(nativePath.constData());
-    return std::unique_ptr<StreamedUpload>(new StreamedUpload(pipePath, std::move(fd), std::move(answer), requests));
+    return std::unique_ptr<StreamedUpload>(new StreamedUpload(std::move(writeEnd), std::move(answer), requests));
 }
 
-StreamedUpload::StreamedUpload(QString pipePath, FileDescriptor fd, PendingChange answer, const ExtensionRequests &requests)
-    : pipePath_(std::move(pipePath)), fd_(std::move(fd)), answer_(std::move(answer)), requests_(requests) {}
+StreamedUpload::StreamedUpload(posix::FileDescriptor fd, PendingChange answer, const ExtensionRequests &requests)
+    : fd_(std::move(fd)), answer_(std::move(answer)), requests_(requests) {}
 
 StreamedUpload::~StreamedUpload() { closePipe(); }
 

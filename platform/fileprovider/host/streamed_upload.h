@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/fileprovider/host/extension_requests.h"
-#include "platform/fileprovider/host/file_descriptor.h"
+#include "platform/posix/file_descriptor.h"
 
 #include <QString>
 
@@ -11,17 +11,17 @@
 namespace fileprovider {
 
 // An upload that runs while the file is still being written: the extension
-// is handed a pipe as the contents file and reads the bytes as they come,
+// is handed a pipe's read end as the contents and reads the bytes as they come,
 // so that a copy into the mount ends soon after its last write rather than
 // one whole transfer later. Only bytes written in order from the start can
 // go this way; anything else ends the stream and leaves the upload to the
 // local copy.
 class StreamedUpload {
 public:
-    // Starts the request `begin` makes for the pipe's path and waits until
-    // the extension opens the pipe. None when the pipe cannot be made or the
-    // request ends without reading it.
-    static std::unique_ptr<StreamedUpload> start(const QString &folder, const std::function<PendingChange(const QString &)> &begin,
+    // Starts the request `begin` makes for the pipe of the file at
+    // `mountPath`. None when the pipe cannot be made or the request ends at
+    // once.
+    static std::unique_ptr<StreamedUpload> start(const QString &mountPath, const std::function<PendingChange(const ContentsFile &)> &begin,
                                                  const ExtensionRequests &requests);
     ~StreamedUpload();
     StreamedUpload(const StreamedUpload &) = delete;
@@ -47,11 +47,10 @@ public:
     Outcome<ItemPointer> withdraw();
 
 private:
-    StreamedUpload(QString pipePath, FileDescriptor fd, PendingChange answer, const ExtensionRequests &requests);
+    StreamedUpload(posix::FileDescriptor fd, PendingChange answer, const ExtensionRequests &requests);
     void closePipe();
 
-    QString pipePath_;
-    FileDescriptor fd_;
+    posix::FileDescriptor fd_;
     PendingChange answer_;
     const ExtensionRequests &requests_;
     qint64 sent_ = 0;

@@ -45,7 +45,7 @@ TEST(RealServer, OneIdleSyncConnectionServesRequestsInTurnAndIsClosedOnceItSatLo
     testsupport::PhoneSimOptions options;
     options.folder = folder.path();
     testsupport::PhoneSim phone(options);
-    const auto pool = SyncConnectionPool::create(phone.serial(), AdbClient::defaultPort, 2, std::chrono::milliseconds(200));
+    const auto pool = SyncConnectionPool::create(2, std::chrono::milliseconds(200));
     const AdbClient client(phone.serial(), AdbClient::defaultPort, pool);
     // The second round finds the closer waiting for any connection again.
     for (int round = 0; round < 2; ++round) {

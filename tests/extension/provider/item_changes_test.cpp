@@ -12,7 +12,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+
 #include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace fileprovider;
 
@@ -36,9 +40,9 @@ public:
         if (!entries.contains(path)) return std::nullopt;
         return entries.value(path);
     }
-    AdbClient::Sent push(const QString &source, const QString &path, quint32 mode, const AdbClient::ModifiedAtEnd &,
+    AdbClient::Sent push(const ContentsFile &source, const QString &path, quint32 mode, const AdbClient::ModifiedAtEnd &,
                          const AdbClient::StreamEnd &) const override {
-        calls.append(shown(QString("push %1 -> %2 mode %3").arg(source, path).arg(mode)));
+        calls.append(shown(QString("push %1 -> %2 mode %3").arg(source.name(), path).arg(mode)));
         if (pushFails) throw AdbClientError::connectionFailed();
         return {pushedSize, 1700000200};
     }
@@ -63,6 +67,12 @@ private:
     // Temporary names are random; the calls show them as XXXXXX.
     static QString shown(QString call) { return call.replace(QRegularExpression("dorvane-\\w{6}"), "dorvane-XXXXXX"); }
 };
+
+// The file at `path` as new contents; a path that is not there gives
+// contents that cannot be read.
+ContentsFile contentsAt(const QString &path) {
+    return ContentsFile(posix::FileDescriptor(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC)), path);
+}
 
 AdbEntry folderEntry() { return AdbEntry{"", true, 4096, 1700000000}; }
 AdbEntry fileEntry(qint64 size) { return AdbEntry{"", false, size, 1700000100}; }
@@ -97,7 +107,7 @@ TEST(CreateOnPhoneTest, EachKindIsMadeItsOwnWayAndReadBack) {
     UploadLeftovers leftovers;
     testsupport::TempFolder local;
     phone.entries["/sdcard/New folder"] = folderEntry();
-    auto folder = createOnPhone(phone, "/sdcard/New folder", true, QString("/tmp/ignored"), leftovers);
+    auto folder = createOnPhone(phone, "/sdcard/New folder", true, contentsAt("/tmp/ignored"), leftovers);
     EXPECT_EQ(phone.calls, QStringList({"shell mkdir -p '/sdcard/New folder'", "stat /sdcard/New folder"}));
     EXPECT_EQ(folder->devicePath(), "/sdcard/New folder");
     EXPECT_TRUE(folder->isDirectory());
@@ -105,18 +115,21 @@ TEST(CreateOnPhoneTest, EachKindIsMadeItsOwnWayAndReadBack) {
     // A small file's upload tells size and time: no lookup after it.
     phone.calls.clear();
     testsupport::writePatternFile(local.file("small"), 5);
-    auto uploaded = createOnPhone(phone, "/sdcard/a.bin", false, local.file("small"), leftovers);
+    auto uploaded = createOnPhone(phone, "/sdcard/a.bin", false, contentsAt(local.file("small")), leftovers);
     EXPECT_EQ(phone.calls, QStringList({"push " + local.file("small") + " -> /sdcard/a.bin mode 33188"}));
     EXPECT_EQ(uploaded->size(), 5);
     EXPECT_EQ(uploaded->modified(), 1700000200);
 
     // A large one, or a stream, is whole on the phone before it has its name.
-    for (const QString &source : {local.file("large"), QString("/dev/stdin")}) {
+    testsupport::writePatternFile(local.file("large"), 1 << 20);
+    int pipeEnds[2];
+    ASSERT_EQ(::pipe2(pipeEnds, O_CLOEXEC), 0);
+    const posix::FileDescriptor writeEnd(pipeEnds[1]);
+    for (const ContentsFile &source : {contentsAt(local.file("large")), ContentsFile(posix::FileDescriptor(pipeEnds[0]), "pipe")}) {
         phone.calls.clear();
         phone.entries["/sdcard/b.bin"] = fileEntry(5);
-        testsupport::writePatternFile(local.file("large"), 1 << 20);
         EXPECT_EQ(createOnPhone(phone, "/sdcard/b.bin", false, source, leftovers)->devicePath(), "/sdcard/b.bin");
-        EXPECT_EQ(phone.calls.first(), "push " + source + " -> /sdcard/.b.bin.dorvane-XXXXXX mode 33188");
+        EXPECT_EQ(phone.calls.first(), "push " + source.name() + " -> /sdcard/.b.bin.dorvane-XXXXXX mode 33188");
         EXPECT_EQ(phone.calls.at(1), "shell mv '/sdcard/.b.bin.dorvane-XXXXXX' '/sdcard/b.bin'");
     }
 
@@ -149,24 +162,24 @@ TEST(ChangeOnPhoneTest, ContentsReplaceTheFileFromAHiddenNameOnlyOnceWhole) {
     ScriptedPhone phone;
     UploadLeftovers leftovers;
     phone.entries["/sdcard/a.txt"] = fileEntry(5);
-    auto item = changeOnPhone(phone, PlannedChange{"/sdcard/a.txt", QString("/tmp/new"), std::nullopt}, leftovers);
+    auto item = changeOnPhone(phone, PlannedChange{"/sdcard/a.txt", contentsAt("/tmp/new"), std::nullopt}, leftovers);
     EXPECT_EQ(phone.calls, QStringList({"push /tmp/new -> /sdcard/.a.txt.dorvane-XXXXXX mode 33188",
                                         "shell mv '/sdcard/.a.txt.dorvane-XXXXXX' '/sdcard/a.txt'",
                                         "stat /sdcard/.a.txt.dorvane-XXXXXX", "stat /sdcard/a.txt"}));
     EXPECT_EQ(item->size(), 5);
     // The file the phone shows is not what was sent: the move did not happen.
     phone.pushedSize = 6;
-    EXPECT_TRUE(failureOf([&] { changeOnPhone(phone, PlannedChange{"/sdcard/a.txt", QString("/tmp/new"), std::nullopt}, leftovers); }));
+    EXPECT_TRUE(failureOf([&] { changeOnPhone(phone, PlannedChange{"/sdcard/a.txt", contentsAt("/tmp/new"), std::nullopt}, leftovers); }));
 
     // A move whose answer was lost is looked up again: it happened.
     phone.pushedSize = 5;
     phone.answersLost = 1;
-    EXPECT_EQ(changeOnPhone(phone, PlannedChange{"/sdcard/a.txt", QString("/tmp/new"), std::nullopt}, leftovers)->size(), 5);
+    EXPECT_EQ(changeOnPhone(phone, PlannedChange{"/sdcard/a.txt", contentsAt("/tmp/new"), std::nullopt}, leftovers)->size(), 5);
 
     // A cut upload never moves anything; its temporary file is removed.
     phone.calls.clear();
     phone.pushFails = true;
-    EXPECT_THROW(changeOnPhone(phone, PlannedChange{"/sdcard/a.txt", QString("/tmp/new"), std::nullopt}, leftovers), AdbClientError);
+    EXPECT_THROW(changeOnPhone(phone, PlannedChange{"/sdcard/a.txt", contentsAt("/tmp/new"), std::nullopt}, leftovers), AdbClientError);
     EXPECT_EQ(phone.calls, QStringList({"push /tmp/new -> /sdcard/.a.txt.dorvane-XXXXXX mode 33188",
                                         "shell rm -f '/sdcard/.a.txt.dorvane-XXXXXX'", "stat /sdcard/.a.txt.dorvane-XXXXXX"}));
 }

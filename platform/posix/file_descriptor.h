@@ -4,7 +4,7 @@
 
 #include <utility>
 
-namespace fileprovider {
+namespace posix {
 
 // Owns one open descriptor and closes it when the value goes away.
 class FileDescriptor {
@@ -32,4 +32,4 @@ private:
     int fd_ = -1;
 };
 
-} // namespace fileprovider
+} // namespace posix

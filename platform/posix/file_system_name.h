@@ -5,7 +5,7 @@
 #include <QString>
 #include <QStringView>
 
-namespace fileprovider {
+namespace posix {
 
 // File and folder names are bytes, nearly always UTF-8. A byte that is not
 // part of valid UTF-8 is held in a QString as the lone surrogate U+DC80 to
@@ -16,4 +16,4 @@ namespace fileprovider {
 QString fileNameFromBytes(QByteArrayView bytes);
 QByteArray fileNameBytes(QStringView name);
 
-} // namespace fileprovider
+} // namespace posix

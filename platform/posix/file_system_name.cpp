@@ -1,6 +1,6 @@
-#include "platform/fileprovider/host/file_system_name.h"
+#include "platform/posix/file_system_name.h"
 
-namespace fileprovider {
+namespace posix {
 
 namespace {
 
@@ -68,4 +68,4 @@ QByteArray fileNameBytes(QStringView name) {
     return bytes;
 }
 
-} // namespace fileprovider
+} // namespace posix
