@@ -22,8 +22,6 @@ enum class ItemCapability : unsigned {
     allowsRenaming = 8,
     allowsTrashing = 16,
     allowsDeleting = 32,
-    allowsEvicting = 64,
-    allowsExcludingFromSync = 128,
 };
 Q_DECLARE_FLAGS(ItemCapabilities, ItemCapability)
 Q_DECLARE_OPERATORS_FOR_FLAGS(ItemCapabilities)
@@ -33,14 +31,7 @@ enum class ItemField : unsigned {
     contents = 1,
     filename = 2,
     parentItemIdentifier = 4,
-    lastUsedDate = 8,
-    tagData = 16,
-    favoriteRank = 32,
-    creationDate = 64,
     contentModificationDate = 128,
-    fileSystemFlags = 256,
-    extendedAttributes = 512,
-    typeAndCreator = 1024,
 };
 Q_DECLARE_FLAGS(ItemFields, ItemField)
 Q_DECLARE_OPERATORS_FOR_FLAGS(ItemFields)
