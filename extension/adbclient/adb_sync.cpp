@@ -131,7 +131,7 @@ std::optional<AdbEntry> AdbClient::statReplyOn(BufferedSocket &connection, const
     const auto record = adbwire::readStat2Record(connection.readExactly(adbwire::stat2RecordSize));
     if (record.error == ENOENT || record.error == ENOTDIR) return std::nullopt;
     // Anything else the phone could not look at is a refusal, in its words.
-    if (record.error != 0) throw AdbClientError::requestFailed(QString::fromLocal8Bit(std::strerror(int(record.error))));
+    if (record.error != 0) throw AdbClientError::requestFailed(QString::fromLocal8Bit(std::strerror(int(record.error))), int(record.error));
     return adbwire::makeEntry(name, record);
 }
 

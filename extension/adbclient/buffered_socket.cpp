@@ -54,7 +54,7 @@ int BufferedSocket::silenceSeconds() {
 
 BufferedSocket BufferedSocket::connect(quint16 port) {
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) throw AdbClientError::connectionFailed();
+    if (fd < 0) throw AdbClientError::connectionFailed(errno);
     BufferedSocket socket(fd); // closes the descriptor if connecting fails
     if (!LiveConnections::enter(fd)) throw AdbClientError::connectionFailed();
 
@@ -63,7 +63,7 @@ BufferedSocket BufferedSocket::connect(quint16 port) {
     address.sin_port = htons(port);
     address.sin_addr.s_addr = ::inet_addr("127.0.0.1");
     if (::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0)
-        throw AdbClientError::connectionFailed();
+        throw AdbClientError::connectionFailed(errno);
     const timeval limit{silenceSeconds(), 0};
     ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
     ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
@@ -185,7 +185,7 @@ void BufferedSocket::send(std::vector<iovec> parts, bool moreFollows) {
         const msghdr message = messageOver(parts, next);
         const ssize_t sent = !fd_.isOpen() ? -1 : ::sendmsg(fd_.get(), &message, flags);
         if (timedOut(sent)) throw AdbClientError::phoneSilent(silenceSeconds());
-        if (sent <= 0) throw AdbClientError::connectionFailed();
+        if (sent <= 0) throw AdbClientError::connectionFailed(sent < 0 ? errno : 0);
         advanceParts(parts, next, size_t(sent));
     }
 }

@@ -29,7 +29,7 @@ Timestamp now() { return static_cast<Timestamp>(QDateTime::currentMSecsSinceEpoc
 // The phone's own words say why, where it printed any.
 ChangeFailure notCarriedOut(const QString &what, const QString &output) {
     const QString said = output.trimmed();
-    const int code = posixCodeForRefusal(said).value_or(EIO);
+    const int code = errnoOfRefusal(said).value_or(EIO);
     return ChangeFailure(ProviderError::posix(code, said.isEmpty() ? what + u'.' : what + QStringLiteral(": ") + said));
 }
 

@@ -4,7 +4,9 @@
 
 namespace fileprovider {
 
-int errnoFor(const ProviderError &error) {
+namespace {
+
+int requestErrno(const ProviderError &error) {
     if (error.domain == ProviderError::fileProviderDomain) {
         switch (static_cast<FileProviderErrorCode>(error.code)) {
         case FileProviderErrorCode::noSuchItem: return ENOENT;
@@ -19,9 +21,16 @@ int errnoFor(const ProviderError &error) {
     return EIO;
 }
 
-int errnoForRead(const ProviderError &error) {
-    const int errorNumber = errnoFor(error);
-    return errorNumber == ENOSPC || errorNumber == ENOMEM ? errorNumber : EIO;
+bool isLocalShortage(int errorNumber) {
+    return errorNumber == ENOSPC || errorNumber == ENOMEM || errorNumber == EMFILE || errorNumber == ENFILE || errorNumber == ENOBUFS;
+}
+
+} // namespace
+
+int errnoFor(const ProviderError &error, Answering answering) {
+    const int errorNumber = requestErrno(error);
+    if (answering == Answering::read && !isLocalShortage(errorNumber)) return EIO;
+    return errorNumber;
 }
 
 } // namespace fileprovider

@@ -61,7 +61,7 @@ int FuseBridge::readStreamed(OpenCopy &copy, char *into, size_t size, off_t offs
     if (auto *error = std::get_if<ProviderError>(&read)) {
         const QString mountPath = openCopies_.mountPathOf(&copy);
         std::fprintf(stderr, "VaneFileProvider: read of %s failed: %s\n", qPrintable(mountPath), qPrintable(error->description));
-        return -errnoForRead(*error);
+        return -errnoFor(*error, Answering::read);
     }
     return int(std::get<qsizetype>(read));
 }

@@ -62,7 +62,11 @@ TEST(ErrorMapTest, EachErrorReachesTheKernelWithItsErrno) {
         {refusal("device 'R58' not found"), ENOTCONN, EIO},
         {refusal("device unauthorized.\nThis adb server's $ADB_VENDOR_KEYS is not set"), EACCES, EIO},
         {refusal("the file 'device offline' was not found"), EIO, EIO},
+        // The phone's own errno wins over its words.
+        {bridgedError(AdbClientError::requestFailed("Too many levels of symbolic links", ELOOP)), ELOOP, EIO},
         {bridgedError(AdbClientError::connectionFailed()), ENOTCONN, EIO},
+        {bridgedError(AdbClientError::connectionFailed(ECONNREFUSED)), ENOTCONN, EIO},
+        {bridgedError(AdbClientError::connectionFailed(EMFILE)), EMFILE, EMFILE},
         {bridgedError(AdbClientError::phoneSilent(30)), ETIMEDOUT, EIO},
         {bridgedError(AdbClientError::protocolError("unexpected EOF")), EIO, EIO},
         {bridgedError(LocalFileError(ENOSPC, "/tmp/x")), ENOSPC, ENOSPC},
@@ -73,7 +77,7 @@ TEST(ErrorMapTest, EachErrorReachesTheKernelWithItsErrno) {
     };
     for (const auto &row : rows) {
         EXPECT_EQ(fileprovider::errnoFor(row.error), row.answered) << qPrintable(row.error.description);
-        EXPECT_EQ(fileprovider::errnoForRead(row.error), row.answeredToRead) << qPrintable(row.error.description);
+        EXPECT_EQ(fileprovider::errnoFor(row.error, fileprovider::Answering::read), row.answeredToRead) << qPrintable(row.error.description);
     }
 }
 
