@@ -152,7 +152,7 @@ private:
     int holdUpTo(OpenCopy &copy, qint64 end);
     FileHandle *handleOf(const fuse_file_info *file) const;
     OpenCopy *copyOf(const fuse_file_info *file) const;
-    uint64_t newHandle(OpenCopy *copy, bool writable);
+    uint64_t newHandle(CopyHold copy, bool writable);
     // The requesting process may end the copy's upload by closing it.
     void noteWriter(OpenCopy &copy);
     // The POSIX checks of a rename onto an existing item; clears the way
@@ -161,6 +161,7 @@ private:
 
     ExtensionRequests requests_;
     OpenCopies openCopies_;
+    // After the copies, so handles let go of their holds before the copies go.
     HandleTable<FileHandle> fileHandles_;
     HandleTable<FolderListing> folderListings_;
     StorageSpaceCache storageSpace_;

@@ -18,11 +18,8 @@ bool isMissing(const ProviderError &error) { return error.is(FileProviderErrorCo
 } // namespace
 
 int FuseBridge::settle(const QString &mountPath) {
-    OpenCopy *shared = openCopies_.joinShared(mountPath);
-    if (!shared) return 0;
-    const int result = uploadHeldCopy(*shared);
-    openCopies_.release(shared);
-    return result;
+    const CopyHold shared = openCopies_.joinShared(mountPath);
+    return shared ? uploadHeldCopy(*shared) : 0;
 }
 
 int FuseBridge::mkdir(const char *path) {
@@ -53,13 +50,10 @@ int FuseBridge::unlink(const char *path) {
     // streamed upload already put part of it there.
     if (openCopies_.pendingAt(mountPath)) {
         bool landed = false;
-        if (OpenCopy *shared = openCopies_.joinShared(mountPath)) {
-            {
-                std::lock_guard lock(shared->mutex);
-                abandonStream(*shared);
-                landed = shared->onPhone;
-            }
-            openCopies_.release(shared);
+        if (const CopyHold shared = openCopies_.joinShared(mountPath)) {
+            std::lock_guard lock(shared->mutex);
+            abandonStream(*shared);
+            landed = shared->onPhone;
         }
         openCopies_.detach(mountPath);
         if (!landed) return 0;

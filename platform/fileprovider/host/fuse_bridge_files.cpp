@@ -59,12 +59,14 @@ FileHandle *FuseBridge::handleOf(const fuse_file_info *file) const { return file
 
 OpenCopy *FuseBridge::copyOf(const fuse_file_info *file) const {
     FileHandle *handle = handleOf(file);
-    return handle ? handle->copy : nullptr;
+    return handle ? handle->copy.get() : nullptr;
 }
 
 void FuseBridge::noteWriter(OpenCopy &copy) { copy.noteWriter(requestingProcess()); }
 
-uint64_t FuseBridge::newHandle(OpenCopy *copy, bool writable) { return fileHandles_.add(std::make_unique<FileHandle>(FileHandle{copy, writable})); }
+uint64_t FuseBridge::newHandle(CopyHold copy, bool writable) {
+    return fileHandles_.add(std::make_unique<FileHandle>(FileHandle{std::move(copy), writable}));
+}
 
 Outcome<posix::FileDescriptor> FuseBridge::makeStagingFile(QString &localPath) const {
     QByteArray pattern = QFile::encodeName(stagingFolder_ + QStringLiteral("/XXXXXX"));
@@ -154,15 +156,12 @@ int FuseBridge::stage(OpenCopy &copy, bool keepContents) {
 
 int FuseBridge::create(const char *path, fuse_file_info *file) {
     const QString mountPath = mountPathOf(path);
-    if (OpenCopy *shared = openCopies_.joinShared(mountPath)) {
+    if (CopyHold shared = openCopies_.joinShared(mountPath)) {
         if (file->flags & O_TRUNC) {
-            if (const int cut = truncateCopy(*shared, 0); cut < 0) {
-                openCopies_.release(shared);
-                return cut;
-            }
+            if (const int cut = truncateCopy(*shared, 0); cut < 0) return cut;
         }
         noteWriter(*shared);
-        file->fh = newHandle(shared, true);
+        file->fh = newHandle(std::move(shared), true);
         return 0;
     }
     recentNames_.added(parentMountPath(mountPath), lastComponent(mountPath));
@@ -204,15 +203,12 @@ void FuseBridge::writePastPageCache(fuse_file_info *file) const {
 }
 
 int FuseBridge::openForWriting(const QString &mountPath, bool truncating, fuse_file_info *file) {
-    if (OpenCopy *shared = openCopies_.joinShared(mountPath)) {
+    if (CopyHold shared = openCopies_.joinShared(mountPath)) {
         if (truncating) {
-            if (const int cut = truncateCopy(*shared, 0); cut < 0) {
-                openCopies_.release(shared);
-                return cut;
-            }
+            if (const int cut = truncateCopy(*shared, 0); cut < 0) return cut;
         }
         noteWriter(*shared);
-        file->fh = newHandle(shared, true);
+        file->fh = newHandle(std::move(shared), true);
         return 0;
     }
     auto item = itemAt(mountPath);
@@ -224,16 +220,13 @@ int FuseBridge::openForWriting(const QString &mountPath, bool truncating, fuse_f
     copy->attributes = attributesFor(*found, owner_, group_);
     copy->attributes.st_mode = S_IFREG | (copy->attributes.st_mode & 07777);
     copy->size = copy->attributes.st_size;
-    OpenCopy *held = openCopies_.adoptOrJoinShared(std::move(copy), mountPath);
+    CopyHold held = openCopies_.adoptOrJoinShared(std::move(copy), mountPath);
     // The old bytes are fetched only once something needs them.
     if (truncating) {
-        if (const int cut = truncateCopy(*held, 0); cut < 0) {
-            openCopies_.release(held);
-            return cut;
-        }
+        if (const int cut = truncateCopy(*held, 0); cut < 0) return cut;
     }
     noteWriter(*held);
-    file->fh = newHandle(held, true);
+    file->fh = newHandle(std::move(held), true);
     return 0;
 }
 
@@ -341,11 +334,7 @@ int FuseBridge::truncate(const char *path, off_t size, fuse_file_info *file) {
         return truncateCopy(*copy, size);
     }
     const QString mountPath = mountPathOf(path);
-    if (OpenCopy *shared = openCopies_.joinShared(mountPath)) {
-        const int result = truncateCopy(*shared, size);
-        openCopies_.release(shared);
-        return result;
-    }
+    if (const CopyHold shared = openCopies_.joinShared(mountPath)) return truncateCopy(*shared, size);
     // By path alone: the cut file goes to the phone at once.
     auto item = itemAt(mountPath);
     if (auto *error = std::get_if<ProviderError>(&item)) return fail("truncating", mountPath, *error);
@@ -355,11 +344,9 @@ int FuseBridge::truncate(const char *path, off_t size, fuse_file_info *file) {
     copy->shared = true;
     copy->attributes = attributesFor(*found, owner_, group_);
     copy->size = copy->attributes.st_size;
-    OpenCopy *held = openCopies_.adoptOrJoinShared(std::move(copy), mountPath);
-    int result = truncateCopy(*held, size);
-    if (result == 0) result = uploadHeldCopy(*held);
-    openCopies_.release(held);
-    return result;
+    const CopyHold held = openCopies_.adoptOrJoinShared(std::move(copy), mountPath);
+    const int result = truncateCopy(*held, size);
+    return result == 0 ? uploadHeldCopy(*held) : result;
 }
 
 int FuseBridge::utimens(const char *path, const struct timespec times[2], fuse_file_info *file) {
@@ -369,8 +356,8 @@ int FuseBridge::utimens(const char *path, const struct timespec times[2], fuse_f
     const Timestamp seconds = modified.tv_nsec == UTIME_NOW ? std::floor(nowInSeconds()) : static_cast<Timestamp>(modified.tv_sec);
     const QString mountPath = mountPathOf(path);
     OpenCopy *copy = copyOf(file);
-    OpenCopy *joined = nullptr;
-    if (!copy || !copy->shared) copy = joined = openCopies_.joinShared(mountPath);
+    CopyHold joined;
+    if (!copy || !copy->shared) copy = (joined = openCopies_.joinShared(mountPath)).get();
     bool ridesUpload = false;
     if (copy) {
         std::lock_guard lock(copy->mutex);
@@ -380,7 +367,7 @@ int FuseBridge::utimens(const char *path, const struct timespec times[2], fuse_f
         ridesUpload = (copy->dirty || copy->stream) && !copy->detached;
         if (ridesUpload) copy->modifiedTime->store(seconds);
     }
-    if (joined) openCopies_.release(joined);
+    joined.release();
     if (ridesUpload) return 0;
 
     auto item = itemAt(mountPath);
@@ -403,9 +390,9 @@ void FuseBridge::forgetKernelEntry(const QString &mountPath) {
 int FuseBridge::release(fuse_file_info *file) {
     if (std::unique_ptr<FileHandle> handle = fileHandles_.take(file->fh)) {
         const bool neverUploaded = !handle->copy->onPhone && !handle->copy->detached;
-        const QString mountPath = openCopies_.mountPathOf(handle->copy);
+        const QString mountPath = openCopies_.mountPathOf(handle->copy.get());
         // A file whose upload failed is gone; the kernel must not keep its entry.
-        if (openCopies_.release(handle->copy) && neverUploaded) forgetKernelEntry(mountPath);
+        if (handle->copy.release() && neverUploaded) forgetKernelEntry(mountPath);
     }
     file->fh = 0;
     return 0;

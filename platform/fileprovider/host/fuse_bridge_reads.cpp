@@ -22,8 +22,8 @@ constexpr qint64 directReadsFrom = 16LL << 20;
 
 int FuseBridge::openForReading(const QString &mountPath, fuse_file_info *file) {
     // A file being written is read as the writer holds it.
-    if (OpenCopy *shared = openCopies_.joinShared(mountPath)) {
-        file->fh = newHandle(shared, false);
+    if (CopyHold shared = openCopies_.joinShared(mountPath)) {
+        file->fh = newHandle(std::move(shared), false);
         return 0;
     }
     auto identifier = identifierFor(mountPath);

@@ -27,25 +27,31 @@ void OpenCopies::discard(OpenCopy &copy) {
     if (!copy.localPath.isEmpty()) QFile::remove(copy.localPath);
 }
 
-OpenCopy *OpenCopies::adopt(std::unique_ptr<OpenCopy> copy, const QString &mountPath) {
+bool CopyHold::release() {
+    if (!copy_) return false;
+    return std::exchange(copies_, nullptr)->release(std::exchange(copy_, nullptr));
+}
+
+CopyHold OpenCopies::adopt(std::unique_ptr<OpenCopy> copy, const QString &mountPath) {
     OpenCopy *pointer = copy.get();
     std::lock_guard lock(mutex_);
     copies_.emplace(pointer, Entry{std::move(copy), mountPath, 1, true});
-    return pointer;
+    return CopyHold(*this, pointer);
 }
 
-OpenCopy *OpenCopies::adoptOrJoinShared(std::unique_ptr<OpenCopy> copy, const QString &mountPath) {
+CopyHold OpenCopies::adoptOrJoinShared(std::unique_ptr<OpenCopy> copy, const QString &mountPath) {
     std::lock_guard lock(mutex_);
     // A copy dropped here holds nothing yet: writers' copies are staged only once adopted.
-    if (OpenCopy *existing = joinSharedLocked(mountPath)) return existing;
+    if (OpenCopy *existing = joinSharedLocked(mountPath)) return CopyHold(*this, existing);
     OpenCopy *pointer = copy.get();
     copies_.emplace(pointer, Entry{std::move(copy), mountPath, 1, true});
-    return pointer;
+    return CopyHold(*this, pointer);
 }
 
-OpenCopy *OpenCopies::joinShared(const QString &mountPath) {
+CopyHold OpenCopies::joinShared(const QString &mountPath) {
     std::lock_guard lock(mutex_);
-    return joinSharedLocked(mountPath);
+    OpenCopy *joined = joinSharedLocked(mountPath);
+    return joined ? CopyHold(*this, joined) : CopyHold();
 }
 
 OpenCopy *OpenCopies::joinSharedLocked(const QString &mountPath) {

@@ -113,10 +113,46 @@ private:
     std::vector<pid_t> writers_;
 };
 
+class OpenCopies;
+
+// One hold on an open copy. The copy lasts while any hold on it does; the
+// last to go closes its descriptor and removes its file.
+class CopyHold {
+public:
+    CopyHold() = default;
+    CopyHold(CopyHold &&other) noexcept
+        : copies_(std::exchange(other.copies_, nullptr)), copy_(std::exchange(other.copy_, nullptr)) {}
+    CopyHold &operator=(CopyHold &&other) noexcept {
+        if (this != &other) {
+            release();
+            copies_ = std::exchange(other.copies_, nullptr);
+            copy_ = std::exchange(other.copy_, nullptr);
+        }
+        return *this;
+    }
+    CopyHold(const CopyHold &) = delete;
+    CopyHold &operator=(const CopyHold &) = delete;
+    ~CopyHold() { release(); }
+
+    OpenCopy *get() const { return copy_; }
+    OpenCopy &operator*() const { return *copy_; }
+    OpenCopy *operator->() const { return copy_; }
+    explicit operator bool() const { return copy_ != nullptr; }
+    // Lets go now; true when this was the last hold and the copy ended.
+    bool release();
+
+private:
+    friend class OpenCopies;
+    CopyHold(OpenCopies &copies, OpenCopy *copy) : copies_(&copies), copy_(copy) {}
+
+    OpenCopies *copies_ = nullptr;
+    OpenCopy *copy_ = nullptr;
+};
+
 // One open of a file: what the kernel's file handle names. Only a handle
 // opened for writing uploads its copy.
 struct FileHandle {
-    OpenCopy *copy = nullptr;
+    CopyHold copy;
     bool writable = false;
 };
 
@@ -129,19 +165,15 @@ public:
     // Removes every copy still open (the mount went away under its handles).
     ~OpenCopies();
 
-    // Takes over the copy for one handle at `mountPath`; the pointer stays
-    // valid until its last handle is released.
-    OpenCopy *adopt(std::unique_ptr<OpenCopy> copy, const QString &mountPath);
+    // Takes over the copy at `mountPath`, held once.
+    CopyHold adopt(std::unique_ptr<OpenCopy> copy, const QString &mountPath);
     // The same for a writer's copy, unless another writer's copy appeared
     // at the path meanwhile: that one is joined and `copy` dropped, so two
     // writers opening the file at once never hold two versions of it.
-    OpenCopy *adoptOrJoinShared(std::unique_ptr<OpenCopy> copy, const QString &mountPath);
-    // The shared copy at `mountPath`, with one more handle on it; none when
+    CopyHold adoptOrJoinShared(std::unique_ptr<OpenCopy> copy, const QString &mountPath);
+    // One more hold on the shared copy at `mountPath`; an empty hold when
     // there is no such copy.
-    OpenCopy *joinShared(const QString &mountPath);
-    // Drops one handle; the last one closes the descriptor and removes the
-    // file, and then the answer is true.
-    bool release(OpenCopy *copy);
+    CopyHold joinShared(const QString &mountPath);
 
     // Where the copy is in the mount now (renames move it).
     QString mountPathOf(const OpenCopy *copy) const;
@@ -166,6 +198,10 @@ public:
     int count() const;
 
 private:
+    friend class CopyHold;
+    // Drops one hold; the last one closes the descriptor and removes the
+    // file, and then the answer is true.
+    bool release(OpenCopy *copy);
     static void discard(OpenCopy &copy);
     // With the mutex held.
     OpenCopy *joinSharedLocked(const QString &mountPath);
