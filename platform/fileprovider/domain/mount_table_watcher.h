@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/posix/file_descriptor.h"
+
 #include <QObject>
 
 class QSocketNotifier;
@@ -23,6 +25,6 @@ signals:
     void changed();
 
 private:
-    int descriptor_ = -1;
+    posix::FileDescriptor descriptor_;
     QSocketNotifier *notifier_ = nullptr;
 };
