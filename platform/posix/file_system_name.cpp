@@ -1,5 +1,7 @@
 #include "platform/posix/file_system_name.h"
 
+#include <QStringDecoder>
+
 namespace posix {
 
 namespace {
@@ -33,15 +35,22 @@ qsizetype validSequenceAt(QByteArrayView bytes, qsizetype at) {
 
 bool isEscapedByte(char16_t unit) { return unit >= escapedBytesStart + 0x80 && unit <= escapedBytesStart + 0xFF; }
 
+// QString::fromUtf8 drops a byte-order mark at the start of what it is
+// given; in a name it is a character like any other.
+QString fromUtf8KeepingMarks(QByteArrayView bytes) {
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::ConvertInitialBom);
+    return decoder(bytes);
+}
+
 } // namespace
 
 QString fileNameFromBytes(QByteArrayView bytes) {
-    if (bytes.isValidUtf8()) return QString::fromUtf8(bytes);
+    if (bytes.isValidUtf8()) return fromUtf8KeepingMarks(bytes);
     QString name;
     name.reserve(bytes.size());
     for (qsizetype at = 0; at < bytes.size();) {
         if (const qsizetype length = validSequenceAt(bytes, at)) {
-            name += QString::fromUtf8(bytes.sliced(at, length));
+            name += fromUtf8KeepingMarks(bytes.sliced(at, length));
             at += length;
         } else {
             name += QChar(char16_t(escapedBytesStart + static_cast<unsigned char>(bytes[at])));

@@ -124,6 +124,8 @@ TEST(Names, ComeBackToTheVeryBytesTheyCameFrom) {
     const QByteArray cases[] = {
         "plain", "Gr\xc3\xbc\xc3\x9f" "e", "caf\xe9", "\xff\xfe", "cut \xc3", "overlong \xe0\x80\xaf",
         "surrogate \xed\xa0\x80", "past U+10FFFF \xf4\x90\x80\x80", "U+10080 \xf0\x90\x82\x80", "\xe9\xf0\x90\x82\x80\xe9",
+        // Byte-order marks, at the start and after a byte that is not UTF-8.
+        "\xef\xbb\xbf" "a", "\xe9\xef\xbb\xbf" "a",
     };
     for (const QByteArray &bytes : cases) EXPECT_EQ(encodePath(decodeName(bytes)), bytes) << bytes.toHex().constData();
     // Valid UTF-8 reads as it always did.
