@@ -6,8 +6,6 @@
 
 #include <QString>
 
-#include <optional>
-
 // The client's errors as the system receives them: in a domain of their
 // own, with their own description and the POSIX error they carry.
 fileprovider::ProviderError bridgedError(const AdbClientError &error);

@@ -31,12 +31,6 @@ namespace {
 constexpr qint64 streamedWindow = 48LL << 20;
 constexpr qint64 dropStep = 8LL << 20;
 
-// The extension reads a copy in memory through its descriptor's name.
-bool descriptorsHaveNames() {
-    static const bool named = ::access("/proc/self/fd", X_OK) == 0;
-    return named;
-}
-
 Timestamp nowInSeconds() { return static_cast<Timestamp>(QDateTime::currentMSecsSinceEpoch()) / 1000.0; }
 
 struct stat newFileAttributes(uid_t owner, gid_t group) {
@@ -77,7 +71,7 @@ Outcome<posix::FileDescriptor> FuseBridge::makeStagingFile(QString &localPath) c
 }
 
 int FuseBridge::startEmptyCopy(OpenCopy &copy, const QString &mountPath) const {
-    posix::FileDescriptor memory(descriptorsHaveNames() ? ::memfd_create("vane-new-file", MFD_CLOEXEC) : -1);
+    posix::FileDescriptor memory(::memfd_create("vane-new-file", MFD_CLOEXEC));
     // A copy is staged once, so it has no file of its own yet.
     if (memory.isOpen()) {
         copy.fd = std::move(memory);
