@@ -146,28 +146,22 @@ TEST_F(PhoneSimAdb, FailsAsAPhoneDoes) {
 }
 
 TEST(PhoneSimAdbLink, AShapedLinkSlowsBothDirectionsToItsPace) {
-    // Wide bounds from the profile's own figures: 8 MB at 20 MB/s take 0.4 s.
+    // Only the floor the profile sets is certain: 8 MB at 20 MB/s take at
+    // least 0.4 s. How fast an unshaped link is depends on the machine's load.
     TempFolder folder, local;
     const QString sha = writePatternFile(local.file("up.bin"), 8'000'000);
     PhoneSimOptions options = simOptions(folder.path(), Attach::Cable);
-    PhoneSim plain(options);
     options.link = "wifi";
     PhoneSim wifi(options);
-    auto seconds = [&](const PhoneSim &sim, const QStringList &arguments) {
+    auto seconds = [&](const QStringList &arguments) {
         QElapsedTimer timer;
         timer.start();
-        const auto result = runAdb(QStringList{"-s", sim.serial()} + arguments, std::chrono::minutes(1));
+        const auto result = runAdb(QStringList{"-s", wifi.serial()} + arguments, std::chrono::minutes(1));
         EXPECT_EQ(result.exitCode, 0) << out(result);
         return double(timer.nsecsElapsed()) / 1e9;
     };
-    const double push = seconds(wifi, {"push", local.file("up.bin"), "/sdcard/wifi.bin"});
-    const double pull = seconds(wifi, {"pull", "/sdcard/wifi.bin", local.file("wifi.bin")});
-    const double plainPush = seconds(plain, {"push", local.file("up.bin"), "/sdcard/plain.bin"});
-    const double plainPull = seconds(plain, {"pull", "/sdcard/plain.bin", local.file("plain.bin")});
-    EXPECT_GE(push, 0.7 * 0.4);
-    EXPECT_GE(pull, 0.7 * 0.4);
-    EXPECT_LT(plainPush, push / 2);
-    EXPECT_LT(plainPull, pull / 2);
+    EXPECT_GE(seconds({"push", local.file("up.bin"), "/sdcard/wifi.bin"}), 0.7 * 0.4);
+    EXPECT_GE(seconds({"pull", "/sdcard/wifi.bin", local.file("wifi.bin")}), 0.7 * 0.4);
     EXPECT_EQ(sha256OfFile(local.file("wifi.bin")), sha);
 }
 
