@@ -53,7 +53,7 @@ int FuseBridge::unlink(const char *path) {
         if (const CopyHold shared = openCopies_.joinShared(mountPath)) {
             std::lock_guard lock(shared->mutex);
             abandonStream(*shared);
-            landed = shared->onPhone;
+            landed = shared->phoneFile != PhoneFile::missing;
         }
         openCopies_.detach(mountPath);
         if (!landed) return 0;

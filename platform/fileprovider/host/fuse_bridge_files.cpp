@@ -129,7 +129,7 @@ int FuseBridge::openDownload(const QString &mountPath, int flags, posix::FileDes
 int FuseBridge::stage(OpenCopy &copy, bool keepContents) {
     if (copy.staged) return 0;
     const QString mountPath = openCopies_.mountPathOf(&copy);
-    if (!keepContents || !copy.onPhone) return startEmptyCopy(copy, mountPath);
+    if (!keepContents || copy.phoneFile != PhoneFile::present) return startEmptyCopy(copy, mountPath);
     // The old bytes are needed: the download itself becomes the copy.
     QString localPath;
     posix::FileDescriptor fd;
@@ -161,7 +161,7 @@ int FuseBridge::create(const char *path, fuse_file_info *file) {
     recentNames_.added(parentMountPath(mountPath), lastComponent(mountPath));
     auto copy = std::make_unique<OpenCopy>();
     copy->shared = true;
-    copy->onPhone = false;
+    copy->phoneFile = PhoneFile::missing;
     // Even with no bytes written, closing it makes the (empty) file.
     copy->dirty = true;
     copy->attributes = newFileAttributes(owner_, group_);
@@ -383,7 +383,7 @@ void FuseBridge::forgetKernelEntry(const QString &mountPath) {
 
 int FuseBridge::release(fuse_file_info *file) {
     if (std::unique_ptr<FileHandle> handle = fileHandles_.take(file->fh)) {
-        const bool neverUploaded = !handle->copy->onPhone && !handle->copy->detached;
+        const bool neverUploaded = handle->copy->phoneFile == PhoneFile::missing && !handle->copy->detached;
         const QString mountPath = openCopies_.mountPathOf(handle->copy.get());
         // A file whose upload failed is gone; the kernel must not keep its entry.
         if (handle->copy.release() && neverUploaded) forgetKernelEntry(mountPath);

@@ -28,6 +28,12 @@ std::function<std::optional<Timestamp>()> modificationDateOf(const OpenCopy &cop
     };
 }
 
+void noteUploaded(OpenCopy &copy) {
+    if (copy.size != 0) copy.phoneFile = PhoneFile::present;
+    else if (copy.phoneFile == PhoneFile::missing) copy.phoneFile = PhoneFile::madeEmptyHere;
+    copy.dirty = false;
+}
+
 } // namespace
 
 Outcome<PendingChange> FuseBridge::beginUpload(OpenCopy &copy, const ContentsFile &contents, UploadFrom from) {
@@ -38,10 +44,14 @@ Outcome<PendingChange> FuseBridge::beginUpload(OpenCopy &copy, const ContentsFil
     // A stream is fed by its writer while it runs, so it runs beside the
     // writer's thread; and one the writer abandons late can still give back its start.
     const bool streamed = from == UploadFrom::stream;
-    if (!copy.onPhone) {
+    // An empty file the mount made moments ago is simply made again: with
+    // nothing to keep, a small one goes straight to its name.
+    if (copy.phoneFile != PhoneFile::present) {
         auto itemTemplate = std::make_shared<TemplateItem>(ItemIdentifier(name), std::get<ItemIdentifier>(parent), name, ContentType::data());
         itemTemplate->setModificationDate(modificationDateOf(copy));
-        const CreateItemOptions createOptions = streamed ? CreateItemOptions(CreateItemOption::keepWithdrawnContents) : CreateItemOptions();
+        CreateItemOptions createOptions;
+        if (streamed) createOptions |= CreateItemOption::keepWithdrawnContents;
+        if (copy.phoneFile == PhoneFile::madeEmptyHere) createOptions |= CreateItemOption::mayAlreadyExist;
         return requests_.beginCreate(std::move(itemTemplate), contents, createOptions, streamed);
     }
     auto identifier = identifierFor(mountPath);
@@ -61,7 +71,7 @@ void FuseBridge::streamWrite(OpenCopy &copy, size_t count, off_t offset, qint64 
         // A small one goes up in one piece on close: cheaper than a stream.
         if (copy.streamTried || copy.detached || !copy.writtenInOrder || copy.size < streamFrom) return;
         copy.streamTried = true;
-        copy.streamReplaces = copy.onPhone;
+        copy.streamReplaces = copy.phoneFile == PhoneFile::present;
         copy.stream = StreamedUpload::start(
             openCopies_.mountPathOf(&copy),
             [&](const ContentsFile &pipe) -> PendingChange {
@@ -99,7 +109,7 @@ void FuseBridge::abandonStream(OpenCopy &copy) {
         const ItemIdentifier *ownIdentifier = std::get_if<ItemIdentifier>(&own);
         if (ownIdentifier && *ownIdentifier == (*answer)->itemIdentifier()) return;
     } else if (lastComponent(openCopies_.mountPathOf(&copy)) == (*answer)->filename()) {
-        copy.onPhone = true;
+        copy.phoneFile = PhoneFile::present;
         return;
     }
     auto kept = std::make_unique<KeptUpload>(requests_, *answer);
@@ -132,7 +142,7 @@ int FuseBridge::restoreDropped(OpenCopy &copy) {
     abandonStream(copy);
     const QString mountPath = openCopies_.mountPathOf(&copy);
     // Never filled from the phone's older bytes: that would make a file nobody wrote.
-    if (!copy.keptStart && (copy.streamedLost || !copy.onPhone)) {
+    if (!copy.keptStart && (copy.streamedLost || copy.phoneFile != PhoneFile::present)) {
         return fail("upload of", mountPath, ProviderError::posix(EIO, QStringLiteral("Its start, already sent, did not reach the phone; write the file again.")));
     }
     // Whatever comes of it, the kept start is not needed afterwards.
@@ -167,7 +177,7 @@ int FuseBridge::upload(OpenCopy &copy) {
     // A writer told that a write failed has not written the file it meant:
     // that never replaces the phone's file. A new file keeps what came, as
     // on any disk.
-    const bool replaces = copy.stream ? copy.streamReplaces : copy.onPhone.load();
+    const bool replaces = copy.stream ? copy.streamReplaces : copy.phoneFile == PhoneFile::present;
     if (copy.failedWrite && copy.dirty && !copy.detached && replaces) {
         abandonStream(copy);
         return fail("upload of", openCopies_.mountPathOf(&copy),
@@ -183,8 +193,7 @@ int FuseBridge::upload(OpenCopy &copy) {
             if (copy.droppedBelow > 0) copy.streamedLost = true;
             if (!copy.detached) return fail("upload of", openCopies_.mountPathOf(&copy), *error);
         } else {
-            copy.onPhone = true;
-            copy.dirty = false;
+            noteUploaded(copy);
             if (const int checked = failUnlessWhole(copy, std::get<ItemPointer>(streamed)); checked < 0) return checked;
         }
     }
@@ -195,8 +204,7 @@ int FuseBridge::upload(OpenCopy &copy) {
     if (auto *error = std::get_if<ProviderError>(&begun)) return fail("upload of", mountPath, *error);
     auto uploaded = requests_.finish(std::get<PendingChange>(begun));
     if (auto *error = std::get_if<ProviderError>(&uploaded)) return fail("upload of", mountPath, *error);
-    copy.onPhone = true;
-    copy.dirty = false;
+    noteUploaded(copy);
     return failUnlessWhole(copy, std::get<ItemPointer>(uploaded));
 }
 

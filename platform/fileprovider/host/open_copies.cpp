@@ -109,7 +109,7 @@ std::optional<struct stat> OpenCopies::freshlyReadAt(const QString &mountPath, s
 std::optional<struct stat> OpenCopies::pendingAt(const QString &mountPath) const {
     std::lock_guard lock(mutex_);
     for (const auto &[pointer, entry] : copies_) {
-        if (entry.findable && !entry.copy->onPhone && entry.mountPath == mountPath) return entry.copy->currentAttributes();
+        if (entry.findable && entry.copy->phoneFile == PhoneFile::missing && entry.mountPath == mountPath) return entry.copy->currentAttributes();
     }
     return std::nullopt;
 }
@@ -118,7 +118,7 @@ QList<std::pair<QString, struct stat>> OpenCopies::pendingIn(const QString &fold
     std::lock_guard lock(mutex_);
     QList<std::pair<QString, struct stat>> pending;
     for (const auto &[pointer, entry] : copies_) {
-        if (!entry.findable || entry.copy->onPhone || parentOf(entry.mountPath) != folderMountPath) continue;
+        if (!entry.findable || entry.copy->phoneFile != PhoneFile::missing || parentOf(entry.mountPath) != folderMountPath) continue;
         pending.append({entry.mountPath.mid(entry.mountPath.lastIndexOf(u'/') + 1), entry.copy->currentAttributes()});
     }
     return pending;

@@ -24,6 +24,13 @@
 
 namespace fileprovider {
 
+// What the phone holds at the copy's path.
+enum class PhoneFile {
+    missing,         // made through the mount, not uploaded yet
+    madeEmptyHere,   // an empty file this copy uploaded: nothing there to keep
+    present,         // contents a failed upload must never lose
+};
+
 // The local copy behind open handles of one file of the mount. Reads come
 // from it and writes land in it; it reaches the phone as one upload when a
 // handle is flushed, and is removed when the last handle is released.
@@ -49,8 +56,7 @@ struct OpenCopy {
     std::atomic<bool> staged{false};
     // Holds bytes the phone does not have yet.
     bool dirty = false;
-    // False for a file made through the mount and not uploaded yet.
-    std::atomic<bool> onPhone{true};
+    std::atomic<PhoneFile> phoneFile{PhoneFile::present};
     // Deleted or replaced through the mount: never uploaded again.
     std::atomic<bool> detached{false};
     // The upload that follows the writes, while they come in order.
