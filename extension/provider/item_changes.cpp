@@ -228,14 +228,12 @@ std::shared_ptr<FileProviderItem> changeOnPhone(const PhoneAccess &phone, const 
     }
     if (!change.moveTo) return itemAt(change.currentPath, changed ? changed : phone.stat(change.currentPath), false);
 
-    const QString output = phone.shell(moveCommand(change.currentPath, *change.moveTo));
+    QString output;
+    const auto [source, moved] = afterMove(phone, change.currentPath, *change.moveTo, moveCommand(change.currentPath, *change.moveTo), output);
     // On storage that ignores case, a new spelling of the same name still
     // finds the old one.
     const bool sameName = change.currentPath.compare(*change.moveTo, Qt::CaseInsensitive) == 0;
-    using Found = std::optional<AdbEntry>;
-    const auto [moved, source] = sameName ? std::pair<Found, Found>(phone.stat(*change.moveTo), std::nullopt)
-                                          : phone.statBoth(*change.moveTo, change.currentPath);
-    if (!moved || source) {
+    if (!moved || (source && !sameName)) {
         throw notCarriedOut(QStringLiteral("The phone did not move %1 to %2").arg(change.currentPath, *change.moveTo), output);
     }
     return FileProviderItem::looked(*change.moveTo, *moved);

@@ -197,6 +197,11 @@ TEST(ChangeOnPhoneTest, AMoveThePhoneDidNotMakeFails) {
     phone.entries["/sdcard/b.txt"] = fileEntry(2);
     EXPECT_TRUE(failureOf([&] { changeOnPhone(phone, PlannedChange{"/sdcard/a.txt", std::nullopt, QString("/sdcard/b.txt")}, leftovers); }));
 
+    // One whose answer was lost is looked up again: it happened.
+    phone.answersLost = 1;
+    EXPECT_FALSE(failureOf([&] { changeOnPhone(phone, PlannedChange{"/sdcard/a.txt", std::nullopt, QString("/sdcard/c.txt")}, leftovers); }));
+    EXPECT_TRUE(phone.entries.contains("/sdcard/c.txt"));
+
     // Storage that ignores case finds the old spelling too.
     phone.entries["/sdcard/A.TXT"] = fileEntry(1);
     EXPECT_FALSE(failureOf([&] { changeOnPhone(phone, PlannedChange{"/sdcard/a.txt", std::nullopt, QString("/sdcard/A.TXT")}, leftovers); }));
