@@ -73,23 +73,23 @@ Outcome<posix::FileDescriptor> FuseBridge::makeStagingFile(QString &localPath) c
 int FuseBridge::startEmptyCopy(OpenCopy &copy, const QString &mountPath) const {
     posix::FileDescriptor memory(::memfd_create("vane-new-file", MFD_CLOEXEC));
     // A copy is staged once, so it has no file of its own yet.
+    copy.size = 0;
     if (memory.isOpen()) {
         copy.fd = std::move(memory);
-        copy.inMemory = true;
-    } else {
-        QString localPath;
-        auto made = makeStagingFile(localPath);
-        if (auto *error = std::get_if<ProviderError>(&made)) return fail("staging", mountPath, *error);
-        copy.fd = std::get<posix::FileDescriptor>(std::move(made));
-        copy.localPath = localPath;
+        copy.local = LocalBytes::inMemory;
+        return 0;
     }
-    copy.size = 0;
-    copy.staged = true;
+    QString localPath;
+    auto made = makeStagingFile(localPath);
+    if (auto *error = std::get_if<ProviderError>(&made)) return fail("staging", mountPath, *error);
+    copy.fd = std::get<posix::FileDescriptor>(std::move(made));
+    copy.localPath = localPath;
+    copy.local = LocalBytes::onDisk;
     return 0;
 }
 
 int FuseBridge::holdUpTo(OpenCopy &copy, qint64 end) {
-    if (!copy.inMemory || end <= streamFrom) return 0;
+    if (copy.local != LocalBytes::inMemory || end <= streamFrom) return 0;
     const QString mountPath = openCopies_.mountPathOf(&copy);
     QString localPath;
     auto made = makeStagingFile(localPath);
@@ -108,7 +108,7 @@ int FuseBridge::holdUpTo(OpenCopy &copy, qint64 end) {
     }
     copy.fd = std::move(disk);
     copy.localPath = localPath;
-    copy.inMemory = false;
+    copy.local = LocalBytes::onDisk;
     return 0;
 }
 
@@ -127,7 +127,7 @@ int FuseBridge::openDownload(const QString &mountPath, int flags, posix::FileDes
 }
 
 int FuseBridge::stage(OpenCopy &copy, bool keepContents) {
-    if (copy.staged) return 0;
+    if (copy.local != LocalBytes::notFetched) return 0;
     const QString mountPath = openCopies_.mountPathOf(&copy);
     if (!keepContents || copy.phoneFile != PhoneFile::present) return startEmptyCopy(copy, mountPath);
     // The old bytes are needed: the download itself becomes the copy.
@@ -144,7 +144,7 @@ int FuseBridge::stage(OpenCopy &copy, bool keepContents) {
     copy.localPath = localPath;
     copy.size = downloaded.st_size;
     copy.writtenInOrder = downloaded.st_size == 0;
-    copy.staged = true;
+    copy.local = LocalBytes::onDisk;
     return 0;
 }
 

@@ -39,7 +39,7 @@ int FuseBridge::openForReading(const QString &mountPath, fuse_file_info *file) {
     copy->attributes = attributesFor(*contents.item, owner_, group_, size);
     copy->attributes.st_mode = S_IFREG | (copy->attributes.st_mode & 07777);
     copy->size = size;
-    copy->staged = true;
+    copy->local = LocalBytes::fromPhone;
     copy->streamed = std::make_unique<StreamedRead>(contents.stream, size);
     file->fh = newHandle(openCopies_.adopt(std::move(copy), mountPath), false);
     // A large file is read past the page cache: a copy out then costs one
@@ -69,15 +69,15 @@ int FuseBridge::readStreamed(OpenCopy &copy, char *into, size_t size, off_t offs
 int FuseBridge::read(char *into, size_t size, off_t offset, fuse_file_info *file) {
     OpenCopy *copy = copyOf(file);
     if (!copy) return -EBADF;
-    if (copy->streamed) return readStreamed(*copy, into, size, offset);
-    if (!copy->staged || copy->droppedBelow > 0) {
+    if (copy->local == LocalBytes::fromPhone) return readStreamed(*copy, into, size, offset);
+    if (copy->local == LocalBytes::notFetched || copy->droppedBelow > 0) {
         std::lock_guard lock(copy->mutex);
         if (const int staged = stage(*copy, true); staged < 0) return staged;
         if (const int restored = restoreDropped(*copy); restored < 0) return restored;
     }
     // A copy in memory may move to disk meanwhile, closing the descriptor.
     std::unique_lock moving(copy->mutex, std::defer_lock);
-    if (copy->inMemory) moving.lock();
+    if (copy->local == LocalBytes::inMemory) moving.lock();
     size_t done = 0;
     while (done < size) {
         const ssize_t count = ::pread(copy->fd.get(), into + done, size - done, offset + static_cast<off_t>(done));
@@ -96,7 +96,7 @@ int FuseBridge::readBuffer(fuse_bufvec **into, size_t size, off_t offset, fuse_f
     if (!copy) return -EBADF;
     // Read here: a streamed file has no local copy, and one in memory may
     // have moved to disk before libfuse reads its descriptor.
-    if (copy->streamed || copy->inMemory) {
+    if (const LocalBytes local = copy->local; local == LocalBytes::fromPhone || local == LocalBytes::inMemory) {
         // libfuse frees both with free() once the reply is out.
         std::unique_ptr<fuse_bufvec, decltype(&std::free)> piece(static_cast<fuse_bufvec *>(std::malloc(sizeof(fuse_bufvec))), &std::free);
         std::unique_ptr<char, decltype(&std::free)> bytes(static_cast<char *>(std::malloc(std::max<size_t>(size, 1))), &std::free);
@@ -108,7 +108,7 @@ int FuseBridge::readBuffer(fuse_bufvec **into, size_t size, off_t offset, fuse_f
         *into = piece.release();
         return 0;
     }
-    if (!copy->staged || copy->droppedBelow > 0) {
+    if (copy->local == LocalBytes::notFetched || copy->droppedBelow > 0) {
         std::lock_guard lock(copy->mutex);
         if (const int staged = stage(*copy, true); staged < 0) return staged;
         if (const int restored = restoreDropped(*copy); restored < 0) return restored;

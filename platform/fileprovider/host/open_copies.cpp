@@ -101,7 +101,7 @@ std::optional<struct stat> OpenCopies::freshlyReadAt(const QString &mountPath, s
         const OpenCopy &copy = *entry.copy;
         // A writer's bytes may differ from what the phone said.
         if (copy.shared) return std::nullopt;
-        if (copy.streamed && now - copy.openedAt <= within) found = copy.currentAttributes();
+        if (copy.local == LocalBytes::fromPhone && now - copy.openedAt <= within) found = copy.currentAttributes();
     }
     return found;
 }

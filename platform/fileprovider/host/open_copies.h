@@ -31,6 +31,15 @@ enum class PhoneFile {
     present,         // contents a failed upload must never lose
 };
 
+// Where a copy's bytes are. Only ever moves down this list, under the
+// copy's mutex; a reader's copy is fromPhone for its whole life.
+enum class LocalBytes {
+    notFetched,   // a writer's: the old bytes come once a read or write needs them
+    inMemory,     // a memory file, while a new file is small
+    onDisk,       // a file in the staging folder
+    fromPhone,    // a reader's: read as they arrive, nothing kept here
+};
+
 // The local copy behind open handles of one file of the mount. Reads come
 // from it and writes land in it; it reaches the phone as one upload when a
 // handle is flushed, and is removed when the last handle is released.
@@ -45,15 +54,12 @@ struct OpenCopy {
     // The local file in the staging folder, removed with the copy; empty
     // for a copy in memory.
     QString localPath;
-    // Only ever goes from true to false, under the mutex: a copy on disk
+    // Set once `fd` and `size` are: read without the mutex, a copy on disk
     // keeps its descriptor until it ends.
-    std::atomic<bool> inMemory{false};
+    std::atomic<LocalBytes> local{LocalBytes::notFetched};
     struct stat attributes{};   // the item's; the size is `size`
     std::atomic<qint64> size{0};
     bool shared = false;
-    // The contents are in the local file; a writer's copy is fetched only
-    // once a read or write needs the old bytes.
-    std::atomic<bool> staged{false};
     // Holds bytes the phone does not have yet.
     bool dirty = false;
     std::atomic<PhoneFile> phoneFile{PhoneFile::present};
