@@ -35,7 +35,7 @@ int main(int argc, char **argv) {
             phone.stop();
             return 1;
         }
-        std::printf("%s\n", phone.serial().c_str());
+        std::printf("%s\n%s", phone.serial().c_str(), phone.wirelessAnnouncement().c_str());
         std::fflush(stdout);
 
         if (options.watchStdin) {

@@ -64,7 +64,8 @@ bool isDottedIPv4(const std::string &text) {
 std::string usageText() {
     return "usage: dorvane-phone-sim --folder DIR --port PORT [--model NAME] [--wifi-address ADDR]\n"
            "       [--df TOTAL_KB,USED_KB,AVAILABLE_KB] [--attach cable|wifi|none] [--readonly RELATIVE_FOLDER]...\n"
-           "       [--watch-stdin] [--link none|usb2|usb3|wifi] [--android 6..16] [--scan-log FILE]\n";
+           "       [--watch-stdin] [--link none|usb2|usb3|wifi] [--android 6..16] [--scan-log FILE]\n"
+           "       [--wireless-debugging]\n";
 }
 
 Options parseOptions(const std::vector<std::string> &arguments) {
@@ -132,6 +133,8 @@ Options parseOptions(const std::vector<std::string> &arguments) {
             if (options.scanLog.empty()) throw std::invalid_argument("--scan-log wants a file");
         } else if (name == "--watch-stdin" && !inlineValue) {
             options.watchStdin = true;
+        } else if (name == "--wireless-debugging" && !inlineValue) {
+            options.wirelessDebugging = true;
         } else {
             throw std::invalid_argument("unknown argument '" + arguments[i] + "'");
         }

@@ -30,6 +30,7 @@ struct Options {
     LinkShape link;                           // unshaped: loopback speed
     AndroidVersion android;
     std::string scanLog; // where each media scan asked for is appended; empty: nowhere
+    bool wirelessDebugging = false; // a pairing port and a TLS connect port besides
 };
 
 // Reads the command line (without the program name). Throws

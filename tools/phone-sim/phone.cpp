@@ -1,4 +1,5 @@
 #include "tools/phone-sim/phone.h"
+#include "tools/phone-sim/listener.h"
 #include "tools/phone-sim/services.h"
 
 #include <arpa/inet.h>
@@ -17,32 +18,6 @@
 namespace phonesim {
 
 namespace {
-
-int bindLoopback(const std::string &address, uint16_t port) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return -1;
-    int one = 1;
-    // Lets a port be taken again at once after a phone on it stopped.
-    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in where{};
-    where.sin_family = AF_INET;
-    where.sin_port = htons(port);
-    if (::inet_pton(AF_INET, address.c_str(), &where.sin_addr) != 1 ||
-        ::bind(fd, reinterpret_cast<sockaddr *>(&where), sizeof where) != 0 || ::listen(fd, 64) != 0) {
-        const int error = errno;
-        ::close(fd);
-        errno = error;
-        return -1;
-    }
-    return fd;
-}
-
-uint16_t boundPort(int fd) {
-    sockaddr_in where{};
-    socklen_t size = sizeof where;
-    ::getsockname(fd, reinterpret_cast<sockaddr *>(&where), &size);
-    return ntohs(where.sin_port);
-}
 
 bool sendAll(int fd, const std::string &data) {
     size_t done = 0;
@@ -177,9 +152,29 @@ void Phone::listen() {
         if (fd < 0) throw std::runtime_error(std::string("cannot listen on 127.0.0.1: ") + std::strerror(errno));
     }
     port_ = boundPort(fd);
-    std::lock_guard lock(mutex_);
-    listeners_.push_back(fd);
-    acceptThreads_.emplace_back([this, fd] { acceptLoop(fd, false); });
+    {
+        std::lock_guard lock(mutex_);
+        listeners_.push_back(fd);
+        acceptThreads_.emplace_back([this, fd] { acceptLoop(fd, false); });
+    }
+    if (options_.wirelessDebugging) {
+        const std::string address = options_.wifiAddress.empty() ? "127.0.0.1" : options_.wifiAddress;
+        wireless_ = std::make_unique<WirelessDebugging>(address, [this](int inner) { serveTunnel(inner); });
+    }
+}
+
+std::string Phone::wirelessAnnouncement() const { return wireless_ ? wireless_->announcement() : std::string(); }
+
+void Phone::serveTunnel(int fd) {
+    {
+        std::lock_guard lock(mutex_);
+        if (stopping_) {
+            ::close(fd);
+            return;
+        }
+        ++activeConnections_;
+    }
+    serve(fd);
 }
 
 bool Phone::startWifiListener(uint16_t port) {
@@ -307,6 +302,7 @@ void Phone::stop() {
         stopping_ = true;
         threads.swap(acceptThreads_);
     }
+    if (wireless_) wireless_->stop();
     const char wake = 1;
     [[maybe_unused]] ssize_t ignored = ::write(stopPipe_[1], &wake, 1);
     for (auto &thread : threads) thread.join();

@@ -4,6 +4,7 @@
 #include "tools/phone-sim/sandbox.h"
 #include "tools/phone-sim/services.h"
 #include "tools/phone-sim/transport.h"
+#include "tools/phone-sim/wireless_debugging.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -28,6 +29,8 @@ public:
     void listen();
     uint16_t port() const { return port_; }
     std::string serial() const; // as the adb server lists it once attached
+    // With Wireless debugging on: its code and addresses, a line each.
+    std::string wirelessAnnouncement() const;
 
     // Announces the phone to the adb server (cable) or asks the server to
     // connect to it (Wi-Fi); waits until a connection is online. Returns
@@ -47,6 +50,7 @@ private:
     ShellEnvironment shellEnvironment() const;
     void acceptLoop(int listener, bool wifi);
     void serve(int fd);
+    void serveTunnel(int fd);
     bool startWifiListener(uint16_t port);
     bool waitOnline(uint64_t before, int milliseconds);
 
@@ -65,6 +69,7 @@ private:
     bool stopping_ = false;
     uint16_t wifiPort_ = 0;        // listening on the Wi-Fi address since tcpip
     bool wifiReached_ = false;     // the server connected there
+    std::unique_ptr<WirelessDebugging> wireless_;
 };
 
 // Sends one host request to the adb server on 127.0.0.1 (port 5037, or
