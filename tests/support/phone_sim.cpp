@@ -33,6 +33,7 @@ struct PhoneSim::State {
     QString errorLog;    // the program's standard error
     QString scanLog;     // the scans it records; goes with the value
     bool stopped = false;
+    WirelessDebuggingScreen wireless;
     ~State() {
         if (!scanLog.isEmpty()) QFile::remove(scanLog);
     }
@@ -117,6 +118,7 @@ PhoneSim::PhoneSim(PhoneSimOptions options) : state_(std::make_unique<State>()) 
     if (!o.link.isEmpty()) arguments.insert(arguments.end(), {"--link", o.link.toStdString()});
     for (const QString &folder : o.readOnlyFolders) arguments.insert(arguments.end(), {"--readonly", folder.toStdString()});
     if (o.android != 0) arguments.insert(arguments.end(), {"--android", std::to_string(o.android)});
+    if (o.wirelessDebugging) arguments.push_back("--wireless-debugging");
     char scanTemplate[] = "/tmp/dorvane-phone-sim-scans-XXXXXX";
     const int scanFd = ::mkostemp(scanTemplate, O_CLOEXEC);
     if (scanFd < 0) throw std::runtime_error("PhoneSim: cannot make a scan log");
@@ -157,7 +159,17 @@ PhoneSim::PhoneSim(PhoneSimOptions options) : state_(std::make_unique<State>()) 
     state_->stdinWrite = input[1];
 
     std::string line;
-    const bool gotLine = readLine(output[0], &line, std::chrono::seconds(30));
+    bool gotLine = readLine(output[0], &line, std::chrono::seconds(30));
+    // Then "NAME VALUE" lines for Wireless debugging.
+    for (int index = 0; gotLine && o.wirelessDebugging && index < 3; ++index) {
+        std::string shown;
+        gotLine = readLine(output[0], &shown, std::chrono::seconds(5));
+        const QString text = QString::fromStdString(shown);
+        const QString value = text.section(' ', 1);
+        if (text.startsWith("pairing-code ")) state_->wireless.pairingCode = value;
+        else if (text.startsWith("pairing-address ")) state_->wireless.pairingAddress = value;
+        else if (text.startsWith("connect-address ")) state_->wireless.connectAddress = value;
+    }
     ::close(output[0]);
     if (!gotLine || line.empty()) {
         int status = 0;
@@ -199,6 +211,8 @@ quint16 PhoneSim::port() const { return state_->port; }
 const QString &PhoneSim::folder() const { return state_->options.folder; }
 qint64 PhoneSim::pid() const { return state_->pid; }
 
+const WirelessDebuggingScreen &PhoneSim::wirelessDebugging() const { return state_->wireless; }
+
 QStringList PhoneSim::scans() const {
     QFile file(state_->scanLog);
     if (!file.open(QIODevice::ReadOnly)) return {};
@@ -238,6 +252,7 @@ void PhoneSim::stop() {
     QStringList serials;
     if (!state_->serial.isEmpty() && state_->options.attach != Attach::None) serials << state_->serial;
     if (!state_->options.wifiAddress.isEmpty()) serials << state_->options.wifiAddress + ":5555";
+    if (!state_->wireless.connectAddress.isEmpty()) serials << state_->wireless.connectAddress;
     if (serials.isEmpty()) return;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
     for (int round = 0;; ++round) {

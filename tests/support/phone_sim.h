@@ -24,6 +24,14 @@ struct PhoneSimOptions {
     quint16 port = 0;               // 0: a free one
     QString link;                   // none, usb2, usb3 or wifi (see tools/phone-sim); empty: none
     int android = 0;                // the Android version it plays, 6 to 16; 0: the program's default
+    bool wirelessDebugging = false; // a pairing port and a TLS connect port besides
+};
+
+// What the phone's Wireless debugging screen shows.
+struct WirelessDebuggingScreen {
+    QString pairingCode;    // six digits
+    QString pairingAddress; // HOST:PORT
+    QString connectAddress; // HOST:PORT
 };
 
 // Runs tools/phone-sim as a child process for the life of the value. The
@@ -46,6 +54,8 @@ public:
     // The media scans the phone took so far, one a line as the program
     // records them: "content" or "broadcast", a tab, the path as given.
     QStringList scans() const;
+    // Empty unless started with wirelessDebugging.
+    const WirelessDebuggingScreen &wirelessDebugging() const;
 
     // Stops it early (idempotent); the destructor then does nothing more.
     void stop();
