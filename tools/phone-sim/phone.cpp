@@ -19,17 +19,6 @@ namespace phonesim {
 
 namespace {
 
-bool sendAll(int fd, const std::string &data) {
-    size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::send(fd, data.data() + done, data.size() - done, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += size_t(n);
-    }
-    return true;
-}
-
 bool readAll(int fd, char *data, size_t size, int timeoutMilliseconds) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMilliseconds);
     while (size > 0) {
@@ -83,7 +72,8 @@ bool hostRequest(const std::string &request, bool wantsReply, std::string *reply
     }
     char length[5];
     std::snprintf(length, sizeof length, "%04x", unsigned(request.size()));
-    bool ok = sendAll(fd, length + request);
+    const std::string message = length + request;
+    bool ok = sendAll(fd, message.data(), message.size());
     if (ok && wantsReply) {
         char status[4];
         ok = readAll(fd, status, 4, timeoutMilliseconds);

@@ -24,30 +24,6 @@ constexpr uint32_t kMaxPlainPayload = 64 * 1024;
 // How far one direction may run ahead of the side that takes its bytes.
 constexpr size_t kRelayBacklog = 256 * 1024;
 
-bool readPlain(int fd, void *data, size_t size) {
-    auto *out = static_cast<char *>(data);
-    while (size > 0) {
-        const ssize_t n = ::recv(fd, out, size, 0);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        out += n;
-        size -= size_t(n);
-    }
-    return true;
-}
-
-bool writePlain(int fd, const void *data, size_t size) {
-    const auto *in = static_cast<const char *>(data);
-    while (size > 0) {
-        const ssize_t n = ::send(fd, in, size, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        in += n;
-        size -= size_t(n);
-    }
-    return true;
-}
-
 bool hasMagic(const MessageHeader &header) { return header.magic == (header.command ^ 0xffffffffu); }
 
 void setNonBlocking(int fd) { ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK); }
@@ -74,15 +50,15 @@ TlsPort::TlsPort(const std::string &address, const TlsIdentity &identity, const 
 void TlsPort::connect(int fd) {
     setHandshakeTimeout(fd, true);
     MessageHeader cnxn;
-    if (!readPlain(fd, &cnxn, sizeof cnxn) || !hasMagic(cnxn) || cnxn.command != kCommandCnxn || cnxn.length > kMaxPlainPayload)
+    if (!receiveAll(fd, &cnxn, sizeof cnxn) || !hasMagic(cnxn) || cnxn.command != kCommandCnxn || cnxn.length > kMaxPlainPayload)
         return;
     std::vector<char> hello(sizeof cnxn + cnxn.length);
     std::memcpy(hello.data(), &cnxn, sizeof cnxn);
-    if (!readPlain(fd, hello.data() + sizeof cnxn, cnxn.length)) return;
+    if (!receiveAll(fd, hello.data() + sizeof cnxn, cnxn.length)) return;
     MessageHeader stls{kCommandStls, kStlsVersion, 0, 0, 0, kCommandStls ^ 0xffffffffu};
-    if (!writePlain(fd, &stls, sizeof stls)) return;
+    if (!sendAll(fd, &stls, sizeof stls)) return;
     MessageHeader answer;
-    if (!readPlain(fd, &answer, sizeof answer) || !hasMagic(answer) || answer.command != kCommandStls || answer.length != 0) return;
+    if (!receiveAll(fd, &answer, sizeof answer) || !hasMagic(answer) || answer.command != kCommandStls || answer.length != 0) return;
 
     bssl::UniquePtr<SSL> ssl(SSL_new(context_.get()));
     if (!ssl || !SSL_set_fd(ssl.get(), fd)) return;
@@ -96,7 +72,7 @@ void TlsPort::connect(int fd) {
 
     int pair[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0) return;
-    if (!writePlain(pair[0], hello.data(), hello.size())) {
+    if (!sendAll(pair[0], hello.data(), hello.size())) {
         ::close(pair[0]);
         ::close(pair[1]);
         return;

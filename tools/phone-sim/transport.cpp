@@ -50,6 +50,30 @@ void tuneSocket(int fd) {
     ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
 }
 
+bool sendAll(int fd, const void *data, size_t size) {
+    const auto *in = static_cast<const char *>(data);
+    while (size > 0) {
+        const ssize_t n = ::send(fd, in, size, MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        in += n;
+        size -= size_t(n);
+    }
+    return true;
+}
+
+bool receiveAll(int fd, void *data, size_t size) {
+    auto *out = static_cast<char *>(data);
+    while (size > 0) {
+        const ssize_t n = ::recv(fd, out, size, 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        out += n;
+        size -= size_t(n);
+    }
+    return true;
+}
+
 // ---------------------------------------------------------------- Stream
 
 Stream::Stream(Connection &connection, uint32_t localId, uint32_t remoteId, bool consumesInput)
@@ -225,17 +249,7 @@ Connection::~Connection() {
     ::close(fd_);
 }
 
-bool Connection::writeAll(const void *data, size_t size) {
-    const char *bytes = static_cast<const char *>(data);
-    while (size > 0) {
-        const ssize_t n = ::send(fd_, bytes, size, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        bytes += n;
-        size -= size_t(n);
-    }
-    return true;
-}
+bool Connection::writeAll(const void *data, size_t size) { return sendAll(fd_, data, size); }
 
 // Reads messages off the socket as they come and lets the link hand them on.
 void Connection::readShaped() {

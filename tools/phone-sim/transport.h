@@ -174,5 +174,8 @@ private:
 };
 
 void tuneSocket(int fd);
+// Blocking socket I/O of exactly `size` bytes; false once the peer is gone.
+bool sendAll(int fd, const void *data, size_t size);
+bool receiveAll(int fd, void *data, size_t size);
 
 } // namespace phonesim

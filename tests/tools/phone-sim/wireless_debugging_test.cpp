@@ -109,8 +109,7 @@ Pairing pair(const HostKey &host, const QString &address, const std::string &cod
 
 bool sendPlain(int fd, uint32_t command, uint32_t arg0, uint32_t arg1, const std::string &payload = {}) {
     MessageHeader header{command, arg0, arg1, uint32_t(payload.size()), 0, command ^ 0xffffffffu};
-    std::string bytes(reinterpret_cast<const char *>(&header), sizeof header);
-    return ::send(fd, (bytes + payload).data(), sizeof header + payload.size(), MSG_NOSIGNAL) == ssize_t(sizeof header + payload.size());
+    return sendAll(fd, &header, sizeof header) && sendAll(fd, payload.data(), payload.size());
 }
 
 bool readMessage(SSL *ssl, MessageHeader *header, std::string *payload) {
@@ -139,7 +138,7 @@ void open(const HostKey &host, const QString &address, TlsSession *session) {
     connectTo(address, &session->socket);
     ASSERT_TRUE(sendPlain(session->socket.fd, kCommandCnxn, kVersionSkipChecksum, 1024 * 1024, "host::features=shell_v2,cmd"));
     MessageHeader stls;
-    ASSERT_EQ(::recv(session->socket.fd, &stls, sizeof stls, MSG_WAITALL), ssize_t(sizeof stls));
+    ASSERT_TRUE(receiveAll(session->socket.fd, &stls, sizeof stls));
     ASSERT_EQ(stls.command, kCommandStls);
     ASSERT_EQ(stls.length, 0u);
     session->stlsVersion = stls.arg0;
