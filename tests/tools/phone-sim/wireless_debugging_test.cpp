@@ -52,22 +52,14 @@ void connectTo(const QString &address, Fd *socket) {
 // A computer's adb key: its certificate for TLS and adb's base64 form of it.
 struct HostKey {
     TlsIdentity identity = makeTlsIdentity();
+    // adb's form; n0inv and R^2 stay zero, the phone reads only the modulus and exponent.
     std::string adbForm() const {
         const RSA *rsa = EVP_PKEY_get0_RSA(identity.key.get());
-        std::vector<uint8_t> raw(kAdbKeySize);
-        bssl::UniquePtr<BN_CTX> context(BN_CTX_new());
-        bssl::UniquePtr<BIGNUM> word(BN_new()), inverse(BN_new()), r(BN_new()), rr(BN_new());
-        BN_set_bit(word.get(), 32);
-        BN_mod_inverse(inverse.get(), RSA_get0_n(rsa), word.get(), context.get());
-        const uint32_t n0inv = uint32_t(0 - BN_get_word(inverse.get()));
-        BN_set_bit(r.get(), 4096);
-        BN_mod(rr.get(), r.get(), RSA_get0_n(rsa), context.get());
+        std::vector<uint8_t> raw(kAdbKeySize, 0);
         const uint32_t words = kAdbKeyModulusBytes / 4, exponent = uint32_t(BN_get_word(RSA_get0_e(rsa)));
         std::memcpy(raw.data(), &words, 4);
-        std::memcpy(raw.data() + 4, &n0inv, 4);
         BN_bn2le_padded(raw.data() + 8, kAdbKeyModulusBytes, RSA_get0_n(rsa));
-        BN_bn2le_padded(raw.data() + 8 + kAdbKeyModulusBytes, kAdbKeyModulusBytes, rr.get());
-        std::memcpy(raw.data() + 8 + 2 * kAdbKeyModulusBytes, &exponent, 4);
+        std::memcpy(raw.data() + kAdbKeySize - 4, &exponent, 4);
         std::string text(4 * ((raw.size() + 2) / 3) + 1, '\0');
         text.resize(EVP_EncodeBlock(reinterpret_cast<uint8_t *>(text.data()), raw.data(), raw.size()));
         return text + " tester@dorvane";
@@ -210,62 +202,46 @@ std::string otherCode(const QString &code) { return QString::number((code.toInt(
 
 } // namespace
 
-TEST(WirelessDebugging, APairedHostGetsTheGuidAndThenAdbOverTlsWithTheSameServices) {
+TEST(WirelessDebugging, OnlyAHostThatPairedWithTheCodeGetsAdbOverTlsWithTheSameServices) {
     TempFolder folder;
     PhoneSim phone(wirelessPhone(folder.path()));
     const auto &screen = phone.wirelessDebugging();
     ASSERT_TRUE(QRegularExpression("^[0-9]{6}$").match(screen.pairingCode).hasMatch()) << screen.pairingCode.toStdString();
-    ASSERT_TRUE(screen.pairingAddress.startsWith("127.0.0.1:"));
-    ASSERT_TRUE(screen.connectAddress.startsWith("127.0.0.1:"));
+    ASSERT_TRUE(screen.pairingAddress.startsWith("127.0.0.1:") && screen.connectAddress.startsWith("127.0.0.1:"));
     ASSERT_NE(screen.pairingAddress, screen.connectAddress);
 
-    const HostKey host;
+    // A wrong code fails on both sides and pairs nothing; the code stays valid.
+    const HostKey host, stranger;
+    const Pairing wrong = pair(host, screen.pairingAddress, otherCode(screen.pairingCode));
+    EXPECT_FALSE(wrong.guid);
+    EXPECT_TRUE(wrong.phoneHungUp);
+    TlsSession unpaired;
+    open(host, screen.connectAddress, &unpaired);
+    EXPECT_EQ(unpaired.banner, "");
+    EXPECT_TRUE(unpaired.caNames.empty());
+
     const Pairing paired = pair(host, screen.pairingAddress, screen.pairingCode.toStdString());
     ASSERT_TRUE(paired.guid);
     EXPECT_TRUE(QRegularExpression("^adb-[A-Z0-9]+-[A-Za-z0-9]{6}$").match(QString::fromStdString(*paired.guid)).hasMatch())
         << *paired.guid;
-
     TlsSession session;
     open(host, screen.connectAddress, &session);
     EXPECT_EQ(session.stlsVersion, kStlsVersion);
     EXPECT_EQ(session.caNames, std::vector<std::string>{hashName(host)});
     ASSERT_EQ(session.banner.rfind("device::", 0), 0u) << session.banner;
     EXPECT_NE(session.banner.find("ro.product.model=Wireless_Sim"), std::string::npos);
+    TlsSession refused; // another host needs pairing of its own
+    open(stranger, screen.connectAddress, &refused);
+    EXPECT_EQ(refused.banner, "");
 
-    // A few MiB each way through the relay, against the flow control.
+    // A few MiB through the relay, against the flow control.
     QByteArray big(3 * 1024 * 1024 + 17, '\0');
     for (int i = 0; i < big.size(); ++i) big[i] = char(i * 7 + i / 251);
     QFile file(folder.file("big.bin"));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(big);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(big) == big.size());
     file.close();
     EXPECT_EQ(exec(session.ssl.get(), "getprop ro.product.model"), "Wireless_Sim\n");
     EXPECT_EQ(exec(session.ssl.get(), "dd if=/sdcard/big.bin bs=1048576 2>/dev/null"), big.toStdString());
-
-    // A second host needs pairing of its own; the first stays paired.
-    const HostKey stranger;
-    TlsSession refused;
-    open(stranger, screen.connectAddress, &refused);
-    EXPECT_EQ(refused.banner, "");
-    TlsSession again;
-    open(host, screen.connectAddress, &again);
-    EXPECT_EQ(again.banner, session.banner);
-}
-
-TEST(WirelessDebugging, AWrongCodeFailsOnBothSidesAndLeavesTheHostUnpaired) {
-    TempFolder folder;
-    PhoneSim phone(wirelessPhone(folder.path()));
-    const auto &screen = phone.wirelessDebugging();
-    const HostKey host;
-    const Pairing wrong = pair(host, screen.pairingAddress, otherCode(screen.pairingCode));
-    EXPECT_FALSE(wrong.guid);
-    EXPECT_TRUE(wrong.phoneHungUp);
-    TlsSession session;
-    open(host, screen.connectAddress, &session);
-    EXPECT_EQ(session.banner, "");
-    EXPECT_TRUE(session.caNames.empty());
-    // The code still works afterwards, as on a phone whose dialog stays open.
-    EXPECT_TRUE(pair(host, screen.pairingAddress, screen.pairingCode.toStdString()).guid);
 }
 
 // ------------------------------------------------------- with the real adb
@@ -293,25 +269,23 @@ protected:
     TempFolder folder_;
 };
 
-TEST_F(WirelessDebuggingAdb, PairsWithTheCodeThenConnectsOverTls) {
+TEST_F(WirelessDebuggingAdb, PairsOnlyWithTheRightCodeThenConnectsOverTlsAndAnUnpairedPhoneRefuses) {
     PhoneSim phone(wirelessPhone(folder_.path()));
     const auto &screen = phone.wirelessDebugging();
+    const auto wrong = runAdb({"pair", screen.pairingAddress, QString::fromStdString(otherCode(screen.pairingCode))});
+    EXPECT_FALSE(wrong.output.contains("Successfully paired")) << wrong.output.toStdString();
+    EXPECT_NE(wrong.exitCode, 0) << wrong.output.toStdString();
     const auto pairing = runAdb({"pair", screen.pairingAddress, screen.pairingCode});
     ASSERT_TRUE(pairing.output.contains("Successfully paired to " + screen.pairingAddress)) << pairing.output.toStdString();
     const auto connecting = runAdb({"connect", screen.connectAddress});
     EXPECT_TRUE(connecting.output.contains("connected to " + screen.connectAddress)) << connecting.output.toStdString();
     ASSERT_TRUE(waitForListedState(screen.connectAddress, "device"));
     EXPECT_EQ(runAdb({"-s", screen.connectAddress, "shell", "getprop ro.product.model"}).output, "Wireless_Sim\n");
-}
 
-TEST_F(WirelessDebuggingAdb, AWrongCodeFailsAndAnUnpairedHostIsRefused) {
-    PhoneSim phone(wirelessPhone(folder_.path()));
-    const auto &screen = phone.wirelessDebugging();
-    const auto pairing = runAdb({"pair", screen.pairingAddress, QString::fromStdString(otherCode(screen.pairingCode))});
-    EXPECT_FALSE(pairing.output.contains("Successfully paired")) << pairing.output.toStdString();
-    EXPECT_NE(pairing.exitCode, 0) << pairing.output.toStdString();
-    // This phone never paired with this computer's key.
-    runAdb({"connect", screen.connectAddress});
-    EXPECT_FALSE(waitForListedState(screen.connectAddress, "device", std::chrono::seconds(5)));
-    runAdb({"disconnect", screen.connectAddress});
+    // Another phone never paired with this computer.
+    TempFolder other;
+    PhoneSim stranger(wirelessPhone(other.path()));
+    const QString address = stranger.wirelessDebugging().connectAddress;
+    runAdb({"connect", address});
+    EXPECT_FALSE(waitForListedState(address, "device", std::chrono::seconds(5)));
 }
