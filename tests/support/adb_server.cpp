@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QThread>
 
 #include <fcntl.h>
@@ -44,6 +45,12 @@ void startAdbServer() {
     lockAdbServer();
     const auto result = runAdb({"start-server"});
     if (result.exitCode != 0) throw std::runtime_error("adb start-server failed: " + result.output.toStdString());
+}
+
+int adbMajorVersion() {
+    static const QRegularExpression version("^Version (\\d+)\\.", QRegularExpression::MultilineOption);
+    const QRegularExpressionMatch match = version.match(runAdb({"version"}).output);
+    return match.hasMatch() ? match.captured(1).toInt() : 0;
 }
 
 QString listedState(const QString &serial) {

@@ -25,6 +25,9 @@ struct AdbResult {
 };
 AdbResult runAdb(const QStringList &arguments, std::chrono::milliseconds limit = std::chrono::seconds(30));
 
+// The adb tool's major version ("Version 34.0.5-debian" gives 34); 0 when unknown.
+int adbMajorVersion();
+
 // The state word that `adb devices` shows for `serial`, or empty when unlisted.
 QString listedState(const QString &serial);
 

@@ -45,7 +45,8 @@ std::string attachWord(Attach attach) {
     switch (attach) {
     case Attach::Cable: return "cable";
     case Attach::Wifi: return "wifi";
-    case Attach::None: return "none";
+    case Attach::None:
+    case Attach::Paired: return "none";
     }
     return "none";
 }
@@ -118,7 +119,7 @@ PhoneSim::PhoneSim(PhoneSimOptions options) : state_(std::make_unique<State>()) 
     if (!o.link.isEmpty()) arguments.insert(arguments.end(), {"--link", o.link.toStdString()});
     for (const QString &folder : o.readOnlyFolders) arguments.insert(arguments.end(), {"--readonly", folder.toStdString()});
     if (o.android != 0) arguments.insert(arguments.end(), {"--android", std::to_string(o.android)});
-    if (o.wirelessDebugging) arguments.push_back("--wireless-debugging");
+    if (o.wirelessDebugging || o.attach == Attach::Paired) arguments.push_back("--wireless-debugging");
     char scanTemplate[] = "/tmp/dorvane-phone-sim-scans-XXXXXX";
     const int scanFd = ::mkostemp(scanTemplate, O_CLOEXEC);
     if (scanFd < 0) throw std::runtime_error("PhoneSim: cannot make a scan log");
@@ -161,7 +162,7 @@ PhoneSim::PhoneSim(PhoneSimOptions options) : state_(std::make_unique<State>()) 
     std::string line;
     bool gotLine = readLine(output[0], &line, std::chrono::seconds(30));
     // Then "NAME VALUE" lines for Wireless debugging.
-    for (int index = 0; gotLine && o.wirelessDebugging && index < 3; ++index) {
+    for (int index = 0; gotLine && (o.wirelessDebugging || o.attach == Attach::Paired) && index < 3; ++index) {
         std::string shown;
         gotLine = readLine(output[0], &shown, std::chrono::seconds(5));
         const QString text = QString::fromStdString(shown);
@@ -187,6 +188,12 @@ PhoneSim::PhoneSim(PhoneSimOptions options) : state_(std::make_unique<State>()) 
     if (isTcpSerial(state_->serial)) state_->port = quint16(state_->serial.section(':', -1).toUInt());
     else if (state_->serial.startsWith("emulator-")) state_->port = quint16(state_->serial.mid(9).toUInt() + 1);
 
+    if (o.attach == Attach::Paired) {
+        const WirelessDebuggingScreen &screen = state_->wireless;
+        runAdb({"pair", screen.pairingAddress, screen.pairingCode});
+        runAdb({"connect", screen.connectAddress});
+        state_->serial = screen.connectAddress;
+    }
     if (o.attach != Attach::None && !waitForListedState(state_->serial, "device")) {
         const QString shown = listedState(state_->serial);
         const QString log = readErrorLog(state_->errorLog);
@@ -252,7 +259,8 @@ void PhoneSim::stop() {
     QStringList serials;
     if (!state_->serial.isEmpty() && state_->options.attach != Attach::None) serials << state_->serial;
     if (!state_->options.wifiAddress.isEmpty()) serials << state_->options.wifiAddress + ":5555";
-    if (!state_->wireless.connectAddress.isEmpty()) serials << state_->wireless.connectAddress;
+    if (!state_->wireless.connectAddress.isEmpty() && !serials.contains(state_->wireless.connectAddress))
+        serials << state_->wireless.connectAddress;
     if (serials.isEmpty()) return;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
     for (int round = 0;; ++round) {

@@ -12,6 +12,8 @@ enum class Attach {
     Cable, // announced with host:emulator:PORT, listed as emulator-(PORT-1)
     Wifi,  // adb connect 127.0.0.1:PORT, listed as 127.0.0.1:PORT
     None,  // only listening
+    Paired, // Wireless debugging: adb pair with its code, then adb connect to
+            // its TLS port (adb 30 or newer), listed as 127.0.0.1:TLSPORT
 };
 
 struct PhoneSimOptions {

@@ -2,6 +2,7 @@
 // server: their sizes past 4 GiB, their media index and their older forms.
 #include "tests/extension/provider/fuse_availability.h"
 #include "tests/extension/provider/mounted_phone.h"
+#include "tests/support/adb_server.h"
 
 #include <QDir>
 #include <QFile>
@@ -129,6 +130,20 @@ TEST_F(AndroidVersionsTest, AnAndroid6PhoneWorksWithItsOlderFormsAndCarriageRetu
     EXPECT_TRUE(scansArrive(*phone, {"broadcast\t/storage/emulated/0/DCIM/Camera/photo.jpg"}, std::chrono::seconds(10)))
         << qPrintable(phone->scans().join('\n'));
     for (const QString &line : phone->scans()) EXPECT_FALSE(line.contains('\r'));
+}
+
+TEST_F(AndroidVersionsTest, APhonePairedOverWirelessDebuggingMountsAndCopiesBothWays) {
+    testsupport::startAdbServer();
+    if (const int major = testsupport::adbMajorVersion(); major < 30) GTEST_SKIP() << "adb pair needs adb 30 or newer; this adb is " << major;
+    testsupport::PhoneSimOptions options;
+    options.attach = testsupport::Attach::Paired;
+    MountedPhone phone(options);
+    testsupport::writePatternFile(local.file("in.bin"), 3'000'017);
+    ASSERT_EQ(runProgram("cp", {local.file("in.bin"), phone.mounted("in.bin")}).exitCode, 0) << qPrintable(phone.log());
+    EXPECT_EQ(testsupport::sha256OfFile(phone.phoneFile("in.bin")), testsupport::sha256OfFile(local.file("in.bin")));
+    testsupport::writePatternFile(phone.phoneFile("out.bin"), 2'000'003, 7);
+    ASSERT_EQ(runProgram("cp", {phone.mounted("out.bin"), local.file("out.bin")}).exitCode, 0) << qPrintable(phone.log());
+    EXPECT_EQ(testsupport::sha256OfFile(local.file("out.bin")), testsupport::sha256OfFile(phone.phoneFile("out.bin")));
 }
 
 } // namespace

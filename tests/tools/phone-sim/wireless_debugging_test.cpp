@@ -246,17 +246,6 @@ TEST(WirelessDebugging, OnlyAHostThatPairedWithTheCodeGetsAdbOverTlsWithTheSameS
 
 // ------------------------------------------------------- with the real adb
 
-namespace {
-
-// The adb tool's major version ("Version 34.0.4-debian" → 34); 0 when unknown.
-int adbMajorVersion() {
-    const auto result = runAdb({"version"});
-    const auto match = QRegularExpression("^Version (\\d+)\\.", QRegularExpression::MultilineOption).match(result.output);
-    return match.hasMatch() ? match.captured(1).toInt() : 0;
-}
-
-} // namespace
-
 class WirelessDebuggingAdb : public ::testing::Test {
 protected:
     void SetUp() override {
