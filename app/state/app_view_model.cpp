@@ -1,6 +1,7 @@
 #include "app/state/app_view_model.h"
 
 #include "app/adb/adb_error.h"
+#include "app/state/pairing_flow.h"
 
 #include <QPointer>
 
@@ -44,7 +45,8 @@ bool lists(const QList<AndroidDevice> &devices, const QString &serial) {
 
 } // namespace
 
-AppViewModel::AppViewModel(std::shared_ptr<AdbService> adb, QObject *parent) : QObject(parent), adb_(std::move(adb)) {}
+AppViewModel::AppViewModel(std::shared_ptr<AdbService> adb, QObject *parent)
+    : QObject(parent), adb_(std::move(adb)), pairing_(new PairingFlow(adb_, *this)) {}
 
 void AppViewModel::setCustomName(const QString &serial, const QString &name) {
     const auto existing = customNames_.constFind(serial);

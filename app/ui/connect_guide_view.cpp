@@ -21,8 +21,10 @@ constexpr qreal backPadding = 22;
 
 } // namespace
 
-ConnectGuideView::ConnectGuideView(std::function<void()> onClose, QWidget *parent)
-    : QWidget(parent), onClose_(std::move(onClose)), back_(new BackButton(backPadding)),
+ConnectGuideView::ConnectGuideView(std::function<void()> onClose, std::function<QWidget *()> makePairingPage,
+                                   QWidget *parent)
+    : QWidget(parent), onClose_(std::move(onClose)), makePairingPage_(std::move(makePairingPage)),
+      back_(new BackButton(backPadding)),
       pages_(new QStackedLayout) {
     fillWithPageBackground(this);
 
@@ -47,24 +49,35 @@ ConnectGuideView::ConnectGuideView(std::function<void()> onClose, QWidget *paren
 
 void ConnectGuideView::setGuide(std::optional<Guide> guide) {
     guide_ = guide;
+    showsPairing_ = false;
+    showDetail(guide_ ? makeSteps(*guide_) : nullptr);
+}
+
+void ConnectGuideView::showPairing() {
+    if (!makePairingPage_) return;
+    guide_.reset();
+    showsPairing_ = true;
+    showDetail(makePairingPage_());
+}
+
+void ConnectGuideView::showDetail(QWidget *page) {
     if (steps_) {
         pages_->removeWidget(steps_);
         steps_->deleteLater();
-        steps_ = nullptr;
     }
-    if (guide_) {
-        steps_ = makeSteps(*guide_);
+    steps_ = page;
+    if (steps_) {
         pages_->addWidget(steps_);
         pages_->setCurrentWidget(steps_);
     } else {
         pages_->setCurrentWidget(chooser_);
     }
-    back_->setVisible(guide_.has_value() || static_cast<bool>(onClose_));
+    back_->setVisible(steps_ != nullptr || static_cast<bool>(onClose_));
 }
 
 void ConnectGuideView::goBack() {
     // From the steps, Back only returns to the chooser; only the chooser closes.
-    if (guide_) {
+    if (steps_) {
         setGuide(std::nullopt);
         return;
     }
@@ -95,9 +108,14 @@ QWidget *ConnectGuideView::makeChooser() {
     auto *cardColumn = new QVBoxLayout(cards);
     cardColumn->setContentsMargins(0, 0, 0, 0);
     cardColumn->setSpacing(12);
-    for (const GuideOption &option : guideOptions()) {
+    QList<GuideOption> options = guideOptions();
+    if (makePairingPage_) options.append(pairingOption());
+    for (const GuideOption &option : options) {
         auto *card = new GuideOptionCard(option);
-        connect(card, &QAbstractButton::clicked, this, [this, guide = option.guide] { setGuide(guide); });
+        connect(card, &QAbstractButton::clicked, this, [this, guide = option.guide] {
+            if (guide) setGuide(guide);
+            else showPairing();
+        });
         cardColumn->addWidget(card);
     }
     column->addLayout(centeredColumn(cards, 420));
