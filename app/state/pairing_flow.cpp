@@ -178,4 +178,5 @@ void PairingFlow::finish(Outcome outcome, const QString &message) {
     outcome_ = outcome;
     setMessage(message);
     setPhase(Phase::finished);
+    emit attemptFinished();
 }

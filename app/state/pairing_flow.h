@@ -68,6 +68,8 @@ signals:
     void phaseChanged();
     void supportChanged();
     void messageChanged();
+    // Every attempt's end, also one that ends as the last one did.
+    void attemptFinished();
 
 private:
     void setPhase(Phase phase);
