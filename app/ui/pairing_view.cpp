@@ -9,6 +9,7 @@
 #include "app/ui/styled_button.h"
 #include "app/ui/text_label.h"
 
+#include <QHBoxLayout>
 #include <QLineEdit>
 #include <QScrollArea>
 #include <QVBoxLayout>
@@ -19,8 +20,8 @@ const QList<GuideStep> pairingSteps{
     {QStringLiteral("Turn on Wireless debugging"),
      QStringLiteral("On your phone, go to Settings \u2192 Developer options \u2192 Wireless debugging and turn it on.")},
     {QStringLiteral("Show the code"),
-     QStringLiteral("Tap \u201CPair device with pairing code\u201D. Type the IP address & port and the six-digit code "
-                    "it shows below.")},
+     QStringLiteral("Tap \u201CPair device with pairing code\u201D. Below, type the IP address & port and the "
+                    "six-digit code it shows.")},
     {QStringLiteral("Connect"),
      QStringLiteral("The Wireless debugging screen itself shows the address to connect to: the same IP address, "
                     "another port.")}};
@@ -31,7 +32,7 @@ QLineEdit *addField(QVBoxLayout *column, const QString &caption, const QString &
     column->addSpacing(6);
     auto *panel = new RoundedPanel(Palette::surfaceRaised, Palette::border, 8);
     auto *panelLayout = new QVBoxLayout(panel);
-    panelLayout->setContentsMargins(12, 8, 12, 8);
+    panelLayout->setContentsMargins(12, 7, 12, 7);
     auto *field = new QLineEdit;
     field->setFrame(false);
     field->setPlaceholderText(placeholder);
@@ -45,7 +46,7 @@ QLineEdit *addField(QVBoxLayout *column, const QString &caption, const QString &
     field->setTextMargins(0, 0, 0, 0);
     panelLayout->addWidget(field);
     column->addWidget(panel);
-    column->addSpacing(14);
+    column->addSpacing(12);
     return field;
 }
 
@@ -78,10 +79,10 @@ PairingView::PairingView(PairingFlow &flow, QWidget *parent) : QWidget(parent), 
     column->addSpacing(5);
     column->addWidget(makeWrappingLabel(QStringLiteral("Android 11 and later, no cable at all."),
                                         dmSansFont(13, QFont::Normal), Palette::textSecondary));
-    column->addSpacing(24);
+    column->addSpacing(20);
     for (qsizetype index = 0; index < pairingSteps.size(); ++index) {
         column->addWidget(new GuideStepRow(static_cast<int>(index + 1), pairingSteps[index]));
-        column->addSpacing(20);
+        column->addSpacing(16);
     }
     column->addSpacing(4);
 
@@ -92,12 +93,15 @@ PairingView::PairingView(PairingFlow &flow, QWidget *parent) : QWidget(parent), 
     code_->setText(flow_.code());
     connectAddress_->setText(flow_.connectAddress());
 
+    // The outcome stands beside the button, so the page fits without scrolling.
+    auto *actions = new QHBoxLayout;
+    actions->setSpacing(14);
     pair_ = makePrimaryButton(QStringLiteral("Pair"));
-    column->addWidget(pair_, 0, Qt::AlignLeft);
-    column->addSpacing(12);
+    actions->addWidget(pair_, 0, Qt::AlignTop);
     message_ = makeWrappingLabel(QString(), dmSansFont(12.5, QFont::Normal), Palette::textSecondary);
     message_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    column->addWidget(message_);
+    actions->addWidget(message_, 1, Qt::AlignVCenter);
+    column->addLayout(actions);
     column->addStretch(1);
 
     auto *scrolled = new QWidget;
