@@ -10,20 +10,6 @@
 
 namespace {
 
-QString describeFailure(const std::exception_ptr &failure) {
-    try {
-        std::rethrow_exception(failure);
-    } catch (const AdbError &error) {
-        return error.description();
-    } catch (const ProcessLaunchError &error) {
-        return error.description();
-    } catch (const std::exception &error) {
-        return QString::fromLocal8Bit(error.what());
-    } catch (...) {
-    }
-    return QStringLiteral("Unknown error");
-}
-
 // The quiet scan ignores model changes: only serials and states count.
 bool sameSerialsAndStates(const QList<AndroidDevice> &left, const QList<AndroidDevice> &right) {
     if (left.size() != right.size()) return false;

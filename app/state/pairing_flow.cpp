@@ -12,18 +12,6 @@
 
 namespace {
 
-QString describe(const std::exception_ptr &failure) {
-    try {
-        std::rethrow_exception(failure);
-    } catch (const AdbError &error) {
-        return error.description();
-    } catch (const ProcessLaunchError &error) {
-        return error.description();
-    } catch (const std::exception &error) {
-        return QString::fromLocal8Bit(error.what());
-    }
-}
-
 // HOST and PORT put back together; nothing at all while both are empty.
 QString joinAddress(const QString &host, const QString &port) {
     return host.isEmpty() && port.isEmpty() ? QString() : host + QLatin1Char(':') + port;
@@ -106,7 +94,7 @@ QCoro::Task<> PairingFlow::pair() {
         try {
             report = co_await adb->pair(address.value, code.value);
         } catch (...) {
-            if (self) finish(Outcome::failed, describe(std::current_exception()));
+            if (self) finish(Outcome::failed, describeFailure(std::current_exception()));
             co_return;
         }
         if (!self) co_return;

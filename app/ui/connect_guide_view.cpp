@@ -3,6 +3,7 @@
 #include "app/ui/back_button.h"
 #include "app/ui/dm_sans.h"
 #include "app/ui/guide_option_card.h"
+#include "app/ui/guide_page.h"
 #include "app/ui/guide_step_row.h"
 #include "app/ui/page_background.h"
 #include "app/ui/palette.h"
@@ -127,17 +128,7 @@ QWidget *ConnectGuideView::makeSteps(Guide guide) {
     const GuideContent content = guideContent(guide);
 
     auto *page = new QWidget;
-    auto *pageColumn = new QVBoxLayout(page);
-    pageColumn->setContentsMargins(0, 0, 0, 0);
-    pageColumn->setSpacing(0);
-
-    auto *body = new QWidget;
-    auto *column = new QVBoxLayout(body);
-    column->setContentsMargins(0, 6, 0, 24);
-    column->setSpacing(0);
-    column->addWidget(makeWrappingLabel(content.title, dmSansFont(20, QFont::Bold, -0.2), Palette::textPrimary));
-    column->addSpacing(5);
-    column->addWidget(makeWrappingLabel(content.subtitle, dmSansFont(13, QFont::Normal), Palette::textSecondary));
+    QVBoxLayout *column = layOutGuidePage(page, content.title, content.subtitle);
     column->addSpacing(28);
     for (qsizetype index = 0; index < content.steps.size(); ++index) {
         if (index > 0)
@@ -146,11 +137,5 @@ QWidget *ConnectGuideView::makeSteps(Guide guide) {
         column->addWidget(new GuideStepRow(static_cast<int>(index + 1), content.steps[index]));
     }
     column->addStretch(1);
-
-    auto *scrolled = new QWidget;
-    auto *scrolledLayout = new QVBoxLayout(scrolled);
-    scrolledLayout->setContentsMargins(24, 0, 24, 0);
-    scrolledLayout->addLayout(centeredColumn(body, 400));
-    pageColumn->addWidget(makeScrollArea(scrolled), 1);
     return page;
 }

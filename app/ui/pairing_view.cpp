@@ -2,16 +2,15 @@
 
 #include "app/state/pairing_flow.h"
 #include "app/ui/dm_sans.h"
+#include "app/ui/guide_page.h"
 #include "app/ui/guide_step_row.h"
 #include "app/ui/palette.h"
 #include "app/ui/rounded_panel.h"
-#include "app/ui/scroll_column.h"
 #include "app/ui/styled_button.h"
 #include "app/ui/text_label.h"
 
 #include <QHBoxLayout>
 #include <QLineEdit>
-#include <QScrollArea>
 #include <QVBoxLayout>
 
 namespace {
@@ -66,19 +65,8 @@ QColor messageColor(const PairingFlow &flow) {
 } // namespace
 
 PairingView::PairingView(PairingFlow &flow, QWidget *parent) : QWidget(parent), flow_(flow) {
-    auto *pageColumn = new QVBoxLayout(this);
-    pageColumn->setContentsMargins(0, 0, 0, 0);
-    pageColumn->setSpacing(0);
-
-    auto *body = new QWidget;
-    auto *column = new QVBoxLayout(body);
-    column->setContentsMargins(0, 6, 0, 24);
-    column->setSpacing(0);
-    column->addWidget(makeWrappingLabel(QStringLiteral("Pair with a code"), dmSansFont(20, QFont::Bold, -0.2),
-                                        Palette::textPrimary));
-    column->addSpacing(5);
-    column->addWidget(makeWrappingLabel(QStringLiteral("Android 11 and later, no cable at all."),
-                                        dmSansFont(13, QFont::Normal), Palette::textSecondary));
+    QVBoxLayout *column = layOutGuidePage(this, QStringLiteral("Pair with a code"),
+                                          QStringLiteral("Android 11 and later, no cable at all."));
     column->addSpacing(20);
     for (qsizetype index = 0; index < pairingSteps.size(); ++index) {
         column->addWidget(new GuideStepRow(static_cast<int>(index + 1), pairingSteps[index]));
@@ -103,12 +91,6 @@ PairingView::PairingView(PairingFlow &flow, QWidget *parent) : QWidget(parent), 
     actions->addWidget(message_, 1, Qt::AlignVCenter);
     column->addLayout(actions);
     column->addStretch(1);
-
-    auto *scrolled = new QWidget;
-    auto *scrolledLayout = new QVBoxLayout(scrolled);
-    scrolledLayout->setContentsMargins(24, 0, 24, 0);
-    scrolledLayout->addLayout(centeredColumn(body, 400));
-    pageColumn->addWidget(makeScrollArea(scrolled), 1);
 
     // Typing writes the flow; the flow's own changes (the connect address
     // following the pairing one) come back without touching the cursor.
