@@ -10,6 +10,9 @@ PairOutcome readPairReport(bool exitedCleanly, const QString &text) {
         // The pairing client's connection failed (refused, no route, timed out).
         if (line.contains(QStringLiteral("Unable to start pairing client"))) return PairOutcome::unreachable;
         if (line.contains(QStringLiteral("unknown command pair"))) return PairOutcome::tooOld;
+        // Newer adb servers hang up on a wrong code and on a phone they
+        // cannot reach alike, and the tool reports only the hang-up.
+        if (line.contains(QStringLiteral("protocol fault (couldn't read status message)"))) return PairOutcome::wrongCodeOrUnreachable;
     }
     return PairOutcome::refused;
 }

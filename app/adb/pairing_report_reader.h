@@ -9,6 +9,7 @@ enum class PairOutcome {
     paired,
     wrongCode,   // the phone's check of the code failed, or it hung up mid-way
     unreachable, // nothing answered at the pairing address
+    wrongCodeOrUnreachable, // adb 34 and later say only that the pairing failed
     refused,     // any other answer: the phone or adb turned the pairing down
     tooOld,      // this adb has no "pair" command
 };

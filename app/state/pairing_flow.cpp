@@ -111,6 +111,12 @@ QCoro::Task<> PairingFlow::pair() {
                                                         "Wi-Fi and its pairing code is still showing.")
                                              .arg(address.value));
             co_return;
+        case PairOutcome::wrongCodeOrUnreachable:
+            finish(Outcome::wrongCodeOrUnreachable,
+                   QStringLiteral("Couldn't pair with %1. Check the six digits and the address against the phone's "
+                                  "screen, and that the phone is on the same Wi-Fi.")
+                       .arg(address.value));
+            co_return;
         case PairOutcome::tooOld:
             setSupport(Support::tooOld);
             finish(Outcome::tooOld, tooOldText(std::nullopt));

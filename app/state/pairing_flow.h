@@ -27,7 +27,7 @@ class PairingFlow : public QObject {
 public:
     enum class Phase { idle, running, finished };
     Q_ENUM(Phase)
-    enum class Outcome { paired, pairedNotConnected, wrongCode, unreachable, refused, tooOld, badInput, failed };
+    enum class Outcome { paired, pairedNotConnected, wrongCode, unreachable, wrongCodeOrUnreachable, refused, tooOld, badInput, failed };
     Q_ENUM(Outcome)
     // unknown: not asked yet, or the tool's answer could not be read.
     enum class Support { unknown, ready, tooOld };

@@ -41,7 +41,8 @@ TEST(PairingReports, PairAnswersOfRealAdbReleases) {
         {true, "Failed: Unable to start pairing client.\n", PairOutcome::unreachable},
         {false, "adb: unknown command pair\n", PairOutcome::tooOld},
         {true, "Failed: Successfully paired but server returned unknown response=\x02\n", PairOutcome::refused},
-        {false, "adb: error: protocol fault (couldn't read status): Connection reset by peer\n", PairOutcome::refused},
+        {false, "error: protocol fault (couldn't read status message): Success\n", PairOutcome::wrongCodeOrUnreachable},
+        {false, "adb: error: protocol fault (couldn't read status length): Connection reset by peer\n", PairOutcome::refused},
     };
     for (const auto &[exitedCleanly, text, outcome] : cases)
         EXPECT_EQ(readPairReport(exitedCleanly, text), outcome) << text.toStdString();

@@ -82,8 +82,10 @@ TEST_F(Pairing, EachFailureSaysWhatToDoAndConnectsNothing) {
         {"Failed: Unable to start pairing client.\n", "",
          "Couldn't reach the phone at 127.0.0.1:37251. Make sure it is on the same Wi-Fi and its pairing code is "
          "still showing."},
-        {"", "adb: error: protocol fault (couldn't read status): Connection reset by peer\n",
-         "The phone didn't pair: adb: error: protocol fault (couldn't read status): Connection reset by peer"},
+        // adb 34 says the same of a wrong code and of a phone it cannot reach.
+        {"", "error: protocol fault (couldn't read status message): Success\n",
+         "Couldn't pair with 127.0.0.1:37251. Check the six digits and the address against the phone's screen, and "
+         "that the phone is on the same Wi-Fi."},
         // An adb whose version line could not be read gives itself away.
         {"", "adb: unknown command pair\n", PairingFlow::tooOldText(std::nullopt)},
     };
