@@ -23,3 +23,17 @@ QString AdbError::description() const {
 
 ProcessLaunchError::ProcessLaunchError(QString platformText)
     : text_(std::move(platformText)), what_(text_.toStdString()) {}
+
+QString describeFailure(const std::exception_ptr &failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const AdbError &error) {
+        return error.description();
+    } catch (const ProcessLaunchError &error) {
+        return error.description();
+    } catch (const std::exception &error) {
+        return QString::fromLocal8Bit(error.what());
+    } catch (...) {
+    }
+    return QStringLiteral("Unknown error");
+}

@@ -43,3 +43,7 @@ private:
     QString text_;
     std::string what_;
 };
+
+// The text to show for a caught failure: the description of the errors above,
+// what() of any other exception.
+QString describeFailure(const std::exception_ptr &failure);

@@ -4,12 +4,14 @@
 #include "app/adb/adb_locator.h"
 #include "app/adb/child_process.h"
 #include "app/adb/device_list_reader.h"
+#include "app/adb/pairing_input.h"
 #include "app/adb/wifi_address_reader.h"
 
 #include <QProcess>
 #include <QCoro/QCoroTimer>
 
 #include <chrono>
+#include <stdexcept>
 #include <utility>
 
 namespace {
@@ -100,4 +102,39 @@ QCoro::Task<std::optional<StoragePair>> AdbService::storage(QString serial) {
                                 QStringLiteral("-k"), QStringLiteral("/sdcard")};
     const QString report = co_await run(arguments);
     co_return parseStorage(report);
+}
+
+QCoro::Task<std::optional<int>> AdbService::release() {
+    if (release_) co_return *release_;
+    const QStringList arguments{QStringLiteral("version")};
+    const QString report = co_await run(arguments);
+    release_ = readAdbRelease(report);
+    co_return *release_;
+}
+
+QCoro::Task<PairReport> AdbService::pair(QString address, QString code) {
+    const CheckedInput checkedAddress = checkPhoneAddress(address);
+    const CheckedInput checkedCode = checkPairingCode(code);
+    if (!checkedAddress.ok() || !checkedCode.ok()) throw std::invalid_argument("unchecked pairing input");
+
+    const QStringList arguments{QStringLiteral("pair"), checkedAddress.value, checkedCode.value};
+    PairReport report;
+    try {
+        report.text = co_await run(arguments);
+        report.outcome = readPairReport(true, report.text);
+    } catch (const AdbError &error) {
+        if (error.kind() != AdbError::Kind::commandFailed) throw;
+        report.text = error.output();
+        report.outcome = readPairReport(false, report.text);
+    }
+    report.text = report.text.trimmed();
+    co_return report;
+}
+
+QCoro::Task<ConnectReport> AdbService::connect(QString address) {
+    const CheckedInput checked = checkPhoneAddress(address);
+    if (!checked.ok()) throw std::invalid_argument("unchecked connect address");
+    const QStringList arguments{QStringLiteral("connect"), checked.value};
+    const QString text = co_await run(arguments);
+    co_return ConnectReport{readConnectReport(text), text.trimmed()};
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/adb/android_device.h"
+#include "app/adb/pairing_report_reader.h"
 #include "app/adb/storage_reader.h"
 
 #include <QList>
@@ -10,6 +11,18 @@
 
 #include <chrono>
 #include <optional>
+
+// How "adb pair" ended, and the tool's own words for it.
+struct PairReport {
+    PairOutcome outcome = PairOutcome::refused;
+    QString text;
+};
+
+// How "adb connect" ended, and the tool's own words for it.
+struct ConnectReport {
+    bool connected = false;
+    QString text;
+};
 
 // The one place that starts the adb tool. Lives on the UI thread; every
 // command is a child process awaited without blocking the event loop, so
@@ -46,6 +59,15 @@ public:
     // None when the phone's answer cannot be read.
     QCoro::Task<std::optional<StoragePair>> storage(QString serial);
 
+    // The tool's release from "adb version", asked once and kept; none when
+    // the answer cannot be read. Throws what run() throws.
+    QCoro::Task<std::optional<int>> release();
+    // "adb pair ADDRESS CODE". Both must pass checkPhoneAddress and
+    // checkPairingCode; anything else throws std::invalid_argument and runs nothing.
+    QCoro::Task<PairReport> pair(QString address, QString code);
+    // "adb connect ADDRESS"; the report says whether it reached the phone.
+    QCoro::Task<ConnectReport> connect(QString address);
+
 private:
     static QString defaultResourceDirectoryForService();
     static QStringList defaultCandidatesForService();
@@ -55,4 +77,5 @@ private:
     std::chrono::milliseconds commandLimit_;
     bool lookedUp_ = false;
     std::optional<QString> adbPath_;
+    std::optional<std::optional<int>> release_;
 };

@@ -1,6 +1,7 @@
 #include "app/state/app_view_model.h"
 
 #include "app/adb/adb_error.h"
+#include "app/state/pairing_flow.h"
 
 #include <QPointer>
 
@@ -8,20 +9,6 @@
 #include <utility>
 
 namespace {
-
-QString describeFailure(const std::exception_ptr &failure) {
-    try {
-        std::rethrow_exception(failure);
-    } catch (const AdbError &error) {
-        return error.description();
-    } catch (const ProcessLaunchError &error) {
-        return error.description();
-    } catch (const std::exception &error) {
-        return QString::fromLocal8Bit(error.what());
-    } catch (...) {
-    }
-    return QStringLiteral("Unknown error");
-}
 
 // The quiet scan ignores model changes: only serials and states count.
 bool sameSerialsAndStates(const QList<AndroidDevice> &left, const QList<AndroidDevice> &right) {
@@ -44,7 +31,8 @@ bool lists(const QList<AndroidDevice> &devices, const QString &serial) {
 
 } // namespace
 
-AppViewModel::AppViewModel(std::shared_ptr<AdbService> adb, QObject *parent) : QObject(parent), adb_(std::move(adb)) {}
+AppViewModel::AppViewModel(std::shared_ptr<AdbService> adb, QObject *parent)
+    : QObject(parent), adb_(std::move(adb)), pairing_(new PairingFlow(adb_, *this)) {}
 
 void AppViewModel::setCustomName(const QString &serial, const QString &name) {
     const auto existing = customNames_.constFind(serial);

@@ -14,6 +14,8 @@
 #include <memory>
 #include <optional>
 
+class PairingFlow;
+
 // The state behind the main window: the phones listed, their storage
 // figures, the names typed on their cards and the scans that fill them.
 // Lives on the UI thread. Operations may overlap; each write replaces its
@@ -28,6 +30,8 @@ public:
     explicit AppViewModel(std::shared_ptr<AdbService> adb = std::make_shared<AdbService>(), QObject *parent = nullptr);
 
     AdbService &adb() const { return *adb_; }
+    // Pairing a phone by its Wireless debugging code.
+    PairingFlow &pairing() const { return *pairing_; }
 
     const QList<AndroidDevice> &devices() const { return devices_; }
     const QHash<QString, StoragePair> &storageBySerial() const { return storageBySerial_; }
@@ -81,4 +85,5 @@ private:
     std::optional<QString> errorMessage_;
     QHash<QString, QString> customNames_;
     QSet<QString> removedSerials_;
+    PairingFlow *pairing_; // a child
 };

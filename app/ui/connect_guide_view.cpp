@@ -3,6 +3,7 @@
 #include "app/ui/back_button.h"
 #include "app/ui/dm_sans.h"
 #include "app/ui/guide_option_card.h"
+#include "app/ui/guide_page.h"
 #include "app/ui/guide_step_row.h"
 #include "app/ui/page_background.h"
 #include "app/ui/palette.h"
@@ -21,8 +22,10 @@ constexpr qreal backPadding = 22;
 
 } // namespace
 
-ConnectGuideView::ConnectGuideView(std::function<void()> onClose, QWidget *parent)
-    : QWidget(parent), onClose_(std::move(onClose)), back_(new BackButton(backPadding)),
+ConnectGuideView::ConnectGuideView(std::function<void()> onClose, std::function<QWidget *()> makePairingPage,
+                                   QWidget *parent)
+    : QWidget(parent), onClose_(std::move(onClose)), makePairingPage_(std::move(makePairingPage)),
+      back_(new BackButton(backPadding)),
       pages_(new QStackedLayout) {
     fillWithPageBackground(this);
 
@@ -47,24 +50,35 @@ ConnectGuideView::ConnectGuideView(std::function<void()> onClose, QWidget *paren
 
 void ConnectGuideView::setGuide(std::optional<Guide> guide) {
     guide_ = guide;
+    showsPairing_ = false;
+    showDetail(guide_ ? makeSteps(*guide_) : nullptr);
+}
+
+void ConnectGuideView::showPairing() {
+    if (!makePairingPage_) return;
+    guide_.reset();
+    showsPairing_ = true;
+    showDetail(makePairingPage_());
+}
+
+void ConnectGuideView::showDetail(QWidget *page) {
     if (steps_) {
         pages_->removeWidget(steps_);
         steps_->deleteLater();
-        steps_ = nullptr;
     }
-    if (guide_) {
-        steps_ = makeSteps(*guide_);
+    steps_ = page;
+    if (steps_) {
         pages_->addWidget(steps_);
         pages_->setCurrentWidget(steps_);
     } else {
         pages_->setCurrentWidget(chooser_);
     }
-    back_->setVisible(guide_.has_value() || static_cast<bool>(onClose_));
+    back_->setVisible(steps_ != nullptr || static_cast<bool>(onClose_));
 }
 
 void ConnectGuideView::goBack() {
     // From the steps, Back only returns to the chooser; only the chooser closes.
-    if (guide_) {
+    if (steps_) {
         setGuide(std::nullopt);
         return;
     }
@@ -95,9 +109,14 @@ QWidget *ConnectGuideView::makeChooser() {
     auto *cardColumn = new QVBoxLayout(cards);
     cardColumn->setContentsMargins(0, 0, 0, 0);
     cardColumn->setSpacing(12);
-    for (const GuideOption &option : guideOptions()) {
+    QList<GuideOption> options = guideOptions();
+    if (makePairingPage_) options.append(pairingOption());
+    for (const GuideOption &option : options) {
         auto *card = new GuideOptionCard(option);
-        connect(card, &QAbstractButton::clicked, this, [this, guide = option.guide] { setGuide(guide); });
+        connect(card, &QAbstractButton::clicked, this, [this, guide = option.guide] {
+            if (guide) setGuide(guide);
+            else showPairing();
+        });
         cardColumn->addWidget(card);
     }
     column->addLayout(centeredColumn(cards, 420));
@@ -109,17 +128,7 @@ QWidget *ConnectGuideView::makeSteps(Guide guide) {
     const GuideContent content = guideContent(guide);
 
     auto *page = new QWidget;
-    auto *pageColumn = new QVBoxLayout(page);
-    pageColumn->setContentsMargins(0, 0, 0, 0);
-    pageColumn->setSpacing(0);
-
-    auto *body = new QWidget;
-    auto *column = new QVBoxLayout(body);
-    column->setContentsMargins(0, 6, 0, 24);
-    column->setSpacing(0);
-    column->addWidget(makeWrappingLabel(content.title, dmSansFont(20, QFont::Bold, -0.2), Palette::textPrimary));
-    column->addSpacing(5);
-    column->addWidget(makeWrappingLabel(content.subtitle, dmSansFont(13, QFont::Normal), Palette::textSecondary));
+    QVBoxLayout *column = layOutGuidePage(page, content.title, content.subtitle);
     column->addSpacing(28);
     for (qsizetype index = 0; index < content.steps.size(); ++index) {
         if (index > 0)
@@ -128,11 +137,5 @@ QWidget *ConnectGuideView::makeSteps(Guide guide) {
         column->addWidget(new GuideStepRow(static_cast<int>(index + 1), content.steps[index]));
     }
     column->addStretch(1);
-
-    auto *scrolled = new QWidget;
-    auto *scrolledLayout = new QVBoxLayout(scrolled);
-    scrolledLayout->setContentsMargins(24, 0, 24, 0);
-    scrolledLayout->addLayout(centeredColumn(body, 400));
-    pageColumn->addWidget(makeScrollArea(scrolled), 1);
     return page;
 }

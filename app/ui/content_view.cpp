@@ -6,6 +6,7 @@
 #include "app/ui/dark_palette.h"
 #include "app/ui/device_screen.h"
 #include "app/ui/onboarding_view.h"
+#include "app/ui/pairing_view.h"
 #include "app/ui/page_background.h"
 #include "app/ui/settings_view.h"
 #include "app/ui/window_configurator.h"
@@ -106,7 +107,8 @@ QWidget *ContentView::makePage(Page page) {
     case Page::settings:
         return new SettingsView([this] { setShowSettings(false); }, versionText, this);
     case Page::connectGuide:
-        return new ConnectGuideView([this] { setShowConnectGuide(false); }, this);
+        return new ConnectGuideView(
+            [this] { setShowConnectGuide(false); }, [this] { return new PairingView(model_->pairing()); }, this);
     case Page::onboarding:
         return new OnboardingView([this] { setHasCompletedOnboarding(true); }, this);
     case Page::deviceScreen:

@@ -5,6 +5,7 @@
 #include "app/ui/add_device_card.h"
 #include "app/ui/circle_icon_button.h"
 #include "app/ui/connect_guide_view.h"
+#include "app/ui/pairing_view.h"
 #include "app/ui/device_card.h"
 #include "app/ui/page_background.h"
 #include "app/ui/scroll_column.h"
@@ -20,7 +21,8 @@
 DeviceScreen::DeviceScreen(AppViewModel &model, MountService &mount, std::function<void()> onAddDevice,
                            std::function<void()> onSettings, QWidget *parent)
     : QWidget(parent), model_(model), mount_(mount), pages_(new QStackedLayout(this)),
-      emptyState_(new ConnectGuideView()), column_(new QWidget), columnLayout_(new QVBoxLayout(column_)),
+      emptyState_(new ConnectGuideView({}, [&model] { return new PairingView(model.pairing()); })),
+      column_(new QWidget), columnLayout_(new QVBoxLayout(column_)),
       addCard_(new AddDeviceCard(std::move(onAddDevice))),
       settings_(new CircleIconButton(QStringLiteral("gear-six"), QStringLiteral("Settings"), std::move(onSettings), this)),
       pollTimer_(new QTimer(this)) {

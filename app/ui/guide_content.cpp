@@ -34,3 +34,8 @@ QList<GuideOption> guideOptions() {
             {Guide::wifi, QStringLiteral("Connect with Wi-Fi"), QStringLiteral("Cable-free, after a one-time setup"),
              QStringLiteral("wifi-high")}};
 }
+
+GuideOption pairingOption() {
+    return {std::nullopt, QStringLiteral("Pair with a code"), QStringLiteral("Android 11 and later, no cable at all"),
+            QStringLiteral("password")};
+}

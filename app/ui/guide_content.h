@@ -3,6 +3,8 @@
 #include <QList>
 #include <QString>
 
+#include <optional>
+
 // The two ways of connecting a phone that the guide teaches, in this order.
 enum class Guide { usb, wifi };
 
@@ -19,12 +21,15 @@ struct GuideContent {
 
 GuideContent guideContent(Guide guide);
 
-// How the chooser offers a guide: its card title, caption and icon.
+// How the chooser offers a guide: its card title, caption and icon. Without
+// a guide it offers pairing with a code.
 struct GuideOption {
-    Guide guide;
+    std::optional<Guide> guide;
     QString title;
     QString caption;
     QString iconName;
 };
 
 QList<GuideOption> guideOptions();
+// "Pair with a code", offered where the presenter can pair.
+GuideOption pairingOption();

@@ -10,11 +10,11 @@ class GuideOptionCard : public QAbstractButton {
 public:
     explicit GuideOptionCard(const GuideOption &option, QWidget *parent = nullptr);
 
-    Guide guide() const { return guide_; }
+    std::optional<Guide> guide() const { return guide_; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    Guide guide_;
+    std::optional<Guide> guide_;
 };

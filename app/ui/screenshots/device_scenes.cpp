@@ -2,9 +2,12 @@
 
 #include "app/mount/mount_service.h"
 #include "app/state/app_view_model.h"
+#include "app/state/pairing_flow.h"
+#include "app/ui/connect_guide_view.h"
 #include "app/ui/content_view.h"
 #include "app/ui/device_card.h"
 #include "app/ui/device_screen.h"
+#include "app/ui/pairing_view.h"
 #include "app/ui/styled_button.h"
 
 #include <QCoreApplication>
@@ -21,12 +24,15 @@
 
 namespace {
 
-// Answers "devices -l" from devices.txt and "df" from df-SERIAL; everything
-// else succeeds quietly.
+// Answers "devices -l" from devices.txt and "df" from df-SERIAL, and pairs
+// and connects as adb 34 does; everything else succeeds quietly.
 const char *const standInAdb = R"SCRIPT(#!/bin/sh
 here=$(dirname "$0")
 case "$1" in
   devices) printf 'List of devices attached\n'; cat "$here/devices.txt"; printf '\n' ;;
+  version) printf 'Android Debug Bridge version 1.0.41\nVersion 34.0.5-debian\n' ;;
+  pair) printf 'Successfully paired to %s [guid=adb-R5CT1234567-AbCdEf]\n' "$2" ;;
+  connect) printf 'connected to %s\n' "$2" ;;
   -s) [ "$3 $4" = "shell df" ] && [ -e "$here/df-$2" ] && cat "$here/df-$2" ;;
 esac
 exit 0
@@ -163,12 +169,35 @@ Scene deviceScene(const QString &fileName, QList<Phone> phones) {
             }};
 }
 
+// The pairing page of the connection guide, filled in and paired.
+Scene pairingScene() {
+    Scene scene = deviceScene(QStringLiteral("guide-pair-code.png"), {});
+    scene.prepare = [](QWidget &widget) {
+        auto *content = qobject_cast<ContentView *>(&widget);
+        PairingFlow &flow = content->model().pairing();
+        flow.setPairingAddress(QStringLiteral("192.168.1.20:37251"));
+        flow.setConnectAddress(QStringLiteral("192.168.1.20:41234"));
+        flow.setCode(QStringLiteral("482913"));
+        content->setShowConnectGuide(true);
+        auto *guide = qobject_cast<ConnectGuideView *>(content->currentPage());
+        guide->showPairing();
+        spinUntil([&] { return flow.support() != PairingFlow::Support::unknown; }, 10000);
+        qobject_cast<PairingView *>(guide->detailPage())->pairButton()->click();
+        spinUntil([&] { return flow.phase() == PairingFlow::Phase::finished; }, 10000);
+        spinUntil([] { return false; }, 300);
+    };
+    return scene;
+}
+
 } // namespace
 
 QList<Scene> deviceScenes() {
     const Phone cable{QStringLiteral("R5CT1234567"), QStringLiteral("device"), QStringLiteral("Pixel_7"), 62'500'000, 12'011'719};
     const Phone wireless{QStringLiteral("192.168.1.42:5555"), QStringLiteral("device"), QStringLiteral("Galaxy_S23"),
                          244'140'625, 97'656'250};
+    // Paired with a code: reached at the port its Wireless debugging screen shows.
+    const Phone paired{QStringLiteral("192.168.1.20:41234"), QStringLiteral("device"), QStringLiteral("Pixel_9"),
+                       122'070'312, 71'289'062};
     const Phone waiting{QStringLiteral("R58N12ABCDE"), QStringLiteral("unauthorized"), QString()};
     const Phone locked{QStringLiteral("0123456789ABCDEF"),
                        QStringLiteral("no permissions (user in plugdev group; are your udev rules wrong?); see "
@@ -184,6 +213,8 @@ QList<Scene> deviceScenes() {
         deviceScene(QStringLiteral("device-wifi.png"), {wireless}),
         deviceScene(QStringLiteral("device-unauthorized.png"), {waiting}),
         deviceScene(QStringLiteral("device-no-permission.png"), {locked}),
+        deviceScene(QStringLiteral("device-paired.png"), {paired}),
+        pairingScene(),
     };
     if (fuseUsable()) {
         scenes << deviceScene(QStringLiteral("device-mounted.png"), {mounted})

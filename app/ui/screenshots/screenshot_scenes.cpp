@@ -103,7 +103,7 @@ std::unique_ptr<QWidget> controlSheet() {
     icons->setSpacing(14);
     icons->addWidget(new CircleIconButton(QStringLiteral("gear-six"), QStringLiteral("Settings"), {}));
     for (const char *name : {"caret-left", "caret-right", "device-mobile-camera", "eject", "gear-six", "hard-drives",
-                             "plugs-connected", "plus", "trash", "usb", "wifi-high"})
+                             "password", "plugs-connected", "plus", "trash", "usb", "wifi-high"})
         icons->addWidget(new PhIcon(QString::fromLatin1(name), 20, name[0] == 't' ? Palette::danger : Palette::textSoft));
     icons->addStretch(1);
     grid->addLayout(icons, 4, 1, 1, 4);

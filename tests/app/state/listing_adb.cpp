@@ -19,7 +19,12 @@ case "$1" in
   disconnect)
     grep -v "^$2 " "$here/devices.txt" > "$here/devices.$$" ; mv "$here/devices.$$" "$here/devices.txt"
     printf 'disconnected %s\n' "$2"; exit 0 ;;
+  version) cat "$here/version.txt"; exit 0 ;;
+  pair)
+    if [ -e "$here/pair.err" ]; then cat "$here/pair.err" >&2; exit 1; fi
+    cat "$here/pair.txt"; exit 0 ;;
   connect)
+    if [ -e "$here/connect.fail" ]; then printf "failed to connect to '%s': Connection refused\n" "$2"; exit 0; fi
     [ -e "$here/connect-$2" ] && cat "$here/connect-$2" >> "$here/devices.txt"
     printf 'connected to %s\n' "$2"; exit 0 ;;
   -s)
@@ -82,6 +87,19 @@ void ListingAdb::setWifiAddress(const QString &serial, const QString &address) {
 
 void ListingAdb::setConnectLine(const QString &wirelessSerial, const QString &deviceLine) {
     write("connect-" + wirelessSerial, deviceLine + "\n");
+}
+
+void ListingAdb::setVersion(const QString &text) { write("version.txt", text); }
+
+void ListingAdb::setPairReply(const QString &standardOutput, const QString &standardError) {
+    write("pair.txt", standardOutput);
+    if (standardError.isEmpty()) QFile::remove(folder_.file("pair.err"));
+    else write("pair.err", standardError);
+}
+
+void ListingAdb::failConnect(bool fail) {
+    if (fail) write("connect.fail", {});
+    else QFile::remove(folder_.file("connect.fail"));
 }
 
 QStringList ListingAdb::calls() const {
