@@ -24,12 +24,9 @@ void counterNonce(uint64_t counter, uint8_t (&nonce)[kNonceSize]) {
 
 } // namespace
 
-PairingAuth::PairingAuth(Role role, const std::vector<uint8_t> &password) {
-    const bool host = role == Role::Host;
-    const char *mine = host ? kClientName : kServerName;
-    const char *theirs = host ? kServerName : kClientName;
-    spake_.reset(SPAKE2_CTX_new(host ? spake2_role_alice : spake2_role_bob, reinterpret_cast<const uint8_t *>(mine),
-                                sizeof kClientName, reinterpret_cast<const uint8_t *>(theirs), sizeof kServerName));
+PairingAuth::PairingAuth(const std::vector<uint8_t> &password) {
+    spake_.reset(SPAKE2_CTX_new(spake2_role_bob, reinterpret_cast<const uint8_t *>(kServerName), sizeof kServerName,
+                                reinterpret_cast<const uint8_t *>(kClientName), sizeof kClientName));
     if (!spake_) return;
     uint8_t out[SPAKE2_MAX_MSG_SIZE];
     size_t size = 0;

@@ -12,14 +12,13 @@
 
 namespace phonesim::pairing {
 
-// One side of the pairing's key agreement and the cipher it yields: SPAKE2
-// over Ed25519 (the host is alice "adb pair client\0", the phone bob
-// "adb pair server\0"), then AES-128-GCM keyed by HKDF-SHA256, with a counter
+// The phone's side of the pairing's key agreement and the cipher it yields:
+// SPAKE2 over Ed25519 (the phone is bob "adb pair server\0", the host alice
+// "adb pair client\0"), then AES-128-GCM keyed by HKDF-SHA256, with a counter
 // nonce per direction.
 class PairingAuth {
 public:
-    enum class Role { Host, Phone };
-    PairingAuth(Role role, const std::vector<uint8_t> &password);
+    explicit PairingAuth(const std::vector<uint8_t> &password);
 
     // The 32-byte message for the other side; empty when it could not be made.
     const std::vector<uint8_t> &message() const { return message_; }

@@ -12,7 +12,7 @@ using namespace pairing;
 
 PairingServer::PairingServer(const std::string &address, std::string code, std::string guid, const TlsIdentity &identity,
                              PairedKeys &keys)
-    : code_(std::move(code)), guid_(std::move(guid)), context_(makeTlsContext(identity, true)), keys_(keys),
+    : code_(std::move(code)), guid_(std::move(guid)), context_(makeTlsServerContext(identity)), keys_(keys),
       listener_(address, [this](int fd) { pair(fd); }) {
     // The host presents a self-signed certificate; the code is what proves it.
     SSL_CTX_set_custom_verify(context_.get(), SSL_VERIFY_PEER, [](SSL *, uint8_t *) { return ssl_verify_ok; });
@@ -25,7 +25,7 @@ void PairingServer::pair(int fd) {
     if (!ssl || !SSL_set_fd(ssl.get(), fd) || SSL_accept(ssl.get()) != 1) return fail("no TLS handshake");
     const auto password = pairingPassword(code_, ssl.get());
     if (!password) return fail("no keying material");
-    PairingAuth auth(PairingAuth::Role::Phone, *password);
+    PairingAuth auth(*password);
     if (auth.message().empty() || !writePacket(ssl.get(), kSpake2Message, auth.message())) return fail("cannot send the SPAKE2 message");
     std::vector<uint8_t> message;
     if (!readPacket(ssl.get(), kSpake2Message, &message) || !auth.accept(message.data(), message.size()))

@@ -51,8 +51,8 @@ TlsIdentity makeTlsIdentity() {
     return identity;
 }
 
-bssl::UniquePtr<SSL_CTX> makeTlsContext(const TlsIdentity &identity, bool server) {
-    bssl::UniquePtr<SSL_CTX> context(SSL_CTX_new(server ? TLS_server_method() : TLS_client_method()));
+bssl::UniquePtr<SSL_CTX> makeTlsServerContext(const TlsIdentity &identity) {
+    bssl::UniquePtr<SSL_CTX> context(SSL_CTX_new(TLS_server_method()));
     if (!context || !SSL_CTX_set_min_proto_version(context.get(), TLS1_3_VERSION) ||
         !SSL_CTX_set_max_proto_version(context.get(), TLS1_3_VERSION) ||
         !SSL_CTX_use_certificate(context.get(), identity.certificate.get()) ||

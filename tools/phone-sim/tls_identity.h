@@ -22,8 +22,8 @@ struct TlsIdentity {
 // Throws std::runtime_error when the key or certificate cannot be made.
 TlsIdentity makeTlsIdentity();
 
-// A TLS 1.3-only context presenting `identity`.
-bssl::UniquePtr<SSL_CTX> makeTlsContext(const TlsIdentity &identity, bool server);
+// A TLS 1.3-only server context presenting `identity`.
+bssl::UniquePtr<SSL_CTX> makeTlsServerContext(const TlsIdentity &identity);
 
 // DER SubjectPublicKeyInfo: what identifies a key here.
 std::string subjectPublicKeyInfo(const EVP_PKEY *key);

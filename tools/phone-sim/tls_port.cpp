@@ -41,7 +41,7 @@ ssl_verify_result_t verifyPaired(SSL *ssl, uint8_t *) {
 } // namespace
 
 TlsPort::TlsPort(const std::string &address, const TlsIdentity &identity, const PairedKeys &keys, std::function<void(int)> serve)
-    : context_(makeTlsContext(identity, true)), keys_(keys), serve_(std::move(serve)),
+    : context_(makeTlsServerContext(identity)), keys_(keys), serve_(std::move(serve)),
       listener_(address, [this](int fd) { connect(fd); }) {
     SSL_CTX_set_custom_verify(context_.get(), SSL_VERIFY_PEER | SSL_VERIFY_FAIL_IF_NO_PEER_CERT, verifyPaired);
     SSL_CTX_set_options(context_.get(), SSL_OP_NO_TICKET);
