@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcessEnvironment>
 
 #include <QDir>
@@ -166,17 +167,30 @@ double cpuSecondsOf(qint64 pid) {
     return ticks / double(::sysconf(_SC_CLK_TCK));
 }
 
-MountedProvider::MountedProvider(const QString &serial, const QString &mountPoint, const QString &temporaryFolder, const QStringList &options) {
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("TMPDIR", temporaryFolder);
+MountingProgram::MountingProgram(const QString &program, const QStringList &arguments, const QString &mountPoint,
+                                 const QProcessEnvironment &environment) {
     process_.setProcessEnvironment(environment);
-    process_.start(QStringLiteral(DORVANE_BIN_DIR "/VaneFileProvider"), QStringList{"--domain", serial, "--mountpoint", mountPoint} + options);
-    for (int attempt = 0; attempt < 400 && !isMountPoint(mountPoint); ++attempt)
+    process_.start(program, arguments);
+    for (int attempt = 0; attempt < 400 && !isMountPoint(mountPoint) && process_.state() != QProcess::NotRunning; ++attempt)
         std::this_thread::sleep_for(std::chrono::milliseconds(25));
-    if (!isMountPoint(mountPoint)) throw std::runtime_error("VaneFileProvider did not mount");
+    if (!isMountPoint(mountPoint)) throw std::runtime_error(QFileInfo(program).fileName().toStdString() + " did not mount");
 }
 
-MountedProvider::~MountedProvider() {
+namespace {
+
+QProcessEnvironment withTemporaryFolder(const QString &folder) {
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("TMPDIR", folder);
+    return environment;
+}
+
+} // namespace
+
+MountedProvider::MountedProvider(const QString &serial, const QString &mountPoint, const QString &temporaryFolder, const QStringList &options)
+    : MountingProgram(QStringLiteral(DORVANE_BIN_DIR "/VaneFileProvider"), QStringList{"--domain", serial, "--mountpoint", mountPoint} + options,
+                      mountPoint, withTemporaryFolder(temporaryFolder)) {}
+
+MountingProgram::~MountingProgram() {
     if (process_.state() == QProcess::NotRunning) return;
     process_.terminate();
     if (!process_.waitForFinished(15000)) process_.kill(), process_.waitForFinished();

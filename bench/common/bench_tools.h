@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
@@ -72,20 +73,28 @@ private:
     std::thread thread_;
 };
 
-// VaneFileProvider serving `serial` at `mountPoint`, its downloads under
-// `temporaryFolder`. Mounted when the constructor returns (or it throws);
-// ended and waited for when the value goes away.
-class MountedProvider {
+// A program that serves a mount at `mountPoint`: mounted when the
+// constructor returns (or it throws); ended with SIGTERM, which unmounts,
+// and waited for when the value goes away.
+class MountingProgram {
 public:
-    MountedProvider(const QString &serial, const QString &mountPoint, const QString &temporaryFolder, const QStringList &options = {});
-    ~MountedProvider();
-    MountedProvider(const MountedProvider &) = delete;
-    MountedProvider &operator=(const MountedProvider &) = delete;
+    MountingProgram(const QString &program, const QStringList &arguments, const QString &mountPoint,
+                    const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
+    ~MountingProgram();
+    MountingProgram(const MountingProgram &) = delete;
+    MountingProgram &operator=(const MountingProgram &) = delete;
 
     qint64 pid() const { return process_.processId(); }
 
 private:
     QProcess process_;
+};
+
+// VaneFileProvider serving `serial` at `mountPoint`, its downloads under
+// `temporaryFolder`.
+class MountedProvider : public MountingProgram {
+public:
+    MountedProvider(const QString &serial, const QString &mountPoint, const QString &temporaryFolder, const QStringList &options = {});
 };
 
 } // namespace bench

@@ -5,7 +5,8 @@
 // mount-read give adb's own times for the same files.
 //
 //   fuse_floor_bench [rounds, default 4]
-//   fuse_floor_bench --serve MOUNTPOINT   (the mount itself, run by the above)
+//   fuse_floor_bench --serve MOUNTPOINT   (the mount itself, run by the above;
+//                                          SIGTERM unmounts it)
 #include "bench/common/bench_tools.h"
 #include "tests/support/temp_folder.h"
 
@@ -14,8 +15,6 @@
 
 #include <QByteArray>
 #include <QCoreApplication>
-#include <QProcess>
-#include <QThread>
 
 #include <algorithm>
 #include <cerrno>
@@ -136,30 +135,6 @@ int serve(const char *mountPoint) {
     return result;
 }
 
-// The empty mount at a folder, for as long as the value lives.
-class NullMount {
-public:
-    explicit NullMount(const QString &mountPoint) : mountPoint_(mountPoint) {
-        process_.setProcessChannelMode(QProcess::ForwardedChannels);
-        process_.start(QCoreApplication::applicationFilePath(), {"--serve", mountPoint});
-        for (int waited = 0; !bench::isMountPoint(mountPoint); waited += 10) {
-            if (waited > 10'000 || process_.state() == QProcess::NotRunning) throw std::runtime_error("the empty mount did not come up");
-            QThread::msleep(10);
-        }
-    }
-    ~NullMount() {
-        QProcess::execute("fusermount3", {"-u", mountPoint_});
-        if (!process_.waitForFinished(5000)) process_.kill();
-        process_.waitForFinished();
-    }
-    NullMount(const NullMount &) = delete;
-    NullMount &operator=(const NullMount &) = delete;
-
-private:
-    QString mountPoint_;
-    QProcess process_;
-};
-
 } // namespace
 
 int main(int argc, char **argv) {
@@ -170,7 +145,7 @@ int main(int argc, char **argv) {
         const int rounds = argc > 1 ? std::max(1, QByteArray(argv[1]).toInt()) : 4;
         testsupport::TempFolder mountFolder, local;
         bench::makeSmallFiles(local.file("small"), copiedFiles, 10'000);
-        NullMount mount(mountFolder.path());
+        const bench::MountingProgram mount(QCoreApplication::applicationFilePath(), {"--serve", mountFolder.path()}, mountFolder.path());
         std::vector<double> inTimes, outTimes;
         for (int round = 0; round < rounds; ++round) {
             const QString copied = mountFolder.path() + QString("/small-%1").arg(round);
