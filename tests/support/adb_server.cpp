@@ -1,8 +1,9 @@
 #include "tests/support/adb_server.h"
 
+#include "app/adb/pairing_report_reader.h"
+
 #include <QFile>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QThread>
 
 #include <fcntl.h>
@@ -47,11 +48,7 @@ void startAdbServer() {
     if (result.exitCode != 0) throw std::runtime_error("adb start-server failed: " + result.output.toStdString());
 }
 
-int adbMajorVersion() {
-    static const QRegularExpression version("^Version (\\d+)\\.", QRegularExpression::MultilineOption);
-    const QRegularExpressionMatch match = version.match(runAdb({"version"}).output);
-    return match.hasMatch() ? match.captured(1).toInt() : 0;
-}
+int adbMajorVersion() { return readAdbRelease(runAdb({"version"}).output).value_or(0); }
 
 QString listedState(const QString &serial) {
     const auto result = runAdb({"devices"});
